@@ -1,0 +1,36 @@
+// File-system helpers for replacing files atomically: a crash leaves the old file or the new one.
+#pragma once
+
+#include <string>
+
+namespace zel::platform {
+
+// Creates an empty, uniquely named file in the folder of `target` and returns its path,
+// or "" when none can be made.
+std::string CreateTempFileBeside(const std::string& target);
+
+// Makes `temp` durable and renames it over `target` in one step. The new file takes the
+// permissions of the file it replaces (or the usual ones for a new file). On failure `temp`
+// is removed and false returned; `target` is then untouched.
+bool ReplaceFileAtomically(const std::string& temp, const std::string& target);
+
+// Removes a file, ignoring every error.
+void RemoveFileQuietly(const std::string& path);
+
+// Removes a temporary file when it goes out of scope, unless Release() was called.
+class TempFileGuard {
+public:
+    explicit TempFileGuard(std::string path) : m_path(std::move(path)) {}
+    ~TempFileGuard() {
+        if (!m_path.empty()) RemoveFileQuietly(m_path);
+    }
+    TempFileGuard(const TempFileGuard&) = delete;
+    TempFileGuard& operator=(const TempFileGuard&) = delete;
+    void Release() { m_path.clear(); }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+}  // namespace zel::platform

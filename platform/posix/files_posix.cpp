@@ -1,0 +1,53 @@
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/files.h"
+
+namespace zel::platform {
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool SyncFile(const std::string& path, int flags) {
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+std::string CreateTempFileBeside(const std::string& target) {
+    std::string name = target + ".tmp-XXXXXX";
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) return {};
+    ::close(fd);
+    return name;
+}
+
+bool ReplaceFileAtomically(const std::string& temp, const std::string& target) {
+    struct stat old_info {};
+    mode_t mode = 0644;
+    if (::stat(target.c_str(), &old_info) == 0) mode = old_info.st_mode & 07777;
+    if (::chmod(temp.c_str(), mode) != 0 || !SyncFile(temp, O_RDONLY) ||
+        ::rename(temp.c_str(), target.c_str()) != 0) {
+        RemoveFileQuietly(temp);
+        return false;
+    }
+    // Make the rename itself durable; a failure here no longer loses data.
+    SyncFile(FolderOf(target), O_RDONLY | O_DIRECTORY);
+    return true;
+}
+
+void RemoveFileQuietly(const std::string& path) { ::unlink(path.c_str()); }
+
+}  // namespace zel::platform

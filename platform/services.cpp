@@ -1,0 +1,23 @@
+#include "platform/services.h"
+
+namespace zel::platform {
+namespace {
+
+Services& Binding() {
+    static Services services{&SystemClock(), &StandardErrorMessages()};
+    return services;
+}
+
+}  // namespace
+
+const Services& CurrentServices() { return Binding(); }
+
+ScopedServices::ScopedServices(const Services& services) : m_previous(Binding()) {
+    Services& current = Binding();
+    if (services.clock) current.clock = services.clock;
+    if (services.messages) current.messages = services.messages;
+}
+
+ScopedServices::~ScopedServices() { Binding() = m_previous; }
+
+}  // namespace zel::platform

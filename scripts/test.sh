@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: first a normal build, then the same suite under
+# AddressSanitizer and UndefinedBehaviorSanitizer (built with clang, which also builds the fuzz targets
+# as libFuzzer binaries and runs each for a short while). Any failure or sanitizer report fails the run.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+"$top/scripts/install-deps.sh"
+
+jobs=$(nproc)
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+if [ "${ZEL_SKIP_SANITIZERS:-0}" != 1 ]; then
+    CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+        -DZEL_SANITIZE=ON -DZEL_FUZZ=ON -DZEL_BENCH=OFF
+    cmake --build build-asan -j "$jobs"
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+    "$top/scripts/run-fuzzers.sh" build-asan "${ZEL_FUZZ_SECONDS:-20}"
+fi

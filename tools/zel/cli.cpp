@@ -1,0 +1,79 @@
+#include "tools/zel/cli.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace zel::cli {
+
+std::optional<std::string> Args::TakeOption(const std::string& name) {
+    for (size_t i = 0; i < m_words.size(); ++i) {
+        if (m_words[i] == "--") break;
+        if (m_words[i] == name) {
+            if (i + 1 >= m_words.size()) throw Failure{name + " needs a value"};
+            std::string value = m_words[i + 1];
+            m_words.erase(m_words.begin() + static_cast<long>(i), m_words.begin() + static_cast<long>(i) + 2);
+            return value;
+        }
+        if (m_words[i].rfind(name + "=", 0) == 0) {
+            std::string value = m_words[i].substr(name.size() + 1);
+            m_words.erase(m_words.begin() + static_cast<long>(i));
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> Args::TakeAll(const std::string& name) {
+    std::vector<std::string> values;
+    while (auto value = TakeOption(name)) values.push_back(*value);
+    return values;
+}
+
+bool Args::TakeFlag(const std::string& name) {
+    for (size_t i = 0; i < m_words.size(); ++i) {
+        if (m_words[i] == "--") break;
+        if (m_words[i] == name) {
+            m_words.erase(m_words.begin() + static_cast<long>(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> Args::Positionals() {
+    std::vector<std::string> result;
+    bool options_ended = false;
+    for (const auto& word : m_words) {
+        if (!options_ended && word == "--") {
+            options_ended = true;
+            continue;
+        }
+        if (!options_ended && word.size() > 1 && word[0] == '-') throw Failure{"unknown option " + word};
+        result.push_back(word);
+    }
+    m_words.clear();
+    return result;
+}
+
+std::string Args::TakeFirst() {
+    if (m_words.empty()) return {};
+    std::string first = m_words.front();
+    m_words.erase(m_words.begin());
+    return first;
+}
+
+std::string DatabasePath(Args& args) {
+    if (auto path = args.TakeOption("--db")) return *path;
+    if (const char* env = std::getenv("ZEL_DB"); env && *env) return env;
+    return "default.tdb";
+}
+
+long long ParseNumber(const std::string& text, const std::string& what) {
+    errno = 0;
+    char* end = nullptr;
+    long long value = std::strtoll(text.c_str(), &end, 0);
+    if (text.empty() || *end != '\0' || errno != 0) throw Failure{what + " is not a number: " + text};
+    return value;
+}
+
+}  // namespace zel::cli

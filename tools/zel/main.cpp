@@ -1,0 +1,46 @@
+// zel: the command-line tool over the Zelbase and Arcopen libraries.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/zel/commands.h"
+
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(zel::cli::Args);
+    const char* summary;
+};
+
+constexpr Command kCommands[] = {
+    {"db", zel::cli::RunDb, "build and inspect the trojan database"},
+    {"scan", zel::cli::RunScan, "search files for known trojans"},
+};
+
+void PrintUsage(FILE* out) {
+    std::fprintf(out, "usage: zel COMMAND [ARGS...]   (zel COMMAND --help for details)\n\ncommands:\n");
+    for (const auto& command : kCommands) std::fprintf(out, "  %-8s %s\n", command.name, command.summary);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        PrintUsage(argc < 2 ? stderr : stdout);
+        return argc < 2 ? zel::cli::kError : zel::cli::kOk;
+    }
+    std::vector<std::string> words(argv + 2, argv + argc);
+    for (const auto& command : kCommands) {
+        if (std::strcmp(argv[1], command.name) != 0) continue;
+        try {
+            return command.run(zel::cli::Args(std::move(words)));
+        } catch (const zel::cli::Failure& failure) {
+            std::fprintf(stderr, "zel: %s\n", failure.message.c_str());
+            return zel::cli::kError;
+        }
+    }
+    std::fprintf(stderr, "zel: unknown command '%s' (try zel --help)\n", argv[1]);
+    return zel::cli::kError;
+}
