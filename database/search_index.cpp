@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <map>
 
 namespace zel::database {
 namespace {
@@ -18,8 +17,10 @@ std::uint64_t Load64(const BYTE* p) {
     return value;
 }
 
-// Bits of the anywhere filter per pattern: enough for few false positives with two hashes.
-constexpr std::uint64_t kFilterBitsPerPattern = 32;
+// Bits of the anywhere filter per key: few false positives with two hashes.
+constexpr std::uint64_t kFilterBitsPerKey = 16;
+// The anywhere search probes every 8th position of the buffer.
+constexpr std::uint32_t kProbeStride = 8;
 constexpr int kMinFilterLog2 = 16;
 constexpr int kMaxFilterLog2 = 26;
 
@@ -27,24 +28,39 @@ constexpr int kMaxFilterLog2 = 26;
 
 SearchIndex::SearchIndex(const std::vector<std::unique_ptr<CTrojan2>>& records, std::uint64_t base_revision)
     : m_baseRevision(base_revision) {
-    std::map<std::pair<std::array<BYTE, 48>, std::array<std::uint32_t, 3>>, std::uint32_t> seen;
+    struct Occurrence {
+        Pattern pattern;
+        int record;
+    };
+    std::vector<Occurrence> occurrences;
     for (size_t r = 0; r < records.size(); ++r) {
         const CTrojan2& record = *records[r];
         m_recordRevisions.push_back(record.GetRevision());
         m_recordAddresses.push_back(&record);
         for (int s = 0; s < record.GetSignatureCount(); ++s) {
             const CSignature& signature = record.GetSignature(s);
-            Pattern pattern;
+            Occurrence occurrence{{}, static_cast<int>(r)};
             for (int slot = 0; slot < CSignature::kSlots; ++slot) {
-                std::memcpy(pattern.windows.data() + slot * kWindow, signature.GetWindow(slot), kWindow);
-                pattern.offsets[static_cast<size_t>(slot)] = signature.GetOffset(slot);
+                std::memcpy(occurrence.pattern.windows.data() + slot * kWindow, signature.GetWindow(slot), kWindow);
+                occurrence.pattern.offsets[static_cast<size_t>(slot)] = signature.GetOffset(slot);
             }
-            auto [it, inserted] = seen.try_emplace({pattern.windows, pattern.offsets},
-                                                   static_cast<std::uint32_t>(m_patterns.size()));
-            if (inserted) m_patterns.push_back(std::move(pattern));
-            auto& owners = m_patterns[it->second].records;
-            if (owners.empty() || owners.back() != static_cast<int>(r)) owners.push_back(static_cast<int>(r));
+            occurrences.push_back(std::move(occurrence));
         }
+    }
+    // Fold equal signatures into one pattern that lists its records in ascending order.
+    auto same_content = [](const Pattern& a, const Pattern& b) {
+        return a.windows == b.windows && a.offsets == b.offsets;
+    };
+    std::stable_sort(occurrences.begin(), occurrences.end(), [](const Occurrence& a, const Occurrence& b) {
+        return a.pattern.windows != b.pattern.windows ? a.pattern.windows < b.pattern.windows
+                                                      : a.pattern.offsets < b.pattern.offsets;
+    });
+    for (auto& occurrence : occurrences) {
+        if (m_patterns.empty() || !same_content(m_patterns.back(), occurrence.pattern)) {
+            m_patterns.push_back(std::move(occurrence.pattern));
+        }
+        auto& owners = m_patterns.back().records;
+        if (owners.empty() || owners.back() != occurrence.record) owners.push_back(occurrence.record);
     }
     BuildFixedTable();
     BuildAnywhereTable();
@@ -71,12 +87,20 @@ void SearchIndex::BuildFixedTable() {
     });
 }
 
+// Every pattern is keyed by each of the eight 8-byte pieces of window 0 that start in its first
+// 8 bytes. A window starting at q always holds one of them at the next multiple of 8 at or after
+// q, so the search needs to probe only every 8th buffer position.
 void SearchIndex::BuildAnywhereTable() {
-    m_anywhere = m_fixed;
+    m_anywhere.reserve(m_patterns.size() * kProbeStride);
+    for (std::uint32_t p = 0; p < m_patterns.size(); ++p) {
+        for (std::uint32_t k = 0; k < kProbeStride; ++k) {
+            m_anywhere.push_back({k, Load64(m_patterns[p].windows.data() + k), p});
+        }
+    }
     std::sort(m_anywhere.begin(), m_anywhere.end(),
               [](const Key& a, const Key& b) { return a.prefix < b.prefix; });
     int log2 = kMinFilterLog2;
-    while (log2 < kMaxFilterLog2 && (std::uint64_t{1} << log2) < m_patterns.size() * kFilterBitsPerPattern) ++log2;
+    while (log2 < kMaxFilterLog2 && (std::uint64_t{1} << log2) < m_anywhere.size() * kFilterBitsPerKey) ++log2;
     m_filterShift = 64 - log2;
     m_filter.assign((std::uint64_t{1} << log2) / 64, 0);
     for (const Key& key : m_anywhere) {
@@ -159,14 +183,15 @@ int SearchIndex::FindAnywhere(const BYTE* buffer, int length, int start) const {
     if (length <= kAnywhereMinimum || m_anywhere.empty()) return -1;
     int best = kNoRecord;
     std::vector<bool> settled(m_patterns.size(), false);
-    const std::int64_t last = length - kWindow;
-    for (std::int64_t q = 0; q <= last; ++q) {
-        std::uint64_t prefix = Load64(buffer + q);
-        if (!FilterPasses(prefix)) continue;
-        auto first = std::lower_bound(m_anywhere.begin(), m_anywhere.end(), prefix,
+    const std::int64_t last = length - kWindow;  // the last position a window can start at
+    for (std::int64_t probe = 0; probe <= last + kProbeStride - 1; probe += kProbeStride) {
+        std::uint64_t piece = Load64(buffer + probe);
+        if (!FilterPasses(piece)) continue;
+        auto first = std::lower_bound(m_anywhere.begin(), m_anywhere.end(), piece,
                                       [](const Key& key, std::uint64_t value) { return key.prefix < value; });
-        for (auto it = first; it != m_anywhere.end() && it->prefix == prefix; ++it) {
-            if (settled[it->pattern]) continue;
+        for (auto it = first; it != m_anywhere.end() && it->prefix == piece; ++it) {
+            std::int64_t q = probe - it->offset;
+            if (q < 0 || q > last || settled[it->pattern]) continue;
             const Pattern& pattern = m_patterns[it->pattern];
             int record = FirstRecordFrom(pattern, start);
             if (record >= best) {

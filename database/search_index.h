@@ -4,8 +4,10 @@
 // Signatures with identical windows and offsets are folded into one pattern that lists its records.
 // Mode 0 (stored offsets): patterns sorted by the offset of window 0 and its first 8 bytes; a search
 // reads the buffer once at each distinct offset and looks the 8 bytes up among that offset's patterns.
-// Other modes (anywhere): a two-hash bit filter over the first 8 bytes of window 0 is tested at every
-// buffer position; only positions that pass are looked up in a sorted key table and verified.
+// Other modes (anywhere): every pattern is keyed by the eight 8-byte pieces that start in the first
+// half of window 0, so that probing every 8th buffer position meets each possible start once. A
+// two-hash bit filter rejects almost every probe; the rest are looked up in a sorted key table and
+// verified against the whole signature.
 #pragma once
 
 #include <array>
@@ -35,7 +37,8 @@ private:
         std::array<std::uint32_t, 3> offsets;
         std::vector<int> records;  // ascending
     };
-    // One key of a lookup table: the first 8 bytes of window 0 (and, for mode 0, its offset).
+    // One key of a lookup table: 8 bytes of window 0 and, for mode 0, the window's offset, for the
+    // anywhere table the position of the 8 bytes within the window.
     struct Key {
         std::uint32_t offset;
         std::uint64_t prefix;
@@ -55,7 +58,7 @@ private:
 
     std::vector<Pattern> m_patterns;
     std::vector<Key> m_fixed;     // sorted by (offset, prefix)
-    std::vector<Key> m_anywhere;  // sorted by prefix
+    std::vector<Key> m_anywhere;  // sorted by prefix; `offset` is the piece's place in window 0
     std::vector<std::uint64_t> m_filter;
     int m_filterShift = 64;
     std::uint64_t m_baseRevision;

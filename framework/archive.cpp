@@ -18,8 +18,10 @@ CArchive::CArchive(CFile* file, Mode mode, UINT buffer_size)
     : m_file(file), m_mode(mode), m_buffer(std::max<UINT>(buffer_size, 16)) {}
 
 bool CArchive::FillBuffer() {
+    if (!m_fileRemainingKnown) GetRemaining();
     m_begin = 0;
     m_end = m_file->Read(m_buffer.data(), static_cast<UINT>(m_buffer.size()));
+    m_fileRemaining -= std::min<std::uint64_t>(m_end, m_fileRemaining);
     return m_end > 0;
 }
 
@@ -64,9 +66,13 @@ void CArchive::Close() {
 }
 
 std::uint64_t CArchive::GetRemaining() const {
-    std::uint64_t length = m_file->GetLength();
-    std::uint64_t position = m_file->GetPosition();
-    return (m_end - m_begin) + (length > position ? length - position : 0);
+    if (!m_fileRemainingKnown) {
+        std::uint64_t length = m_file->GetLength();
+        std::uint64_t position = m_file->GetPosition();
+        m_fileRemaining = length > position ? length - position : 0;
+        m_fileRemainingKnown = true;
+    }
+    return (m_end - m_begin) + m_fileRemaining;
 }
 
 CArchive& CArchive::operator<<(BYTE value) {

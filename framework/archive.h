@@ -61,4 +61,8 @@ private:
     std::vector<BYTE> m_buffer;
     UINT m_begin = 0;  // next byte to deliver (load)
     UINT m_end = 0;    // bytes held in the buffer
+    // Bytes of the file not yet read into the buffer (load), measured once on first use: asking
+    // the file for its length and position at every string would cost two system calls each.
+    mutable std::uint64_t m_fileRemaining = 0;
+    mutable bool m_fileRemainingKnown = false;
 };
