@@ -56,10 +56,22 @@ std::vector<std::string> Args::Positionals() {
 }
 
 std::string Args::TakeFirst() {
-    if (m_words.empty()) return {};
-    std::string first = m_words.front();
-    m_words.erase(m_words.begin());
-    return first;
+    // Options that take a value, so that their value is not mistaken for the subcommand.
+    static const char* const kValued[] = {"--db", "--system-root", "--mode"};
+    for (size_t i = 0; i < m_words.size(); ++i) {
+        const std::string& word = m_words[i];
+        if (word == "--help" || word == "-h") return word;
+        if (!word.empty() && word[0] == '-') {
+            for (const char* valued : kValued) {
+                if (word == valued) ++i;
+            }
+            continue;
+        }
+        std::string first = word;
+        m_words.erase(m_words.begin() + static_cast<long>(i));
+        return first;
+    }
+    return {};
 }
 
 std::string DatabasePath(Args& args) {

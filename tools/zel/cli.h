@@ -30,7 +30,8 @@ public:
     // After the options are taken: the remaining words. Throws Failure for an unknown option.
     std::vector<std::string> Positionals();
     bool Empty() const { return m_words.empty(); }
-    // Removes and returns the first word (the subcommand name), or "" when none is left.
+    // Removes and returns the first word that is not an option (the subcommand name), or "" when
+    // none is left. Options standing before it stay in place, so "zel db --db F list" works.
     std::string TakeFirst();
 
 private:

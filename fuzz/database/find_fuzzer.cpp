@@ -1,0 +1,74 @@
+// Arbitrary records and buffers: the indexed search must return exactly what trying every record
+// in order returns, in both modes and from every start.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "database/trojan_base2.h"
+
+namespace {
+
+// Reads the input front to back; runs dry as zeros.
+class Input {
+public:
+    Input(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+    std::uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
+    std::uint32_t Word32() {
+        std::uint32_t value = 0;
+        for (int i = 0; i < 4; ++i) value |= static_cast<std::uint32_t>(Byte()) << (8 * i);
+        return value;
+    }
+    const std::uint8_t* Rest(std::size_t& size) {
+        size = m_size - m_pos;
+        return m_data + m_pos;
+    }
+
+private:
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+    std::size_t m_pos = 0;
+};
+
+int Reference(CTrojanBase2& base, const BYTE* buffer, int length, int start, int mode) {
+    for (int i = start; i < base.GetSize(); ++i) {
+        if (base.GetTrojan(i)->FindMe(buffer, length, mode)) return i;
+    }
+    return -1;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Input input(data, size);
+    CTrojanBase2 base;
+    int records = input.Byte() % 8 + 1;
+    for (int r = 0; r < records; ++r) {
+        int index = base.Add("T", "N" + std::to_string(r), "1", 0);
+        int signatures = input.Byte() % 4;
+        for (int s = 0; s < signatures; ++s) {
+            base.AddImage(index, std::to_string(s));
+            CSignature& signature = base.GetTrojan(index)->GetSignature(s);
+            for (int slot = 0; slot < 3; ++slot) {
+                BYTE window[16];
+                // Windows from a tiny alphabet, so that the buffer can hold them.
+                BYTE fill = input.Byte();
+                for (int i = 0; i < 16; ++i) window[i] = static_cast<BYTE>((fill >> (i % 8)) & 1);
+                std::uint32_t offset = input.Byte() % 2 ? input.Word32() : input.Byte();
+                signature.SetWindow(slot, window, offset);
+            }
+        }
+    }
+    std::size_t length = 0;
+    const std::uint8_t* rest = input.Rest(length);
+    std::vector<BYTE> buffer(rest, rest + length);
+    for (auto& b : buffer) b &= 1;
+    const int n = static_cast<int>(buffer.size());
+    for (int mode = 0; mode < 2; ++mode) {
+        for (int start = 0; start <= base.GetSize(); ++start) {
+            if (base.Find(buffer.data(), n, start, mode) != Reference(base, buffer.data(), n, start, mode)) {
+                std::abort();
+            }
+        }
+    }
+    return 0;
+}
