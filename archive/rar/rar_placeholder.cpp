@@ -1,4 +1,0 @@
-#include "archive/backends.h"
-namespace zel::arcopen {
-CQVArchive* NewRarReader() { return nullptr; }
-}  // namespace zel::arcopen
