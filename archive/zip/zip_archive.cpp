@@ -2,6 +2,7 @@
 
 #include <unzip.h>
 
+#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
@@ -28,6 +29,32 @@ constexpr unsigned long kMethodStored = 0;
 constexpr unsigned long kMethodDeflated = 8;
 
 unzFile Handle(void* handle) { return static_cast<unzFile>(handle); }
+
+// The end-of-central-directory record: signature, disk numbers, entry counts, directory size and
+// offset, comment length; a comment of up to 65,535 bytes follows.
+constexpr std::size_t kEndRecordSize = 22;
+constexpr std::size_t kMaxCommentSize = 65535;
+
+// True for a ZIP archive without entries that consists of its end record alone. minizip cannot
+// open it (it takes an end record found at offset 0 for none found), yet it is a valid archive.
+bool IsBareEmptyZip(const char* path) {
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite)) return false;
+    try {
+        std::uint64_t length = file.GetLength();
+        if (length < kEndRecordSize || length > kEndRecordSize + kMaxCommentSize) return false;
+        unsigned char record[kEndRecordSize];
+        if (file.Read(record, kEndRecordSize) != kEndRecordSize) return false;
+        static constexpr unsigned char kSignature[] = {'P', 'K', 5, 6};
+        if (std::memcmp(record, kSignature, sizeof kSignature) != 0) return false;
+        for (std::size_t i = 4; i < 20; ++i) {
+            if (record[i] != 0) return false;
+        }
+        return kEndRecordSize + (record[20] | record[21] << 8) == length;
+    } catch (const CFileException&) {
+        return false;
+    }
+}
 
 // The current entry's information, or eArchiveFailure.
 unz_file_info64 CurrentInfo(unzFile handle) {
@@ -65,10 +92,12 @@ int CQVZipArchive::Open(const char* path) {
     Close();
     if (path == nullptr) return 0;
     m_handle = unzOpen64(path);
-    return m_handle != nullptr ? 1 : 0;
+    if (m_handle == nullptr && IsBareEmptyZip(path)) m_empty = true;
+    return m_handle != nullptr || m_empty ? 1 : 0;
 }
 
 void CQVZipArchive::Close() {
+    m_empty = false;
     if (m_handle == nullptr) return;
     unzClose(Handle(m_handle));
     m_handle = nullptr;

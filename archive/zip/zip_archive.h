@@ -27,4 +27,5 @@ public:
 
 private:
     void* m_handle = nullptr;  // the minizip unzFile, null while closed
+    bool m_empty = false;      // open on an archive without entries that minizip cannot open
 };
