@@ -44,6 +44,13 @@ with zipfile.ZipFile("longname.zip", "w") as z:
     z.writestr("d" * 150 + "/" + "n" * 149 + ".txt", b"long\n")
 PY
 cp basic.zip zip_named.rar
+# Names that would land outside the extraction folder, beside a harmless one.
+python3 - <<'PY'
+import zipfile
+with zipfile.ZipFile("traversal.zip", "w") as z:
+    for name in ["../evil.txt", "/abs.txt", "C:/drive.txt", "a/../../up.txt", "ok/fine.txt"]:
+        z.writestr(name, b"payload\n")
+PY
 # A ZIP with an ARJ archive stored inside it: the ZIP probe comes first.
 (cd src && arj a -m0 -y ../inner.arj text.txt >/dev/null)
 zip -q -0 -X zip_with_arj.zip inner.arj
