@@ -27,9 +27,10 @@ constexpr unsigned kCommentSize = 16384;
 constexpr int kResultSuccess = ERAR_SUCCESS;
 constexpr int kResultBadData = ERAR_BAD_DATA;
 // In the C locale the library maps each byte of an undecodable 8-bit name into this private-use
-// area; such a name was stored in the DOS code page.
+// area, and marks such a name with a leading U+FFFE; the name was stored in the DOS code page.
 constexpr wchar_t kMappedByteFirst = 0xE080;
 constexpr wchar_t kMappedByteLast = 0xE0FF;
+constexpr wchar_t kMappedNameMark = 0xFFFE;
 
 // The entry's name as UTF-8 with "\" separators and, for a folder, a trailing "\".
 std::string EntryName(const RARHeaderDataEx& header) {
@@ -37,6 +38,7 @@ std::string EntryName(const RARHeaderDataEx& header) {
     if (header.FileNameW[0] != 0) {
         for (size_t i = 0; i < sizeof header.FileNameW / sizeof(wchar_t) && header.FileNameW[i] != 0; ++i) {
             wchar_t unit = header.FileNameW[i];
+            if (unit == kMappedNameMark) continue;
             char32_t code_point = static_cast<char32_t>(unit);
             if (unit >= kMappedByteFirst && unit <= kMappedByteLast) {
                 code_point = zel::codepage::Cp437ToCodePoint(static_cast<unsigned char>(unit - 0xE000));

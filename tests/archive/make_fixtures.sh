@@ -79,6 +79,22 @@ with open("long/" + "d" * 150 + "/" + "n" * 149 + ".txt", "wb") as f:
     f.write(b"long\n")
 PY
 (cd unicode && rar a -idq -ma5 -qo- ../unicode.rar ./*.txt)
+# rar 7 no longer writes RAR 4, so this RAR 4 archive (stored entries, as a DOS archiver wrote
+# them: a file, a folder, and a file in it whose name is in code page 437) is written here.
+python3 - <<'PY'
+import struct, zlib
+def block(head_type, flags, body):
+    rest = struct.pack("<BHH", head_type, flags, 7 + len(body)) + body
+    return struct.pack("<H", zlib.crc32(rest) & 0xFFFF) + rest
+def entry(name, data, attributes=0x20, flags=0x8000):
+    body = struct.pack("<IIBIIBBHI", len(data), len(data), 0, zlib.crc32(data), 0x5A8E3100, 20, 0x30,
+                       len(name), attributes) + name
+    return block(0x74, flags, body) + data
+with open("rar4.rar", "wb") as f:
+    f.write(b"Rar!\x1a\x07\x00" + block(0x73, 0, bytes(6)) + entry(b"hello.txt", b"hello from rar 4\n")
+            + entry(b"dir", b"", 0x10, 0x80E0) + entry(b"dir\\caf\x82.txt", b"dos name\n")
+            + b"\xc4\x3d\x7b\x00\x40\x07\x00")
+PY
 (cd long && rar a -idq -ma5 -qo- -r ../longname.rar .)
 
 # --- ARJ: arj; -m0..-m4 the methods, -t1 text, -g garbled, -je self-extracting, -2d DOS headers --

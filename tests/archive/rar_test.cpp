@@ -27,6 +27,14 @@ TEST_F(RarTest, ListsEveryNameWithFoldersEndingInABackslash) {
     EXPECT_EQ(ListNames(m_rar)[0], std::string(150, 'd') + "\\" + std::string(149, 'n') + ".txt");
 }
 
+TEST_F(RarTest, ReadsRar4WithDosNames) {
+    OpenFixture("rar4.rar");
+    EXPECT_EQ(ListNames(m_rar), (std::vector<std::string>{"hello.txt", "dir\\", "dir\\caf\xC3\xA9.txt"}));
+    ExtractAll(m_rar, m_out.path() + "/rar4");
+    EXPECT_EQ(ReadFileBytes(m_out.path() + "/rar4/hello.txt"), "hello from rar 4\n");
+    EXPECT_EQ(ReadFileBytes(m_out.path() + "/rar4/dir/caf\xC3\xA9.txt"), "dos name\n");
+}
+
 TEST_F(RarTest, ListingEndsWithEndOfArchiveAndStaysAtTheEnd) {
     OpenFixture("three.rar");
     m_rar.MoveFirst();
