@@ -9,6 +9,13 @@ if(ZEL_SANITIZE)
     add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
 
+# Fuzz builds instrument every library for coverage, not only the harnesses: without it libFuzzer
+# sees none of the parser's branches and mutates blindly.
+# (The sanitizer runtime supplies the coverage hooks to the test programs, which link no libFuzzer.)
+if(ZEL_FUZZ AND ZEL_SANITIZE)
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # zel_add_gtest(NAME SOURCES a.cpp ... LIBS lib ...)
 # One GoogleTest executable, every test case registered with CTest. Tests find the shared fixtures
 # (the folder beside the checkout) through ZEL_SHARED_DIR and their own data through ZEL_SOURCE_DIR.
