@@ -17,3 +17,11 @@ bool ClearReadOnly(const std::string& path);
 bool IsFolder(const std::string& path);
 
 }  // namespace zel::platform
+
+namespace zel::platform {
+
+// `path` made absolute against the current folder, with "." and ".." levels removed (symbolic
+// links are not followed).
+std::string AbsolutePath(const std::string& path);
+
+}  // namespace zel::platform

@@ -24,3 +24,15 @@ bool IsFolder(const std::string& path) {
 }
 
 }  // namespace zel::platform
+
+#include <filesystem>
+
+namespace zel::platform {
+
+std::string AbsolutePath(const std::string& path) {
+    std::error_code error;
+    auto absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
+}  // namespace zel::platform

@@ -3,7 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "cure/trojan_cure_module.h"
+#include "platform/file_ops.h"
 #include "platform/files.h"
+#include "platform/services.h"
 #include "tools/zel/commands.h"
 #include "tools/zel/database_io.h"
 #include "tools/zel/json.h"
@@ -13,21 +16,27 @@ namespace zel::cli {
 namespace {
 
 constexpr const char* kScanUsage =
-    "usage: zel scan [--db FILE] [--mode fixed|anywhere] [--json] [--infected] PATH...\n"
+    "usage: zel scan [--db FILE] [--mode fixed|anywhere] [--json] [--infected]\n"
+    "                [--disinfect [--system-root DIR]] PATH...\n"
     "Searches the first 2 MiB of each file (folders recursively, symbolic links inside them are not\n"
     "followed) for the trojans of the database. Exit status: 0 nothing found, 1 something found,\n"
-    "2 an error (a file that cannot be read is reported and scanning goes on).\n";
+    "2 an error (a file that cannot be read is reported and scanning goes on).\n"
+    "--disinfect cleans the system root of each trojan found (ends the processes that run it, cleans\n"
+    "the start-up places its record names, deletes it); exit status 2 when a file stays. The root is\n"
+    "--system-root DIR, else $ZEL_SYSTEM_ROOT, else the private tree of `zel system info`.\n";
 
 struct Options {
     int mode = 0;
     bool json = false;
     bool infected_only = false;
+    bool disinfect = false;
 };
 
 struct Totals {
     int files = 0;
     int infected = 0;
     int errors = 0;
+    int not_removed = 0;
 };
 
 class ScanRun {
@@ -64,13 +73,19 @@ private:
         ++m_totals.files;
         if (verdict.status == Verdict::infected) ++m_totals.infected;
         if (verdict.status == Verdict::error) ++m_totals.errors;
+        int removed = -1;
+        if (m_options.disinfect && verdict.status == Verdict::infected) {
+            removed = Disinfect(path, verdict.index);
+            if (!removed) ++m_totals.not_removed;
+        }
         if (m_options.json) {
-            PrintJson(path, verdict);
+            PrintJson(path, verdict, removed);
         } else if (verdict.status == Verdict::infected) {
-            std::printf("%s: %s FOUND (type %s, version %s)\n", path.c_str(),
+            std::printf("%s: %s FOUND (type %s, version %s)%s\n", path.c_str(),
                         ToUtf8(m_base.GetTrojanName(verdict.index)).c_str(),
                         ToUtf8(m_base.GetTrojanType(verdict.index)).c_str(),
-                        ToUtf8(m_base.GetTrojanVer(verdict.index)).c_str());
+                        ToUtf8(m_base.GetTrojanVer(verdict.index)).c_str(),
+                        removed < 0 ? "" : removed ? ", removed" : ", not removed");
         } else if (verdict.status == Verdict::error) {
             std::printf("%s: ERROR %s\n", path.c_str(), verdict.message.c_str());
         } else if (!m_options.infected_only) {
@@ -79,7 +94,13 @@ private:
         std::fflush(stdout);
     }
 
-    void PrintJson(const std::string& path, const Verdict& verdict) {
+    // Disinfects the system root of the record's trojan; 1 when the file was deleted.
+    int Disinfect(const std::string& path, int index) {
+        CTrojanCureModule module(&m_base);
+        return module.DisinfectTrojan(platform::AbsolutePath(path), index) ? 1 : 0;
+    }
+
+    void PrintJson(const std::string& path, const Verdict& verdict, int removed) {
         static constexpr const char* kStatus[] = {"clean", "infected", "error"};
         if (m_options.infected_only && verdict.status != Verdict::infected) return;
         std::string line = "{\"path\": " + JsonString(path) + ", \"status\": \"" + kStatus[verdict.status] + "\"";
@@ -89,6 +110,7 @@ private:
                     ", \"name\": " + JsonString(ToUtf8(m_base.GetTrojanName(verdict.index))) +
                     ", \"version\": " + JsonString(ToUtf8(m_base.GetTrojanVer(verdict.index)));
         }
+        if (removed >= 0) line += std::string(", \"disinfected\": ") + (removed ? "true" : "false");
         if (verdict.status == Verdict::error) line += ", \"error\": " + JsonString(verdict.message);
         std::printf("%s}\n", line.c_str());
     }
@@ -119,8 +141,23 @@ int RunScan(Args args) {
     }
     options.json = args.TakeFlag("--json");
     options.infected_only = args.TakeFlag("--infected");
+    options.disinfect = args.TakeFlag("--disinfect");
+    std::unique_ptr<platform::SystemRoot> root;
+    if (options.disinfect) {
+        root = TakeSystemRoot(args);
+    } else if (args.TakeOption("--system-root")) {
+        throw Failure{"--system-root goes with --disinfect"};
+    }
     auto paths = args.Positionals();
     if (paths.empty()) throw Failure{"scan needs at least one PATH (try zel scan --help)"};
+    std::unique_ptr<platform::ScopedServices> services;
+    if (root) {
+        // Wine would overwrite every registry edit when it exits: refuse before touching anything.
+        std::string refusal = root->GetRegistry().WriteRefusal();
+        if (!refusal.empty()) throw Failure{"cannot disinfect: " + refusal};
+        if (!root->CreateSkeleton()) throw Failure{"cannot prepare the system root " + root->Directory()};
+        services = std::make_unique<platform::ScopedServices>(platform::Services{.system_root = root.get()});
+    }
 
     CTrojanBase2 base;
     LoadDatabase(base, db_path, false);
@@ -131,6 +168,7 @@ int RunScan(Args args) {
     if (!options.json) {
         std::printf("Scanned %d files: %d infected, %d errors.\n", totals.files, totals.infected, totals.errors);
     }
+    if (totals.not_removed > 0) return kError;
     if (totals.infected > 0) return kFound;
     return totals.errors > 0 ? kError : kOk;
 }

@@ -17,6 +17,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"db", zel::cli::RunDb, "build and inspect the trojan database"},
     {"scan", zel::cli::RunScan, "search files for known trojans"},
+    {"system", zel::cli::RunSystem, "show the system root that disinfection works on"},
 };
 
 void PrintUsage(FILE* out) {
