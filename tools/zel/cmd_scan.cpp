@@ -3,7 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "cure/trojan_cure_module.h"
+#include "platform/file_ops.h"
 #include "platform/files.h"
+#include "platform/services.h"
 #include "tools/zel/archive_scan.h"
 #include "tools/zel/commands.h"
 #include "tools/zel/database_io.h"
@@ -14,23 +17,29 @@ namespace zel::cli {
 namespace {
 
 constexpr const char* kScanUsage =
-    "usage: zel scan [--db FILE] [--mode fixed|anywhere] [--json] [--infected] PATH...\n"
+    "usage: zel scan [--db FILE] [--mode fixed|anywhere] [--json] [--infected]\n"
+    "                [--disinfect [--system-root DIR]] PATH...\n"
     "Searches the first 2 MiB of each file (folders recursively, symbolic links inside them are not\n"
     "followed) for the trojans of the database. Archives (zip, rar, arj, cab, ace) are also searched\n"
     "entry by entry, archives inside them too (4 levels), reported as ARCHIVE/ENTRY; an archive is\n"
     "never changed. Exit status: 0 nothing found, 1 something found, 2 an error (a file that cannot\n"
-    "be read, or a damaged archive, is reported and scanning goes on).\n";
+    "be read, or a damaged archive, is reported and scanning goes on).\n"
+    "--disinfect cleans the system root of each trojan found (ends the processes that run it, cleans\n"
+    "the start-up places its record names, deletes it); exit status 2 when a file stays. The root is\n"
+    "--system-root DIR, else $ZEL_SYSTEM_ROOT, else the private tree of `zel system info`.\n";
 
 struct Options {
     int mode = 0;
     bool json = false;
     bool infected_only = false;
+    bool disinfect = false;
 };
 
 struct Totals {
     int files = 0;
     int infected = 0;
     int errors = 0;
+    int not_removed = 0;
 };
 
 class ScanRun {
@@ -39,14 +48,14 @@ public:
         : m_base(base),
           m_options(options),
           m_scanner(base, options.mode),
-          m_archives(m_scanner, [this](const std::string& shown, const Verdict& verdict) { Report(shown, verdict); }) {}
+          m_archives(m_scanner, [this](const std::string& shown, const Verdict& verdict) { Report(shown, verdict, false); }) {}
 
     void ScanPath(const std::string& path, bool named_by_user) {
         platform::EntryKind kind = named_by_user ? platform::KindOfTarget(path) : platform::KindOf(path);
         if (kind == platform::EntryKind::directory) {
             ScanFolder(path);
         } else if (kind == platform::EntryKind::file) {
-            Report(path, m_scanner.ScanFile(path));
+            Report(path, m_scanner.ScanFile(path), true);
             // Entries are reported, never disinfected: what is scanned is a temporary copy.
             m_archives.ScanEntries(path, path);
         } else if (kind == platform::EntryKind::missing) {
@@ -68,17 +77,24 @@ private:
         for (const auto& name : names) ScanPath(prefix + name, false);
     }
 
-    void Report(const std::string& path, const Verdict& verdict) {
+    // Reports one verdict; a file found on disk (not an archive entry) is disinfected when asked.
+    void Report(const std::string& path, const Verdict& verdict, bool on_disk = true) {
         ++m_totals.files;
         if (verdict.status == Verdict::infected) ++m_totals.infected;
         if (verdict.status == Verdict::error) ++m_totals.errors;
+        int removed = -1;
+        if (m_options.disinfect && on_disk && verdict.status == Verdict::infected) {
+            removed = Disinfect(path, verdict.index);
+            if (!removed) ++m_totals.not_removed;
+        }
         if (m_options.json) {
-            PrintJson(path, verdict);
+            PrintJson(path, verdict, removed);
         } else if (verdict.status == Verdict::infected) {
-            std::printf("%s: %s FOUND (type %s, version %s)\n", path.c_str(),
+            std::printf("%s: %s FOUND (type %s, version %s)%s\n", path.c_str(),
                         ToUtf8(m_base.GetTrojanName(verdict.index)).c_str(),
                         ToUtf8(m_base.GetTrojanType(verdict.index)).c_str(),
-                        ToUtf8(m_base.GetTrojanVer(verdict.index)).c_str());
+                        ToUtf8(m_base.GetTrojanVer(verdict.index)).c_str(),
+                        removed < 0 ? "" : removed ? ", removed" : ", not removed");
         } else if (verdict.status == Verdict::error) {
             std::printf("%s: ERROR %s\n", path.c_str(), verdict.message.c_str());
         } else if (!m_options.infected_only) {
@@ -87,7 +103,13 @@ private:
         std::fflush(stdout);
     }
 
-    void PrintJson(const std::string& path, const Verdict& verdict) {
+    // Disinfects the system root of the record's trojan; 1 when the file was deleted.
+    int Disinfect(const std::string& path, int index) {
+        CTrojanCureModule module(&m_base);
+        return module.DisinfectTrojan(platform::AbsolutePath(path), index) ? 1 : 0;
+    }
+
+    void PrintJson(const std::string& path, const Verdict& verdict, int removed) {
         static constexpr const char* kStatus[] = {"clean", "infected", "error"};
         if (m_options.infected_only && verdict.status != Verdict::infected) return;
         std::string line = "{\"path\": " + JsonString(path) + ", \"status\": \"" + kStatus[verdict.status] + "\"";
@@ -97,6 +119,7 @@ private:
                     ", \"name\": " + JsonString(ToUtf8(m_base.GetTrojanName(verdict.index))) +
                     ", \"version\": " + JsonString(ToUtf8(m_base.GetTrojanVer(verdict.index)));
         }
+        if (removed >= 0) line += std::string(", \"disinfected\": ") + (removed ? "true" : "false");
         if (verdict.status == Verdict::error) line += ", \"error\": " + JsonString(verdict.message);
         std::printf("%s}\n", line.c_str());
     }
@@ -128,8 +151,23 @@ int RunScan(Args args) {
     }
     options.json = args.TakeFlag("--json");
     options.infected_only = args.TakeFlag("--infected");
+    options.disinfect = args.TakeFlag("--disinfect");
+    std::unique_ptr<platform::SystemRoot> root;
+    if (options.disinfect) {
+        root = TakeSystemRoot(args);
+    } else if (args.TakeOption("--system-root")) {
+        throw Failure{"--system-root goes with --disinfect"};
+    }
     auto paths = args.Positionals();
     if (paths.empty()) throw Failure{"scan needs at least one PATH (try zel scan --help)"};
+    std::unique_ptr<platform::ScopedServices> services;
+    if (root) {
+        // Wine would overwrite every registry edit when it exits: refuse before touching anything.
+        std::string refusal = root->GetRegistry().WriteRefusal();
+        if (!refusal.empty()) throw Failure{"cannot disinfect: " + refusal};
+        if (!root->CreateSkeleton()) throw Failure{"cannot prepare the system root " + root->Directory()};
+        services = std::make_unique<platform::ScopedServices>(platform::Services{.system_root = root.get()});
+    }
 
     CTrojanBase2 base;
     LoadDatabase(base, db_path, false);
@@ -140,6 +178,7 @@ int RunScan(Args args) {
     if (!options.json) {
         std::printf("Scanned %d files: %d infected, %d errors.\n", totals.files, totals.infected, totals.errors);
     }
+    if (totals.not_removed > 0) return kError;
     if (totals.infected > 0) return kFound;
     return totals.errors > 0 ? kError : kOk;
 }

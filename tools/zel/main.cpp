@@ -18,6 +18,7 @@ constexpr Command kCommands[] = {
     {"db", zel::cli::RunDb, "build and inspect the trojan database"},
     {"scan", zel::cli::RunScan, "search files for known trojans"},
     {"archive", zel::cli::RunArchive, "list and extract archives (zip, rar, arj, cab, ace)"},
+    {"system", zel::cli::RunSystem, "show the system root that disinfection works on"},
 };
 
 void PrintUsage(FILE* out) {

@@ -1,0 +1,34 @@
+// Wine registry files: whatever parses must serialize back to the same bytes, survive edits, and
+// parse again after them with the edited values in place.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "platform/wine/wine_registry_file.h"
+
+using zel::platform::RegistryValue;
+using zel::platform::WineRegistryFile;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    std::string error;
+    auto file = WineRegistryFile::Parse(bytes, error);
+    if (!file) return 0;
+    if (file->Serialize() != bytes) std::abort();
+    RegistryValue value;
+    for (std::size_t i = 0; i < 64 && file->EnumValue("A", i, value); ++i) {
+    }
+    // Edits on a key the input may or may not hold, with the input's own bytes as data.
+    const std::string key = size % 2 ? "A" : "a\\B";
+    file->CreateKey(key, 0x1dd860c071a037eull);
+    RegistryValue written{std::string(bytes.substr(0, 8).c_str()), static_cast<std::uint32_t>(size % 12),
+                          bytes.substr(0, 300)};
+    if (written.type == 1 || written.type == 2 || written.type == 7) written.data += '\0';
+    if (!file->SetValue(key, written, 0x1dd860c071a037eull)) std::abort();
+    file->DeleteValue(key, "x", 0x1dd860c071a037eull);
+    auto again = WineRegistryFile::Parse(file->Serialize(), error);
+    if (!again) std::abort();
+    RegistryValue read;
+    if (!again->QueryValue(key, written.name, read)) std::abort();
+    return 0;
+}

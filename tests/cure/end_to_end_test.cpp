@@ -1,0 +1,238 @@
+// End to end: a system root made from a fresh Wine prefix, infected by hand, cleaned by
+// `zel scan --disinfect`. Every byte that should change is checked, and every byte that should not.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <regex>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "database/trojan_base2.h"
+#include "platform/wine/wine_server.h"
+#include "tests/cure/cure_fixture.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using zel::testing::ReadText;
+using zel::testing::WriteText;
+
+const fs::path kFresh = fs::path(ZEL_SHARED_DIR) / "wine-prefix" / "fresh";
+const fs::path kShortcuts = fs::path(ZEL_SHARED_DIR) / "shortcuts";
+const std::string kRunKey = "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run]";
+const std::string kExeKey = "[Software\\\\Classes\\\\exefile\\\\shell\\\\open\\\\command]";
+const std::string kOpenCommand = "@=\"\\\"%1\\\" %*\"\n";
+
+void Insert(std::string& text, const std::string& after, const std::string& what) {
+    auto at = text.find(after);
+    ASSERT_NE(at, std::string::npos) << after;
+    text.insert(at + after.size(), what);
+}
+
+// Replaces the time stamps of the named key blocks by "T", so that texts compare apart from them.
+std::string WithoutTimes(std::string text, const std::vector<std::string>& keys) {
+    for (const auto& key : keys) {
+        std::regex stamp(std::regex_replace(key, std::regex(R"([\[\]\\])"), R"(\$&)") + R"( \d+\n#time=[0-9a-f]+\n)");
+        text = std::regex_replace(text, stamp, key + " T\n#time=T\n");
+    }
+    return text;
+}
+
+struct ZelRun {
+    int status = -1;
+    std::string output;
+};
+
+ZelRun RunZel(const std::vector<std::string>& words) {
+    int out[2];
+    if (::pipe(out) != 0) return {};
+    pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        std::vector<char*> argv;
+        std::string zel = std::string(ZEL_BINARY_DIR) + "/zel";
+        argv.push_back(zel.data());
+        std::vector<std::string> copy = words;
+        for (auto& word : copy) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        ::execv(zel.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ZelRun run;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(out[0], buffer, sizeof buffer)) > 0;) run.output.append(buffer, static_cast<std::size_t>(got));
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+class InfectedPrefix : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(Windows());
+        fs::create_directories(Startup());
+        fs::create_directories(Prefix() / "dosdevices");
+        fs::create_directory_symlink("../drive_c", Prefix() / "dosdevices" / "c:");
+        fs::create_directory_symlink("/", Prefix() / "dosdevices" / "z:");
+        for (const char* name : {"system.reg", "user.reg", "userdef.reg"}) m_reg[name] = ReadText(kFresh / name);
+        // The trojan: a real program, so that it can run.
+        fs::copy_file("/bin/sleep", Trojan());
+        m_trojan_bytes = ReadText(Trojan());
+        WriteText(Windows() / "notepad.exe", "MZ not a trojan");
+        // Start-up files.
+        WriteText(Windows() / "win.ini", ReadText(kFresh / "win.ini") + "[windows]\r\nload=C:\\windows\\a.exe\r\nrun=\r\n");
+        WriteText(Windows() / "system.ini",
+                  ReadText(kFresh / "system.ini") + "[boot]\r\nshell=explorer.exe C:\\windows\\a.exe\r\n");
+        WriteText(DriveC() / "autoexec.bat", "@echo off\r\nC:\\WINDOWS\\A.EXE /hide\r\nset x=1\r\n");
+        WriteText(Windows() / "winstart.bat", "C:\\windows\\a.exe\r\n");
+        WriteText(Windows() / "wininit.ini", "[rename]\r\nC:\\x.txt=C:\\y.txt\r\n");
+        for (const char* name : {"a_exists.lnk", "c_case_upper.lnk", "b_args_workdir.lnk"}) {
+            fs::copy_file(kShortcuts / name, Startup() / name);
+        }
+        // Registry entries, typed into the files by hand as a trojan's installer would leave them.
+        std::string& system = m_reg["system.reg"];
+        Insert(system, kRunKey + " 1796621271\n#time=1dd860bb4075150\n",
+               "\"Evil\"=\"C:\\\\windows\\\\a.exe -s\"\n\"Keep\"=\"C:\\\\windows\\\\notepad.exe\"\n");
+        Insert(system, kExeKey + " 1796621271\n#time=1dd860bb4042fa2\n", "@=\"C:\\\\windows\\\\a.exe \\\"%1\\\" %*\"\n");
+        system.erase(system.find(kOpenCommand, system.find(kExeKey) + kExeKey.size() + 40), kOpenCommand.size());
+        Insert(m_reg["user.reg"], kRunKey + " 1796621271\n#time=1dd860bb406b88a\n",
+               "\"Evil\"=\"c:\\\\WINDOWS\\\\A.EXE\"\n\"Other\"=\"x.exe\"\n");
+        for (const auto& [name, text] : m_reg) WriteText(Prefix() / name, text);
+        // The database: one record with every cure flag and both Run keys.
+        CTrojanBase2 base;
+        int index = zel::testing::AddTrojanRecord(base, m_trojan_bytes, 0xFF);
+        base.AddRegistry(index, HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+        base.AddRegistry(index, HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+        ASSERT_EQ(base.SaveToCryptFile(Database()), 1);
+    }
+
+    fs::path Prefix() const { return m_dir.path() / "prefix"; }
+    fs::path DriveC() const { return Prefix() / "drive_c"; }
+    fs::path Windows() const { return DriveC() / "windows"; }
+    fs::path Startup() const {
+        return DriveC() / "users" / "root" / "AppData" / "Roaming" / "Microsoft" / "Windows" / "Start Menu" /
+               "Programs" / "StartUp";
+    }
+    std::string Trojan() const { return (Windows() / "a.exe").string(); }
+    std::string Database() const { return (m_dir.path() / "default.tdb").string(); }
+
+    zel::testing::TempDir m_dir;
+    std::map<std::string, std::string> m_reg;
+    std::string m_trojan_bytes;
+};
+
+pid_t Start(const std::string& program) {
+    pid_t child = ::fork();
+    if (child == 0) {
+        ::execl(program.c_str(), program.c_str(), "300", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Wait until it runs the program, not the copy of the test made by fork.
+    for (int i = 0; i < 200; ++i) {
+        std::error_code error;
+        if (fs::read_symlink("/proc/" + std::to_string(child) + "/exe", error) == program) break;
+        ::usleep(10000);
+    }
+    return child;
+}
+
+TEST_F(InfectedPrefix, DisinfectionCleansEveryPlaceAndNothingElse) {
+    pid_t trojan = Start(Trojan());
+    pid_t bystander = Start("/bin/sleep");
+    ZelRun run = RunZel({"scan", "--disinfect", "--system-root", Prefix().string(), "--db", Database(), Trojan()});
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find(Trojan() + ": Evil FOUND (type Backdoor, version 1.0), removed\n"), std::string::npos)
+        << run.output;
+
+    // The process of the trojan was ended, the other one was not.
+    int status = 0;
+    EXPECT_EQ(::waitpid(trojan, &status, 0), trojan);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_EQ(::waitpid(bystander, nullptr, WNOHANG), 0);
+    ::kill(bystander, SIGKILL);
+    ::waitpid(bystander, nullptr, 0);
+
+    // Files.
+    EXPECT_FALSE(fs::exists(Trojan()));
+    EXPECT_EQ(ReadText(Windows() / "notepad.exe"), "MZ not a trojan");
+    EXPECT_EQ(ReadText(Windows() / "win.ini"), ReadText(kFresh / "win.ini") + "[windows]\r\nload=\r\nrun=\r\n");
+    EXPECT_EQ(ReadText(Windows() / "system.ini"), ReadText(kFresh / "system.ini") + "[boot]\r\nshell=Explorer.exe\r\n");
+    EXPECT_EQ(ReadText(DriveC() / "autoexec.bat"), "@echo off\r\nREM BY ZELSCAN C:\\WINDOWS\\A.EXE /hide\r\nset x=1\r\n");
+    EXPECT_FALSE(fs::exists(Windows() / "winstart.bat"));
+    EXPECT_EQ(ReadText(Windows() / "wininit.ini"), "[rename]\r\nNUL=C:\\windows\\a.exe\r\n");
+    EXPECT_FALSE(fs::exists(Startup() / "a_exists.lnk"));
+    EXPECT_FALSE(fs::exists(Startup() / "c_case_upper.lnk"));
+    EXPECT_EQ(ReadText(Startup() / "b_args_workdir.lnk"), ReadText(kShortcuts / "b_args_workdir.lnk"));
+
+    // user.reg: the trojan's Run value is gone, the Run key's time stamp moved, nothing else changed.
+    std::string user = ReadText(Prefix() / "user.reg");
+    std::string expected_user = m_reg["user.reg"];
+    expected_user.erase(expected_user.find("\"Evil\"=\"c:"), std::string("\"Evil\"=\"c:\\\\WINDOWS\\\\A.EXE\"\n").size());
+    EXPECT_EQ(WithoutTimes(user, {kRunKey}), WithoutTimes(expected_user, {kRunKey}));
+    EXPECT_EQ(user.find(kRunKey + " 1796621271\n"), std::string::npos);  // the stamp did change
+    EXPECT_EQ(ReadText(Prefix() / "userdef.reg"), m_reg["userdef.reg"]);
+
+    // system.reg: Run cleaned, exefile restored, comfile and batfile created in Wine's form.
+    std::string system = ReadText(Prefix() / "system.reg");
+    std::string expected_system = m_reg["system.reg"];
+    expected_system.erase(expected_system.find("\"Evil\"=\"C:"),
+                          std::string("\"Evil\"=\"C:\\\\windows\\\\a.exe -s\"\n").size());
+    std::string hijack = "@=\"C:\\\\windows\\\\a.exe \\\"%1\\\" %*\"\n";
+    expected_system.replace(expected_system.find(hijack), hijack.size(), kOpenCommand);
+    std::vector<std::string> created;
+    for (const char* type : {"batfile", "comfile"}) {
+        std::string key = std::string("[Software\\\\Classes\\\\") + type + "\\\\shell\\\\open\\\\command]";
+        std::smatch block;
+        std::string pattern = std::regex_replace(key, std::regex(R"([\[\]\\])"), R"(\$&)") +
+                              R"( \d+\n#time=[0-9a-f]+\n@="\\"%1\\" %\*"\n\n)";
+        ASSERT_TRUE(std::regex_search(system, block, std::regex(pattern))) << type;
+        // In its sorted place: after the keys that sort before it, before those that sort after.
+        std::string before = system.substr(0, static_cast<std::size_t>(block.position(0)));
+        std::string previous = before.substr(before.rfind("\n[") + 1, 40);
+        std::string next = system.substr(static_cast<std::size_t>(block.position(0) + block.length(0)), 40);
+        EXPECT_LT(zel::platform::CompareRegistryNames(previous, key), 0) << previous;
+        EXPECT_GT(zel::platform::CompareRegistryNames(next, key), 0) << next;
+        system.erase(static_cast<std::size_t>(block.position(0)), static_cast<std::size_t>(block.length(0)));
+    }
+    EXPECT_EQ(WithoutTimes(system, {kRunKey, kExeKey}), WithoutTimes(expected_system, {kRunKey, kExeKey}));
+}
+
+TEST_F(InfectedPrefix, NothingIsTouchedWhileWineRunsOnThePrefix) {
+    WriteText(Prefix() / "wineserver", "zel-e2e-" + std::to_string(::getpid()));
+    auto lock = zel::platform::WineServerLockPaths(Prefix().string(), "/tmp")[0];
+    fs::create_directories(fs::path(lock).parent_path());
+    WriteText(lock, "");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t server = ::fork();
+    if (server == 0) {
+        int fd = ::open(lock.c_str(), O_RDWR);
+        struct flock hold {};
+        hold.l_type = F_WRLCK;
+        ::fcntl(fd, F_SETLK, &hold);
+        (void)!::write(ready[1], "x", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char byte;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ZelRun run = RunZel({"scan", "--disinfect", "--system-root", Prefix().string(), "--db", Database(), Trojan()});
+    ::kill(server, SIGKILL);
+    ::waitpid(server, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    fs::remove_all(fs::path(lock).parent_path().parent_path());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(ReadText(Trojan()), m_trojan_bytes);
+    for (const auto& [name, text] : m_reg) EXPECT_EQ(ReadText(Prefix() / name), text) << name;
+    EXPECT_TRUE(fs::exists(Windows() / "winstart.bat"));
+    EXPECT_TRUE(fs::exists(Startup() / "a_exists.lnk"));
+}
+
+}  // namespace
