@@ -5,12 +5,15 @@
 
 #include "platform/clock.h"
 #include "platform/messages.h"
+#include "platform/registry.h"
 
 namespace zel::platform {
 
 struct Services {
     Clock* clock = nullptr;
     MessageSink* messages = nullptr;
+    // The registry of the system root that disinfection works on.
+    Registry* registry = nullptr;
 };
 
 // The services in force: the system's own unless a ScopedServices replaced some of them.

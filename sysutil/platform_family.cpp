@@ -1,0 +1,3 @@
+#include "sysutil/platform_family.h"
+
+bool IsWindowsNT() { return true; }
