@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "platform/clock.h"
-#include "platform/file.h"
 #include "platform/files.h"
 #include "updater/core/update_script.h"
 #include "updater/core/update_strings.h"
@@ -55,7 +54,7 @@ void CDownloadPage::OnSetActive() {
     m_rows.clear();
     m_view.RowsCleared();
     m_entriesDone = m_totalReceived = m_totalExpected = 0;
-    m_script.clear();
+    m_script.Free();
     m_scriptPos = 0;
     m_finished = false;
 
@@ -208,18 +207,7 @@ void CDownloadPage::Finish() {
 }
 
 void CDownloadPage::LoadScript() {
-    m_script.clear();
-    CFile file;
-    if (file.Open(kScriptLocalName, CFile::modeRead)) {
-        try {
-            std::uint64_t length = file.GetLength();
-            m_script.resize(static_cast<std::size_t>(length));
-            m_script.resize(file.Read(m_script.data(), static_cast<UINT>(length)));
-        } catch (const CFileException&) {
-            m_script.clear();
-        }
-        file.Close();
-    }
+    m_script.LoadFile(kScriptLocalName);
     m_scriptPos = 0;
     platform::RemoveFileQuietly(kScriptLocalName);
 }
@@ -238,12 +226,12 @@ void CDownloadPage::RunScript() {
 // Runs the line at `pos`. Returns true when it started a download (the script position is then
 // already past the line); otherwise sets `next` to where the run goes on.
 bool CDownloadPage::RunLine(int pos, int& next) {
-    std::string_view text(m_script);
-    if (text.empty()) {
+    std::string_view text(m_script.GetData(), static_cast<std::size_t>(m_script.GetLength()));
+    if (static_cast<std::size_t>(pos) >= text.size()) {
         next = -1;
         return false;
     }
-    int lineStart = NextLineStart(text, pos);
+    int lineStart = m_script.NextLineStart(pos);
     int lineEnd = lineStart < 0 ? static_cast<int>(text.size()) : lineStart;
     next = lineStart;
     CStringArray fields;
@@ -280,11 +268,11 @@ bool CDownloadPage::RunLine(int pos, int& next) {
             break;
         case 'f': {
             // The text may span lines: it runs to the next '>' anywhere further on.
-            auto start = static_cast<std::size_t>(pos) + 2;
-            std::size_t close = start <= text.size() ? text.find('>', start) : std::string_view::npos;
-            if (close == std::string_view::npos) break;  // malformed: skipped
-            m_settings.CompletionText = CString(text.substr(start, close - start));
-            next = NextLineStart(text, static_cast<int>(close));
+            int start = pos + 2;
+            int close = start < m_script.GetLength() ? m_script.FindChar('>', start, -1, 0) : -1;
+            if (close < 0) break;  // malformed: skipped
+            m_settings.CompletionText = m_script.Mid(start, close - start);
+            next = m_script.NextLineStart(close);
             break;
         }
         case 's': {

@@ -7,6 +7,7 @@
 
 #include "platform/desktop.h"
 #include "platform/file_system.h"
+#include "sysutil/text_buffer.h"
 #include "updater/core/download_worker.h"
 #include "updater/core/update_app.h"
 
@@ -117,7 +118,7 @@ private:
     int m_entriesDone = 0;
     int m_totalReceived = 0;
     int m_totalExpected = 0;
-    CString m_script;
+    CTextBuffer m_script;
     int m_scriptPos = 0;
     CString m_label;
     CString m_version;

@@ -26,13 +26,6 @@ bool ParseTriple(std::string_view text, unsigned (&parts)[3]) {
 
 }  // namespace
 
-int NextLineStart(std::string_view text, int pos) {
-    if (pos < 0 || static_cast<std::size_t>(pos) >= text.size()) return -1;
-    std::size_t lf = text.find('\n', static_cast<std::size_t>(pos));
-    if (lf == std::string_view::npos || lf + 1 >= text.size()) return -1;
-    return static_cast<int>(lf + 1);
-}
-
 bool CutFields(std::string_view text, int pos, int lineEnd, int count, CStringArray& fields) {
     fields.clear();
     auto end = static_cast<std::size_t>(std::min<std::size_t>(static_cast<std::size_t>(lineEnd), text.size()));

@@ -10,9 +10,6 @@
 
 namespace zel::updater {
 
-// Start of the line after the one holding `pos`, or -1 when that line is the last.
-int NextLineStart(std::string_view text, int pos);
-
 // Cuts `count` fields of the line that starts at `pos` and ends before `lineEnd`: field 1 begins two
 // bytes after the command letter, each field ends at the next '>' of the line and the next one
 // begins two bytes after that '>'. False when the line has fewer complete fields (malformed).
