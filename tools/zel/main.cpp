@@ -17,6 +17,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"db", zel::cli::RunDb, "build and inspect the trojan database"},
     {"scan", zel::cli::RunScan, "search files for known trojans"},
+    {"update", zel::cli::RunUpdate, "run one update from a mirror"},
 };
 
 void PrintUsage(FILE* out) {
