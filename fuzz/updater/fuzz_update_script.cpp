@@ -19,13 +19,22 @@ using namespace zel::updater::test;
 namespace {
 
 // The page reads "index.lst" from the working folder: give the run a scratch folder of its own.
-void EnterScratchFolder() {
-    static bool entered = false;
-    if (entered) return;
-    std::string pattern = (std::filesystem::temp_directory_path() / "zel-fuzz-script-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()) || ::chdir(pattern.c_str()) != 0) std::abort();
-    entered = true;
-}
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        m_path = (std::filesystem::temp_directory_path() / "zel-fuzz-script-XXXXXX").string();
+        if (!::mkdtemp(m_path.data()) || ::chdir(m_path.c_str()) != 0) std::abort();
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+
+private:
+    std::string m_path;
+};
+
+void EnterScratchFolder() { static ScratchFolder folder; }
 
 void CheckRequest(const FakeWorker& worker) {
     for (const CString* field : {&worker.Destination, &worker.URL})

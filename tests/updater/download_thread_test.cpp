@@ -146,7 +146,14 @@ TEST_F(DownloadThreadTest, FailuresLeaveTheDestinationAndNoTemporaryFile) {
     seen = Request(WM_DL_DOWNLOAD);
     EXPECT_EQ(seen.back().wParam, kErrorCheck);
 
-    worker.SkipCheck = 0;
+    WriteFile(mirror + "/huge.bin", PatternBytes(2000000, 7));  // far more than the line promises
+    worker.URL = base + "/huge.bin";
+    ExpectChecked(content);
+    seen = Request(WM_DL_DOWNLOAD);
+    EXPECT_EQ(seen.back().wParam, kErrorCheck);
+    EXPECT_LE(worker.Received.load(), content.size() + 2048);  // stopped once it outgrew the promise
+
+    worker.URL = base + "/file.bin";
     ExpectChecked(content);
     worker.Destination = work + "/no/such/folder/file.bin";  // cannot be copied there
     seen = Request(WM_DL_DOWNLOAD);

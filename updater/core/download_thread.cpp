@@ -141,6 +141,9 @@ void CQVDownloadThread::Download() {
             Notify(WM_DL_PROGRESS, 0, n, false);
         }
         if (StopRequested()) return;  // abort: no notification, the stop is handled next
+        // A file that has outgrown its promised size can only fail the check: stop receiving it
+        // rather than let a hostile server fill the disk.
+        if (!SkipCheck && (ExpectedSize < 0 || Received.load() > static_cast<DWORD>(ExpectedSize))) break;
     } while (n > 0);
 
     try {
