@@ -9,17 +9,8 @@
 #include "database/trojan2.h"
 #include "framework/archive.h"
 #include "framework/framework_types.h"
+#include "framework/hkey.h"
 #include "zelbase/zelbase_export.h"
-
-// A registry root handle: the predefined root keys are the values of the root table.
-using HKEY = std::uint32_t;
-constexpr HKEY HKEY_CLASSES_ROOT = 0x80000000u;
-constexpr HKEY HKEY_CURRENT_USER = 0x80000001u;
-constexpr HKEY HKEY_LOCAL_MACHINE = 0x80000002u;
-constexpr HKEY HKEY_USERS = 0x80000003u;
-constexpr HKEY HKEY_PERFORMANCE_DATA = 0x80000004u;
-constexpr HKEY HKEY_CURRENT_CONFIG = 0x80000005u;
-constexpr HKEY HKEY_DYN_DATA = 0x80000006u;
 
 namespace zel::database {
 class SearchIndex;

@@ -5,15 +5,20 @@
 
 #include "platform/clock.h"
 #include "platform/messages.h"
+#include "platform/processes.h"
 #include "platform/registry.h"
+#include "platform/system_root.h"
 
 namespace zel::platform {
 
 struct Services {
     Clock* clock = nullptr;
     MessageSink* messages = nullptr;
-    // The registry of the system root that disinfection works on.
+    // The Windows installation that disinfection works on, and its registry. Replacing the system
+    // root alone also replaces the registry with the root's.
+    SystemRoot* system_root = nullptr;
     Registry* registry = nullptr;
+    ProcessTable* processes = nullptr;
 };
 
 // The services in force: the system's own unless a ScopedServices replaced some of them.

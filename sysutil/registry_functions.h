@@ -2,19 +2,8 @@
 // opens the key itself and lets go of it before returning; no handle survives between calls.
 #pragma once
 
-#include <cstdint>
-
 #include "framework/framework_types.h"
-
-// A registry root as the 32-bit Windows API numbers it.
-using HKEY = std::uint32_t;
-inline constexpr HKEY HKEY_CLASSES_ROOT = 0x80000000u;
-inline constexpr HKEY HKEY_CURRENT_USER = 0x80000001u;
-inline constexpr HKEY HKEY_LOCAL_MACHINE = 0x80000002u;
-inline constexpr HKEY HKEY_USERS = 0x80000003u;
-inline constexpr HKEY HKEY_PERFORMANCE_DATA = 0x80000004u;
-inline constexpr HKEY HKEY_CURRENT_CONFIG = 0x80000005u;
-inline constexpr HKEY HKEY_DYN_DATA = 0x80000006u;
+#include "framework/hkey.h"
 
 // Name and data buffers of the value functions hold this many bytes, terminator included.
 inline constexpr int kRegistryBufferSize = 1024;

@@ -1,0 +1,152 @@
+#include "cure/trojan_cure_module.h"
+
+#include <cstring>
+
+#include "cure/process_list.h"
+#include "framework/exceptions.h"
+#include "platform/file.h"
+#include "platform/file_ops.h"
+#include "platform/services.h"
+#include "sysutil/text_compare.h"
+
+namespace {
+
+// The file name with its extension: what follows the last folder separator.
+CString FileNameOf(const CString& path) {
+    auto slash = path.find_last_of('/');
+    return slash == CString::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+CTrojanCureModule::CTrojanCureModule(CTrojanBase2* base) : m_pBase(base) {}
+
+CTrojanCureModule::CTrojanCureModule(const CTrojanCureModule& other)
+    : m_pBase(other.m_pBase),
+      m_nDataLength(other.m_nDataLength),
+      m_strFilePath(other.m_strFilePath),
+      m_strFileName(other.m_strFileName) {
+    if (other.m_pData) {
+        m_pData = std::make_unique<BYTE[]>(static_cast<std::size_t>(other.m_nDataLength));
+        std::memcpy(m_pData.get(), other.m_pData.get(), static_cast<std::size_t>(other.m_nDataLength));
+    }
+}
+
+CTrojanCureModule& CTrojanCureModule::operator=(const CTrojanCureModule& other) {
+    if (this != &other) {
+        CTrojanCureModule copy(other);
+        m_pBase = copy.m_pBase;
+        m_pData = std::move(copy.m_pData);
+        m_nDataLength = copy.m_nDataLength;
+        m_strFilePath = std::move(copy.m_strFilePath);
+        m_strFileName = std::move(copy.m_strFileName);
+    }
+    return *this;
+}
+
+CTrojanCureModule::~CTrojanCureModule() { DetachFile(); }
+
+int CTrojanCureModule::IsExecutableFile(const CString& path) {
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone)) return 0;
+    char magic[2] = {};
+    try {
+        if (file.Read(magic, 2) != 2) return 0;
+    } catch (const CFileException&) {
+        return 0;
+    }
+    return magic[0] == 'M' && magic[1] == 'Z' ? 1 : 0;
+}
+
+int CTrojanCureModule::AttachFile(const CString& path) {
+    DetachFile();
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone)) return 0;
+    try {
+        std::uint64_t size = file.GetLength();
+        if (size < kMinimumAttachBytes) {
+            m_nDataLength = static_cast<int>(size);
+            return 1;
+        }
+        std::size_t wanted = static_cast<std::size_t>(size > kAttachWindowBytes ? kAttachWindowBytes : size);
+        auto data = std::make_unique<BYTE[]>(wanted);
+        std::size_t done = 0;
+        while (done < wanted) {
+            UINT got = file.Read(data.get() + done, static_cast<UINT>(wanted - done));
+            if (got == 0) break;
+            done += got;
+        }
+        m_pData = std::move(data);
+        m_nDataLength = static_cast<int>(done);
+    } catch (const CFileException&) {
+        DetachFile();
+        return 0;
+    } catch (const std::bad_alloc&) {
+        DetachFile();
+        return 0;
+    }
+    return 1;
+}
+
+void CTrojanCureModule::DetachFile() {
+    m_pData.reset();
+    m_nDataLength = 0;
+}
+
+int CTrojanCureModule::SearchTrojan(int start, int mode) {
+    if (!m_pData || !m_pBase) return -1;
+    return m_pBase->Find(m_pData.get(), m_nDataLength, start, mode);
+}
+
+int CTrojanCureModule::DisinfectTrojan(const CString& path, int index) {
+    m_strFilePath = path;
+    m_strFileName = FileNameOf(path);
+    DisinfectTrojanFromMemory(path.c_str());
+
+    const CTrojan2* record = m_pBase && index >= 0 ? m_pBase->GetTrojan(index) : nullptr;
+    if (record) {
+        // The order is fixed, and is not the order of the bits.
+        WORD flags = record->m_cureFlags;
+        if (flags & 0x02) CureWinstartBat();
+        if (flags & 0x10) CureWininitIni();
+        if (flags & 0x01) CureAutoexecBat();
+        if (flags & 0x04) {
+            // Each call empties the first remaining line that names the file: a "load=" and a
+            // "run=" line both get cleaned.
+            CureWinIni();
+            CureWinIni();
+        }
+        if (flags & 0x08) CureSystemIni();
+        if (flags & 0x20) CureStartUp();
+        if (flags & 0x40) CureAutoeraseWininit();
+        if (flags & 0x80) CureTracerRegistry();
+        for (int i = 0; i < record->GetRegentryCount(); ++i) {
+            HKEY root = 0;
+            CString subkey;
+            if (!m_pBase->GetRegistry(record->GetRegentry(i), root, subkey)) continue;
+            CureRegistry(root, subkey);
+        }
+    }
+    zel::platform::ClearReadOnly(path);
+    return zel::platform::RemoveFile(path) ? 1 : 0;
+}
+
+void CTrojanCureModule::DisinfectTrojanFromMemory(const char* path) {
+    if (!path) return;
+    zel::platform::ProcessTable* table = zel::platform::CurrentServices().processes;
+    CProcessList list;
+    if (!list.Capture()) return;
+    for (int pass = 0; pass < list.GetCount(); ++pass) {
+        CString program;
+        // Whole paths only, letter case aside: CompareTextPrefix is 0 exactly when both end together.
+        if (list.GetProcessPath(program) && CompareTextPrefix(program.c_str(), path, 1) == 0) {
+            KillInfectedProcess(list.GetCurrentID());
+            if (table) table->Sleep(kKillWaitMs);
+        }
+        list.Advance(1);
+    }
+}
+
+void CTrojanCureModule::KillInfectedProcess(DWORD processId) {
+    if (zel::platform::ProcessTable* table = zel::platform::CurrentServices().processes) table->Terminate(processId);
+}

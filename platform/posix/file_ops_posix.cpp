@@ -1,0 +1,26 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/file_ops.h"
+
+namespace zel::platform {
+
+bool RemoveFile(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool ClearReadOnly(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return false;
+    if (info.st_mode & S_IWUSR) return true;
+    return ::chmod(path.c_str(), (info.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace zel::platform

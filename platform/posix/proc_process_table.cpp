@@ -1,0 +1,118 @@
+#include "platform/posix/proc_process_table.h"
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/services.h"
+#include "platform/system_root.h"
+
+namespace zel::platform {
+namespace fs = std::filesystem;
+namespace {
+
+// Wine's loaders, as the exe link of a Windows program's process names them.
+bool IsWineLoader(const std::string& exe) {
+    std::string name = fs::path(exe).filename().string();
+    return name == "wine64-preloader" || name == "wine-preloader" || name == "wine64" || name == "wine";
+}
+
+// The zero-separated fields of a /proc file.
+std::vector<std::string> ReadFields(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> fields;
+    std::string field;
+    while (std::getline(in, field, '\0')) fields.push_back(field);
+    return fields;
+}
+
+bool SameFolder(const std::string& a, const std::string& b) {
+    std::error_code error;
+    if (fs::equivalent(a, b, error)) return true;
+    return fs::absolute(a).lexically_normal() == fs::absolute(b).lexically_normal();
+}
+
+}  // namespace
+
+ProcProcessTable::ProcProcessTable(std::string proc_root) : m_root(std::move(proc_root)) {}
+
+bool ProcProcessTable::ListIds(std::vector<std::uint32_t>& ids) {
+    std::error_code error;
+    fs::directory_iterator it(m_root, error);
+    if (error) return false;
+    for (fs::directory_iterator end; it != end; it.increment(error)) {
+        if (error) return false;
+        std::string name = it->path().filename().string();
+        if (name.empty() || name.size() > 10 || name.find_first_not_of("0123456789") != std::string::npos) continue;
+        unsigned long long id = std::stoull(name);
+        if (id <= 0xFFFFFFFFull) ids.push_back(static_cast<std::uint32_t>(id));
+    }
+    return true;
+}
+
+std::string ProcProcessTable::WineProgramPath(const std::string& folder) {
+    SystemRoot* root = CurrentServices().system_root;
+    if (!root || root->Kind() != "wine-prefix") return "";
+    // The prefix a Wine process runs on: WINEPREFIX, else ~/.wine.
+    std::string prefix, home;
+    for (const auto& entry : ReadFields(folder + "/environ")) {
+        if (entry.rfind("WINEPREFIX=", 0) == 0) prefix = entry.substr(11);
+        if (entry.rfind("HOME=", 0) == 0) home = entry.substr(5);
+    }
+    if (prefix.empty() && !home.empty()) prefix = home + "/.wine";
+    if (prefix.empty() || !SameFolder(prefix, root->Directory())) return "";
+    auto arguments = ReadFields(folder + "/cmdline");
+    if (arguments.empty()) return "";
+    const std::string& program = arguments[0];
+    if (program.size() > 2 && program[1] == ':') return root->ToDiskPath(program);
+    return "";
+}
+
+bool ProcProcessTable::ProgramPath(std::uint32_t id, std::string& path) {
+    std::string folder = m_root + "/" + std::to_string(id);
+    std::error_code error;
+    fs::path exe = fs::read_symlink(folder + "/exe", error);
+    if (error) return false;
+    if (IsWineLoader(exe.string())) {
+        std::string program = WineProgramPath(folder);
+        if (!program.empty()) {
+            path = program;
+            return true;
+        }
+    }
+    path = exe.string();
+    // The kernel marks a program file that was deleted or replaced after it started.
+    static const std::string kDeleted = " (deleted)";
+    if (path.size() > kDeleted.size() && path.compare(path.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0) {
+        path.resize(path.size() - kDeleted.size());
+    }
+    return !path.empty();
+}
+
+std::uint32_t ProcProcessTable::OwnId() { return static_cast<std::uint32_t>(::getpid()); }
+
+std::string ProcProcessTable::OwnPath() {
+    std::error_code error;
+    fs::path exe = fs::read_symlink("/proc/self/exe", error);
+    return error ? "" : exe.string();
+}
+
+bool ProcProcessTable::Terminate(std::uint32_t id) {
+    if (id == 0 || id > 0x7FFFFFFFu) return false;  // never a process group or "every process"
+    return ::kill(static_cast<pid_t>(id), SIGKILL) == 0;
+}
+
+void ProcProcessTable::Sleep(std::uint32_t milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+ProcessTable& SystemProcessTable() {
+    static ProcProcessTable table;
+    return table;
+}
+
+}  // namespace zel::platform

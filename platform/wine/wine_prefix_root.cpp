@@ -1,0 +1,168 @@
+#include "platform/wine/wine_prefix_root.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <optional>
+#include <filesystem>
+
+#include "framework/codepage.h"
+#include "platform/wine/wine_server.h"
+
+namespace zel::platform {
+namespace fs = std::filesystem;
+namespace {
+
+// The per-user Start-up folder below a profile folder, as Wine lays it out.
+constexpr const char* kStartupBelowProfile = "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp";
+
+std::vector<std::string> SplitWindowsPath(const std::string& rest) {
+    std::vector<std::string> levels;
+    std::string level;
+    for (char c : rest + "\\") {
+        if (c != '\\' && c != '/') {
+            level += c;
+            continue;
+        }
+        if (level == "..") {
+            if (!levels.empty()) levels.pop_back();
+        } else if (!level.empty() && level != ".") {
+            levels.push_back(level);
+        }
+        level.clear();
+    }
+    return levels;
+}
+
+// The entry of `folder` that a Windows name (8-bit) names: the exact spelling if it exists, else
+// the first entry equal to it without regard to case; nullopt when there is none.
+std::optional<std::string> MatchEntry(const fs::path& folder, const std::string& name) {
+    std::string utf8 = codepage::Windows1252ToUtf8(name);
+    std::error_code error;
+    if (fs::exists(folder / utf8, error)) return utf8;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::string entry = it->path().filename().string();
+        auto ansi = codepage::Utf8ToWindows1252(entry);
+        if (ansi && RegistryNamesEqual(*ansi, name)) return entry;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+WinePrefixRoot::WinePrefixRoot(std::string directory, WineRegistry::Hooks hooks)
+    : m_directory(fs::absolute(directory).lexically_normal().string()), m_registry(m_directory, std::move(hooks)) {
+    while (m_directory.size() > 1 && m_directory.back() == '/') m_directory.pop_back();
+}
+
+std::map<char, std::string> WinePrefixRoot::DriveMappings() const {
+    std::map<char, std::string> drives;
+    fs::path devices = fs::path(m_directory) / "dosdevices";
+    std::error_code error;
+    if (!fs::is_directory(devices, error)) {
+        drives['c'] = (fs::path(m_directory) / "drive_c").string();
+        drives['z'] = std::string(1, '/');
+        return drives;
+    }
+    for (fs::directory_iterator it(devices, error), end; !error && it != end; it.increment(error)) {
+        std::string name = it->path().filename().string();
+        if (name.size() != 2 || name[1] != ':' || !std::isalpha(static_cast<unsigned char>(name[0]))) continue;
+        std::error_code link_error;
+        fs::path target = fs::read_symlink(it->path(), link_error);
+        if (link_error) continue;
+        if (target.is_relative()) target = devices / target;
+        std::string folder = target.lexically_normal().string();
+        while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+        drives[static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])))] = folder;
+    }
+    return drives;
+}
+
+std::string WinePrefixRoot::ToDiskPath(const std::string& windows_path) const {
+    if (windows_path.size() < 2 || windows_path[1] != ':' || !std::isalpha(static_cast<unsigned char>(windows_path[0]))) {
+        return "";
+    }
+    auto drives = DriveMappings();
+    auto drive = drives.find(static_cast<char>(std::tolower(static_cast<unsigned char>(windows_path[0]))));
+    if (drive == drives.end()) return "";
+    fs::path path = drive->second;
+    bool resolving = true;
+    for (const auto& level : SplitWindowsPath(windows_path.substr(2))) {
+        std::optional<std::string> entry = resolving ? MatchEntry(path, level) : std::nullopt;
+        if (!entry) {
+            // Below a level that does not exist nothing can be matched; keep the spelling given.
+            resolving = false;
+            entry = codepage::Windows1252ToUtf8(level);
+        }
+        path /= *entry;
+    }
+    return path.string();
+}
+
+std::string WinePrefixRoot::ToWindowsPath(const std::string& disk_path) const {
+    std::string path = fs::absolute(disk_path).lexically_normal().string();
+    // The longest mapping that holds the file gives the drive (c: before z: = /).
+    char best_letter = 0;
+    std::string best_folder;
+    for (const auto& [letter, folder] : DriveMappings()) {
+        bool inside = folder == "/" || path == folder || path.rfind(folder + "/", 0) == 0;
+        if (inside && folder.size() > best_folder.size()) {
+            best_letter = letter;
+            best_folder = folder;
+        }
+    }
+    if (!best_letter) return "";
+    std::string rest = path.size() > best_folder.size() ? path.substr(best_folder == "/" ? 1 : best_folder.size() + 1) : "";
+    std::string result(1, static_cast<char>(std::toupper(static_cast<unsigned char>(best_letter))));
+    result += ":\\";
+    auto ansi = codepage::Utf8ToWindows1252(rest);
+    for (char c : ansi ? *ansi : rest) result += c == '/' ? '\\' : c;
+    return result;
+}
+
+std::string WinePrefixRoot::DefaultStartupFolder() {
+    RegistryValue value;
+    if (m_registry.QueryValue(RegistryRoot::kCurrentUser, "Volatile Environment", "USERPROFILE", value) ==
+            RegistryStatus::kOk &&
+        value.type == kRegSz && !std::string(value.data.c_str()).empty()) {
+        return std::string(value.data.c_str()) + kStartupBelowProfile;
+    }
+    // Wine names the profile after the Unix user.
+    const char* user = std::getenv("USER");
+    return std::string("C:\\users\\") + (user && *user ? user : "root") + kStartupBelowProfile;
+}
+
+std::vector<std::string> WinePrefixRoot::RegistryFiles() const {
+    auto paths = m_registry.HivePaths();
+    return {paths.begin(), paths.end()};
+}
+
+std::string WinePrefixRoot::InUseBy() {
+    return IsWineServerRunning(m_directory) ? "wineserver" : "";
+}
+
+bool WinePrefixRoot::CreateSkeleton() {
+    std::error_code error;
+    fs::path root(m_directory);
+    fs::create_directories(root / "drive_c" / "windows", error);
+    if (error) return false;
+    fs::path devices = root / "dosdevices";
+    if (!fs::exists(devices, error)) {
+        fs::create_directories(devices, error);
+        fs::create_directory_symlink("../drive_c", devices / "c:", error);
+        fs::create_directory_symlink("/", devices / "z:", error);
+    }
+    return !error;
+}
+
+std::string DefaultSystemRootDirectory() {
+    if (const char* root = std::getenv("ZEL_SYSTEM_ROOT"); root && *root) return root;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return std::string(data) + "/zel/system";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.local/share/zel/system";
+}
+
+std::unique_ptr<SystemRoot> OpenSystemRoot(const std::string& directory) {
+    return std::make_unique<WinePrefixRoot>(directory);
+}
+
+}  // namespace zel::platform

@@ -1,0 +1,145 @@
+// CProcessList over a scripted process table, and ending real processes started from a copied
+// program file.
+#include "cure/process_list.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <map>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "cure/trojan_cure_module.h"
+#include "platform/posix/proc_process_table.h"
+#include "platform/services.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using zel::platform::ProcessTable;
+using zel::platform::ScopedServices;
+
+class ScriptedTable : public ProcessTable {
+public:
+    bool ListIds(std::vector<std::uint32_t>& out) override {
+        if (!listable) return false;
+        for (const auto& [id, path] : ids) out.push_back(id);
+        return true;
+    }
+    bool ProgramPath(std::uint32_t id, std::string& path) override {
+        auto it = paths.find(id);
+        if (it == paths.end()) return false;
+        path = it->second;
+        return true;
+    }
+    std::uint32_t OwnId() override { return 50; }
+    std::string OwnPath() override { return "/opt/zel/zel"; }
+    bool Terminate(std::uint32_t id) override {
+        events.push_back("kill " + std::to_string(id));
+        return true;
+    }
+    void Sleep(std::uint32_t ms) override { events.push_back("sleep " + std::to_string(ms)); }
+
+    bool listable = true;
+    std::vector<std::pair<std::uint32_t, std::string>> ids;
+    std::map<std::uint32_t, std::string> paths;
+    std::vector<std::string> events;
+};
+
+TEST(ProcessList, CursorAndCounts) {
+    ScriptedTable table;
+    table.ids = {{0, ""}, {2, ""}, {50, ""}, {7, ""}};
+    table.paths = {{7, "/bin/seven"}};
+    ScopedServices services({.processes = &table});
+    CProcessList list;
+    EXPECT_EQ(list.GetCount(), -1);
+    EXPECT_EQ(list.GetCurrentID(), 0xFFFFFFFFu);
+    EXPECT_EQ(list.Advance(0), 0);
+    ASSERT_EQ(list.Capture(), 1);
+    EXPECT_EQ(list.GetCount(), 4);
+    CString path;
+    ASSERT_EQ(list.GetProcessPath(path), 1);
+    EXPECT_EQ(path, "System Idle Process");
+    EXPECT_EQ(list.Advance(0), 1);
+    ASSERT_EQ(list.Advance(1), 1);
+    ASSERT_EQ(list.GetProcessPath(path), 1);
+    EXPECT_EQ(path, "System");
+    ASSERT_EQ(list.Advance(1), 1);
+    ASSERT_EQ(list.GetProcessPath(path), 1);
+    EXPECT_EQ(path, "/opt/zel/zel");
+    EXPECT_EQ(list.Advance(2), 0);
+    EXPECT_EQ(list.GetCurrentID(), 50u);
+    ASSERT_EQ(list.Advance(1), 1);
+    EXPECT_EQ(list.Advance(1), 0);
+    EXPECT_EQ(list.GetCurrentID(), 7u);
+    EXPECT_EQ(list.Advance(-1), 0);
+    table.listable = false;
+    EXPECT_EQ(list.Capture(), 0);
+    EXPECT_EQ(list.GetCount(), -1);
+}
+
+TEST(ProcessList, MatchingProcessesAreKilledWithAWaitAfterEach) {
+    ScriptedTable table;
+    table.ids = {{10, ""}, {11, ""}, {12, ""}, {13, ""}, {50, ""}};
+    table.paths = {{10, "/tmp/T/Trojan.exe"}, {11, "/tmp/t/trojan.exe"}, {12, "/tmp/t/TROJAN~1.EXE"},
+                   {13, "/tmp/t/trojan.exe.bak"}};
+    ScopedServices services({.processes = &table});
+    CTrojanCureModule::DisinfectTrojanFromMemory("/tmp/t/TROJAN.EXE");
+    EXPECT_EQ(table.events, (std::vector<std::string>{"kill 10", "sleep 1000", "kill 11", "sleep 1000"}));
+    table.events.clear();
+    CTrojanCureModule::DisinfectTrojanFromMemory("/OPT/zel/ZEL");  // the calling process is no exception
+    EXPECT_EQ(table.events, (std::vector<std::string>{"kill 50", "sleep 1000"}));
+}
+
+// The real process table, with the waits recorded instead of slept.
+class RealTableNoWait : public zel::platform::ProcProcessTable {
+public:
+    void Sleep(std::uint32_t ms) override { waits.push_back(ms); }
+    std::vector<std::uint32_t> waits;
+};
+
+pid_t Start(const std::string& program) {
+    pid_t child = ::fork();
+    if (child == 0) {
+        ::execl(program.c_str(), program.c_str(), "60", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    return child;
+}
+
+bool KilledBySigkill(pid_t child) {
+    int status = 0;
+    for (int i = 0; i < 200; ++i) {
+        if (::waitpid(child, &status, WNOHANG) == child) return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+        ::usleep(10000);
+    }
+    return false;
+}
+
+TEST(ProcessList, RealProcessesOfTheCopiedFileDieAndOthersLive) {
+    zel::testing::TempDir dir;
+    std::string trojan = dir.File("Trojan.exe");
+    std::filesystem::copy_file("/bin/sleep", trojan);
+    std::filesystem::permissions(trojan, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+    pid_t first = Start(trojan), second = Start(trojan), bystander = Start("/bin/sleep");
+    // Wait until the children run the program (their exe link names it).
+    for (int i = 0; i < 200; ++i) {
+        std::error_code error;
+        auto a = std::filesystem::read_symlink("/proc/" + std::to_string(first) + "/exe", error).string();
+        auto b = std::filesystem::read_symlink("/proc/" + std::to_string(second) + "/exe", error).string();
+        if (a == trojan && b == trojan) break;
+        ::usleep(10000);
+    }
+    RealTableNoWait table;
+    ScopedServices services({.processes = &table});
+    std::string other_case = trojan.substr(0, trojan.size() - 10) + "TROJAN.EXE";
+    CTrojanCureModule::DisinfectTrojanFromMemory(other_case.c_str());
+    EXPECT_TRUE(KilledBySigkill(first));
+    EXPECT_TRUE(KilledBySigkill(second));
+    EXPECT_EQ(table.waits, (std::vector<std::uint32_t>{1000, 1000}));
+    EXPECT_EQ(::waitpid(bystander, nullptr, WNOHANG), 0);  // still running
+    ::kill(bystander, SIGKILL);
+    ::waitpid(bystander, nullptr, 0);
+}
+
+}  // namespace

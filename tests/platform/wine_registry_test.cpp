@@ -1,0 +1,239 @@
+// The Wine registry backend on the files of a freshly made prefix.
+#include "platform/wine/wine_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/wine/wine_registry_file.h"
+#include "platform/wine/wine_server.h"
+
+namespace {
+
+using namespace zel::platform;
+namespace fs = std::filesystem;
+
+const fs::path kFresh = fs::path(ZEL_SHARED_DIR) / "wine-prefix" / "fresh";
+// A time stamp Wine wrote: 1796621410 in seconds.
+constexpr std::uint64_t kStamp = 0x1dd860c071a037eull;
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(static_cast<std::size_t>(fs::file_size(path)), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+}
+
+void Replace(std::string& text, const std::string& from, const std::string& to) {
+    auto at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+}
+
+class WinePrefix : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("zel-wine-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        for (const char* name : {"system.reg", "user.reg", "userdef.reg"}) {
+            fs::copy_file(kFresh / name, m_dir / name);
+            fs::permissions(m_dir / name, fs::perms::owner_write, fs::perm_options::add);
+        }
+        WineRegistry::Hooks hooks;
+        hooks.now = [] { return kStamp; };
+        hooks.wine_running = [this] { return m_running; };
+        m_registry = std::make_unique<WineRegistry>(m_dir.string(), hooks);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    fs::path m_dir;
+    bool m_running = false;
+    std::unique_ptr<WineRegistry> m_registry;
+};
+
+TEST_F(WinePrefix, RealFilesReadBackByteForByte) {
+    for (const char* name : {"system.reg", "user.reg", "userdef.reg"}) {
+        std::string bytes = ReadAll(kFresh / name);
+        std::string error;
+        auto file = WineRegistryFile::Parse(bytes, error);
+        ASSERT_TRUE(file) << error;
+        EXPECT_EQ(file->Serialize(), bytes) << name;
+        EXPECT_GE(file->BlockCount(), 1u);
+    }
+}
+
+TEST_F(WinePrefix, ReadsTheValuesWineWrote) {
+    RegistryValue value;
+    ASSERT_EQ(m_registry->QueryValue(RegistryRoot::kCurrentUser,
+                                     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                                     "startup", value),
+              RegistryStatus::kOk);
+    EXPECT_EQ(value.data,
+              std::string("C:\\users\\root\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp\0", 76));
+    ASSERT_EQ(m_registry->QueryValue(RegistryRoot::kClassesRoot, "exefile\\shell\\open\\command", "", value),
+              RegistryStatus::kOk);
+    EXPECT_EQ(value, (RegistryValue{"", kRegSz, std::string("\"%1\" %*\0", 8)}));
+    ASSERT_EQ(m_registry->QueryValue(RegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices",
+                                     "winemenubuilder", value),
+              RegistryStatus::kOk);
+    EXPECT_EQ(std::string(value.data.c_str()), "C:\\windows\\system32\\winemenubuilder.exe -a -r");
+    EXPECT_EQ(m_registry->OpenKey(RegistryRoot::kUsers, ".Default\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer"),
+              RegistryStatus::kOk);
+    EXPECT_EQ(m_registry->OpenKey(RegistryRoot::kClassesRoot, "batfile"), RegistryStatus::kNotFound);
+    EXPECT_EQ(m_registry->LoadProblem(), "");
+}
+
+TEST_F(WinePrefix, EditsChangeOnlyTheValueAndItsKeysTimeStamp) {
+    const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    std::string original = ReadAll(m_dir / "user.reg");
+    ASSERT_EQ(m_registry->SetValue(RegistryRoot::kCurrentUser, key,
+                                   RegistryValue{"Trojan", kRegSz, std::string("C:\\evil\\a.exe /q\0", 17)}),
+              RegistryStatus::kOk);
+    std::string expected = original;
+    Replace(expected, "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run] 1796621271\n#time=1dd860bb406b88a\n",
+            "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run] 1796621410\n#time=1dd860c071a037e\n"
+            "\"Trojan\"=\"C:\\\\evil\\\\a.exe /q\"\n");
+    EXPECT_EQ(ReadAll(m_dir / "user.reg"), expected);
+
+    ASSERT_EQ(m_registry->DeleteValue(RegistryRoot::kCurrentUser, key, "TROJAN"), RegistryStatus::kOk);
+    expected = original;
+    Replace(expected, "Run] 1796621271\n#time=1dd860bb406b88a\n", "Run] 1796621410\n#time=1dd860c071a037e\n");
+    EXPECT_EQ(ReadAll(m_dir / "user.reg"), expected);
+    EXPECT_EQ(ReadAll(m_dir / "system.reg"), ReadAll(kFresh / "system.reg"));
+}
+
+TEST_F(WinePrefix, NewKeysTakeWinesFormAndPlace) {
+    std::string original = ReadAll(m_dir / "system.reg");
+    ASSERT_EQ(m_registry->SetValue(RegistryRoot::kClassesRoot, "comfile\\shell\\open\\command",
+                                   RegistryValue{"", kRegSz, std::string("x\0", 2)}),
+              RegistryStatus::kNotFound);
+    ASSERT_EQ(m_registry->CreateKey(RegistryRoot::kClassesRoot, "comfile\\shell\\open\\command"), RegistryStatus::kOk);
+    ASSERT_EQ(m_registry->SetValue(RegistryRoot::kClassesRoot, "comfile\\shell\\open\\command",
+                                   RegistryValue{"", kRegSz, std::string("\"%1\" %*\0", 8)}),
+              RegistryStatus::kOk);
+    std::string block =
+        "[Software\\\\Classes\\\\comfile\\\\shell\\\\open\\\\command] 1796621410\n#time=1dd860c071a037e\n"
+        "@=\"\\\"%1\\\" %*\"\n\n";
+    std::string saved = ReadAll(m_dir / "system.reg");
+    ASSERT_EQ(saved.size(), original.size() + block.size());
+    auto at = saved.find(block);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(saved.substr(0, at) + saved.substr(at + block.size()), original);
+    // Sorted among its siblings: after the last "cmdfile"-ish key, before "CompressedFolder".
+    std::string before = saved.substr(0, at);
+    std::string after = saved.substr(at + block.size());
+    EXPECT_EQ(after.rfind("[Software\\\\Classes\\\\C", 0), 0u);
+    EXPECT_NE(before.rfind("[Software\\\\Classes\\\\c"), std::string::npos);
+}
+
+TEST_F(WinePrefix, EscapesAndWrappingMatchWine) {
+    std::string text =
+        "WINE REGISTRY Version 2\n\n[Software\\\\Br\\[ack\\]et] 1\n#time=1\n"
+        "\"Ctl\"=\"a\\nb\\rc\\td\\36\\0017\\ez\x7f \\x20ac \\x20ac1\"\n"
+        "\"Multi1\"=str(7):\"a\\0b\\0\"\n"
+        "\"NonAscii\"=\"Gr\\xfc\\x00dfe caf\\xe9\"\n"
+        "\"Bin\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,\\\n"
+        "  17,18,19,1a,1b,1c,1d,1e,1f,20,21,22,23,24,25,26,27,28,29,2a,2b,2c,2d,2e,2f\n";
+    std::string error;
+    auto file = WineRegistryFile::Parse(text, error);
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(file->HasKey("Software\\Br[ack]et"));
+    for (std::size_t i = 0; i < 4; ++i) {
+        RegistryValue value;
+        ASSERT_TRUE(file->EnumValue("software\\br[ack]et", i, value));
+        // Writing the value back gives the line Wine wrote, except the units outside the code page.
+        if (value.name == "Ctl") {
+            EXPECT_EQ(value.data, std::string("a\nb\rc\td\x1e\x01" "7\x1bz\x7f \x80 \x80" "1\0", 19));
+            EXPECT_EQ(WineRegistryFile::FormatValue(value, "\n"), "\"Ctl\"=\"a\\nb\\rc\\td\\36\\0017\\ez\x7f \\x20ac \\x20ac1\"");
+        } else if (value.name == "Multi1") {
+            EXPECT_EQ(value.data, std::string("a\0b\0\0", 5));
+            EXPECT_EQ(WineRegistryFile::FormatValue(value, "\n"), "\"Multi1\"=str(7):\"a\\0b\\0\"");
+        } else if (value.name == "NonAscii") {
+            EXPECT_EQ(value.data, std::string("Gr\xfc\xdf" "e caf\xe9\0", 11));
+            EXPECT_EQ(WineRegistryFile::FormatValue(value, "\n"), "\"NonAscii\"=\"Gr\\xfc\\x00dfe caf\\xe9\"");
+        } else {
+            EXPECT_EQ(value.data.size(), 48u);
+            EXPECT_EQ(WineRegistryFile::FormatValue(value, "\n") + "\n", text.substr(text.find("\"Bin\"")));
+        }
+    }
+}
+
+TEST_F(WinePrefix, MalformedLinesSurviveAndBadValuesReadAsEmpty) {
+    std::string text =
+        "WINE REGISTRY Version 2\r\n\r\n[A] 1\r\n#time=1\r\n\"BadHex\"=hex:zz,01\r\nthis line is garbage\r\n"
+        "\"NoClose=dword:1\r\n\"Dw\"=dword:DEADBEEF\r\n\"Cut\"=hex:01,\\";
+    std::string error;
+    auto file = WineRegistryFile::Parse(text, error);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->Serialize(), text);
+    RegistryValue value;
+    ASSERT_TRUE(file->QueryValue("A", "BadHex", value));
+    EXPECT_EQ(value, (RegistryValue{"BadHex", kRegNone, ""}));
+    ASSERT_TRUE(file->QueryValue("A", "dw", value));
+    EXPECT_EQ(value.data, std::string("\xef\xbe\xad\xde", 4));
+    EXPECT_FALSE(file->QueryValue("A", "NoClose", value));
+    ASSERT_TRUE(file->SetValue("A", RegistryValue{"B", kRegSz, std::string("x\0", 2)}, kStamp));
+    EXPECT_NE(file->Serialize().find("\"B\"=\"x\"\r\n\"BadHex\""), std::string::npos);
+    EXPECT_NE(file->Serialize().find("[A] 1796621410\r\n#time=1dd860c071a037e\r\n"), std::string::npos);
+}
+
+TEST_F(WinePrefix, UnreadableHivesAreNeverWritten) {
+    std::string bad = "\xef\xbb\xbfWINE REGISTRY Version 2\n\n[Software\\\\Run] 1\n";
+    std::ofstream(m_dir / "user.reg", std::ios::binary | std::ios::trunc) << bad;
+    EXPECT_NE(m_registry->LoadProblem(), "");
+    EXPECT_EQ(m_registry->CreateKey(RegistryRoot::kCurrentUser, "Software\\X"), RegistryStatus::kFailed);
+    EXPECT_EQ(m_registry->OpenKey(RegistryRoot::kCurrentUser, "Software\\Run"), RegistryStatus::kNotFound);
+    EXPECT_EQ(ReadAll(m_dir / "user.reg"), bad);
+}
+
+TEST_F(WinePrefix, WritesWaitForWineToStop) {
+    m_running = true;
+    EXPECT_NE(m_registry->WriteRefusal(), "");
+    EXPECT_EQ(m_registry->CreateKey(RegistryRoot::kCurrentUser, "Software\\X"), RegistryStatus::kLocked);
+    EXPECT_EQ(ReadAll(m_dir / "user.reg"), ReadAll(kFresh / "user.reg"));
+    m_running = false;
+    EXPECT_EQ(m_registry->CreateKey(RegistryRoot::kCurrentUser, "Software\\X"), RegistryStatus::kOk);
+}
+
+TEST_F(WinePrefix, ServerLockIsDetectedWhileAnotherProcessHoldsIt) {
+    fs::path temp_root = m_dir / "tmp";
+    std::ofstream(m_dir / "wineserver") << "wine-test";
+    auto paths = WineServerLockPaths(m_dir.string(), temp_root.string());
+    ASSERT_EQ(paths.size(), 2u);
+    EXPECT_EQ(fs::path(paths[0]).parent_path().parent_path(), temp_root / "wine-test");
+    fs::create_directories(fs::path(paths[0]).parent_path());
+    std::ofstream(paths[0]).close();
+    EXPECT_FALSE(IsWineServerRunning(m_dir.string(), temp_root.string()));
+
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t child = ::fork();
+    if (child == 0) {
+        int fd = ::open(paths[0].c_str(), O_RDWR);
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        ::fcntl(fd, F_SETLK, &lock);
+        char byte = 1;
+        (void)!::write(ready[1], &byte, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    EXPECT_TRUE(IsWineServerRunning(m_dir.string(), temp_root.string()));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_FALSE(IsWineServerRunning(m_dir.string(), temp_root.string()));
+}
+
+}  // namespace
