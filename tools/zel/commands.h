@@ -12,6 +12,7 @@ int RunDb(Args args);
 int RunScan(Args args);
 int RunArchive(Args args);
 int RunSystem(Args args);
+int RunUpdate(Args args);
 
 // The system root that disinfection works on: --system-root DIR, else $ZEL_SYSTEM_ROOT, else the
 // private tree under $XDG_DATA_HOME/zel/system (~/.local/share/zel/system). A Wine prefix is never

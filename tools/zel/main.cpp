@@ -19,6 +19,7 @@ constexpr Command kCommands[] = {
     {"scan", zel::cli::RunScan, "search files for known trojans"},
     {"archive", zel::cli::RunArchive, "list and extract archives (zip, rar, arj, cab, ace)"},
     {"system", zel::cli::RunSystem, "show the system root that disinfection works on"},
+    {"update", zel::cli::RunUpdate, "run one update from a mirror"},
 };
 
 void PrintUsage(FILE* out) {

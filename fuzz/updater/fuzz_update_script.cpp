@@ -1,0 +1,95 @@
+// Any bytes as the fetched update script. The page runs it against a fake worker that answers each
+// download with success or one of the failures (chosen by the input), and fakes of the file system
+// and the desktop, so nothing outside the scratch folder is touched. Checks that no request names a
+// destination or URL that a well-formed line could not have produced.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "fakes.h"
+#include "updater/core/download_thread.h"
+
+using namespace zel::updater;
+using namespace zel::updater::test;
+
+namespace {
+
+// The page reads "index.lst" from the working folder: give the run a scratch folder of its own.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        m_path = (std::filesystem::temp_directory_path() / "zel-fuzz-script-XXXXXX").string();
+        if (!::mkdtemp(m_path.data()) || ::chdir(m_path.c_str()) != 0) std::abort();
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+
+private:
+    std::string m_path;
+};
+
+void EnterScratchFolder() { static ScratchFolder folder; }
+
+void CheckRequest(const FakeWorker& worker) {
+    for (const CString* field : {&worker.Destination, &worker.URL})
+        if (field->find('\n') != CString::npos || field->find('>') != CString::npos) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    EnterScratchFolder();
+    FakeWorker worker;
+    FakePageView view;
+    FakeClock clock;
+    FakeFileSystem files;
+    FakeDesktop desktop;
+    MemoryProfile profile;
+    CUpdateApp app(desktop, profile);
+    CMessageQueue window;
+    CDownloadPage page(app, worker, window, view, clock, files, desktop);
+    app.m_settings.URL = "http://mirror.test";
+    // Installed files: every other path exists, with a time that depends on the path.
+    for (std::size_t i = 0; i + 1 < size && i < 64; i += 8)
+        files.times[std::string(reinterpret_cast<const char*>(data) + i, 1)] = static_cast<std::int64_t>(data[i + 1]) << 24;
+
+    page.OnSetActive();
+    page.OnConnected();
+    {
+        std::ofstream out("index.lst", std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    worker.Received = static_cast<DWORD>(size);
+    page.OnMessage({WM_DL_PROGRESS, 0, static_cast<std::intptr_t>(size)});
+    page.OnMessage({WM_DL_DONE, 0, static_cast<std::intptr_t>(size)});
+
+    static const UINT kOutcomes[] = {0, kErrorOpenUrl, kErrorTempFile, kErrorRead, kErrorCheck};
+    std::size_t step = 0;
+    while (!page.Finished() && !worker.posted.empty() && worker.posted.back() == WM_DL_DOWNLOAD) {
+        CheckRequest(worker);
+        worker.posted.clear();
+        UINT outcome = kOutcomes[(size ? data[step % size] : 0) % 5];
+        ++step;
+        clock.ticks += 700;
+        clock.second = static_cast<int>(step % 60);
+        if (outcome == 0) {
+            worker.TotalSize = static_cast<DWORD>(step * 100);
+            worker.Received = static_cast<DWORD>(step * 100);
+            page.OnMessage({WM_DL_STARTED, 0, 0});
+            page.OnMessage({WM_DL_PROGRESS, 0, static_cast<std::intptr_t>(step * 100)});
+            page.OnMessage({WM_TIMER, 1, 0});
+            page.OnMessage({WM_DL_DONE, 0, 0});
+        } else {
+            worker.SetErrorText("failure");
+            page.OnMessage({WM_DL_ERROR, outcome, 0});
+        }
+    }
+    if (!page.Finished()) std::abort();  // every script ends once its downloads have ended
+    return 0;
+}

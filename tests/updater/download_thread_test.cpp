@@ -1,0 +1,316 @@
+#include "updater/core/download_thread.h"
+
+#include <gtest/gtest.h>
+
+#include "network_fixture.h"
+#include "platform/internet.h"
+
+namespace zel::updater::test {
+namespace {
+
+bool IsFinal(UINT request, const CMessage& m) {
+    if (m.message == WM_DL_ERROR) return true;
+    return request == WM_DL_CONNECT ? m.message == WM_DL_CONNECTED : m.message == WM_DL_DONE;
+}
+
+class DownloadThreadTest : public NetworkTest {
+protected:
+    DownloadThreadTest() : worker(platform::CurlInternet()) {
+        worker.m_pMainWnd = &window;
+        worker.Agent = "Zelupdate";
+        worker.SkipCheck = 1;
+    }
+    ~DownloadThreadTest() override { window.Close(); }
+
+    // Posts `request` and collects the notifications up to its final one.
+    std::vector<CMessage> Request(UINT request) {
+        std::vector<CMessage> seen;
+        worker.PostThreadMessage(request);
+        bool finished = Pump([&](const CMessage& m) { seen.push_back(m); },
+                             [&] { return !seen.empty() && IsFinal(request, seen.back()); });
+        EXPECT_TRUE(finished) << "no final notification";
+        return seen;
+    }
+
+    // Connects to `base` and fetches `url` into work/`name`.
+    std::vector<CMessage> Fetch(const std::string& base, const std::string& url, const std::string& name) {
+        worker.URL = base;
+        auto connected = Request(WM_DL_CONNECT);
+        EXPECT_EQ(connected.back().message, WM_DL_CONNECTED);
+        worker.URL = url;
+        worker.Destination = work + "/" + name;
+        return Request(WM_DL_DOWNLOAD);
+    }
+
+    void ExpectChecked(const std::string& content) {
+        worker.SkipCheck = 0;
+        worker.ExpectedSize = static_cast<int>(content.size());
+        worker.ExpectedCRC = static_cast<int>(Crc32(content.data(), content.size()));
+    }
+
+    static DWORD ProgressSum(const std::vector<CMessage>& seen, int* blocks = nullptr) {
+        DWORD sum = 0;
+        int n = 0;
+        for (const auto& m : seen) {
+            if (m.message != WM_DL_PROGRESS) continue;
+            EXPECT_LE(m.lParam, 2048);
+            sum += static_cast<DWORD>(m.lParam);
+            ++n;
+        }
+        if (blocks) *blocks = n;
+        return sum;
+    }
+
+    CQVDownloadThread worker;
+};
+
+TEST(Crc32Test, KnownValues) {
+    EXPECT_EQ(Crc32("", 0), 0u);
+    EXPECT_EQ(Crc32("123456789", 9), 0xCBF43926u);
+}
+
+TEST_F(DownloadThreadTest, HttpFileIsReceivedInBlocksCheckedAndInstalled) {
+    auto server = Http();
+    ASSERT_TRUE(server);
+    std::string content = PatternBytes(5000, 1);
+    WriteFile(mirror + "/file.bin", content);
+    WriteFile(work + "/file.bin", "old");
+    std::string base = "http://127.0.0.1:" + std::to_string(server->port());
+    ExpectChecked(content);
+    auto seen = Fetch(base, base + "/file.bin", "file.bin");
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(seen.front().message, WM_DL_STARTED);
+    EXPECT_EQ(seen.front().lParam, 5000);
+    int blocks = 0;
+    EXPECT_EQ(ProgressSum(seen, &blocks), 5000u);
+    EXPECT_GE(blocks, 3);
+    EXPECT_EQ(seen.back().message, WM_DL_DONE);
+    EXPECT_EQ(seen.back().lParam, 5000);
+    EXPECT_EQ(worker.TotalSize.load(), 5000u);
+    EXPECT_EQ(ReadFile(work + "/file.bin"), content);
+    worker.PostThreadMessage(WM_DL_STOP);
+    ASSERT_TRUE(Pump([](const CMessage&) {}, [&] { return worker.HasEnded(); }));
+    EXPECT_TRUE(TempLeftovers().empty());
+}
+
+TEST_F(DownloadThreadTest, BlockSizedFileAndFileWithoutLength) {
+    auto server = Http();
+    ASSERT_TRUE(server);
+    std::string content = PatternBytes(2048, 2);
+    WriteFile(mirror + "/block.bin", content);
+    std::string base = "http://127.0.0.1:" + std::to_string(server->port());
+    int blocks = 0;
+    auto seen = Fetch(base, base + "/block.bin", "block.bin");
+    EXPECT_EQ(ProgressSum(seen, &blocks), 2048u);
+    EXPECT_EQ(blocks, 1);
+    EXPECT_EQ(seen.back().message, WM_DL_DONE);
+
+    worker.ExpectedSize = 1234;  // unchecked, but it stands in for the unknown size
+    worker.Destination = work + "/nolength.bin";
+    worker.URL = base + "/nolength/block.bin";
+    seen = Request(WM_DL_DOWNLOAD);
+    EXPECT_EQ(seen.front().message, WM_DL_STARTED);
+    EXPECT_EQ(seen.front().lParam, 1234);
+    EXPECT_EQ(seen.back().message, WM_DL_DONE);
+    EXPECT_EQ(ReadFile(work + "/nolength.bin"), content);
+}
+
+TEST_F(DownloadThreadTest, FailuresLeaveTheDestinationAndNoTemporaryFile) {
+    auto server = Http();
+    ASSERT_TRUE(server);
+    std::string content = PatternBytes(20000, 3);
+    WriteFile(mirror + "/file.bin", content);
+    WriteFile(work + "/file.bin", "installed");
+    std::string base = "http://127.0.0.1:" + std::to_string(server->port());
+
+    auto seen = Fetch(base, base + "/missing/file.bin", "file.bin");
+    ASSERT_EQ(seen.back().message, WM_DL_ERROR);
+    EXPECT_EQ(seen.back().wParam, kErrorOpenUrl);
+    EXPECT_NE(worker.GetErrorText().find("404"), std::string::npos) << worker.GetErrorText();
+
+    worker.URL = base + "/drop/file.bin";
+    seen = Request(WM_DL_DOWNLOAD);
+    ASSERT_EQ(seen.back().message, WM_DL_ERROR);
+    EXPECT_EQ(seen.back().wParam, kErrorRead);
+    EXPECT_FALSE(worker.GetErrorText().empty());
+
+    worker.URL = base + "/file.bin";
+    ExpectChecked(content);
+    worker.ExpectedSize += 1;  // one byte short of what the line promises
+    seen = Request(WM_DL_DOWNLOAD);
+    ASSERT_EQ(seen.back().message, WM_DL_ERROR);
+    EXPECT_EQ(seen.back().wParam, kErrorCheck);
+
+    ExpectChecked(content);
+    worker.ExpectedCRC ^= 1;
+    seen = Request(WM_DL_DOWNLOAD);
+    EXPECT_EQ(seen.back().wParam, kErrorCheck);
+
+    WriteFile(mirror + "/huge.bin", PatternBytes(2000000, 7));  // far more than the line promises
+    worker.URL = base + "/huge.bin";
+    ExpectChecked(content);
+    seen = Request(WM_DL_DOWNLOAD);
+    EXPECT_EQ(seen.back().wParam, kErrorCheck);
+    EXPECT_LE(worker.Received.load(), content.size() + 2048);  // stopped once it outgrew the promise
+
+    worker.URL = base + "/file.bin";
+    ExpectChecked(content);
+    worker.Destination = work + "/no/such/folder/file.bin";  // cannot be copied there
+    seen = Request(WM_DL_DOWNLOAD);
+    EXPECT_EQ(seen.back().wParam, kErrorCheck);
+
+    EXPECT_EQ(ReadFile(work + "/file.bin"), "installed");
+    worker.PostThreadMessage(WM_DL_STOP);
+    ASSERT_TRUE(Pump([](const CMessage&) {}, [&] { return worker.HasEnded(); }));
+    EXPECT_TRUE(TempLeftovers().empty());
+    EXPECT_EQ(FilesStartingWith(work, "file.bin"), std::vector<std::string>{"file.bin"});
+}
+
+TEST_F(DownloadThreadTest, UnparsableUrlsArePostedAsErrorOne) {
+    for (const char* url : {"", "not a url", "http://"}) {
+        worker.URL = url;
+        auto seen = Request(WM_DL_CONNECT);
+        ASSERT_EQ(seen.size(), 1u) << url;
+        EXPECT_EQ(seen[0].message, WM_DL_ERROR);
+        EXPECT_EQ(seen[0].wParam, kErrorBadUrl);
+        EXPECT_EQ(worker.GetErrorText(), "Invalid URL");
+    }
+}
+
+TEST_F(DownloadThreadTest, StopDuringATransferEndsTheThreadAndCleansUp) {
+    auto server = Http();
+    ASSERT_TRUE(server);
+    WriteFile(mirror + "/big.bin", PatternBytes(400000, 4));
+    std::string base = "http://127.0.0.1:" + std::to_string(server->port());
+    worker.URL = base;
+    ASSERT_EQ(Request(WM_DL_CONNECT).back().message, WM_DL_CONNECTED);
+    worker.URL = base + "/throttle/big.bin";
+    worker.Destination = work + "/big.bin";
+    worker.PostThreadMessage(WM_DL_DOWNLOAD);
+    std::vector<CMessage> seen;
+    bool stopped = false;
+    ASSERT_TRUE(Pump(
+        [&](const CMessage& m) {
+            seen.push_back(m);
+            if (m.message == WM_DL_PROGRESS && !stopped) {
+                worker.PostThreadMessage(WM_DL_STOP);
+                stopped = true;
+            }
+        },
+        [&] { return worker.HasEnded(); }));
+    for (const auto& m : seen) EXPECT_NE(m.message, WM_DL_DONE);
+    EXPECT_LT(worker.Received.load(), 400000u);
+    EXPECT_FALSE(FileExists(work + "/big.bin"));
+    EXPECT_TRUE(TempLeftovers().empty());
+}
+
+TEST_F(DownloadThreadTest, FtpMirror) {
+    auto server = Ftp();
+    ASSERT_TRUE(server);
+    std::string content = PatternBytes(10000, 5);
+    WriteFile(mirror + "/file.bin", content);
+    std::string base = "ftp://127.0.0.1:" + std::to_string(server->port());
+    ExpectChecked(content);
+    auto seen = Fetch(base, base + "/file.bin", "file.bin");
+    EXPECT_EQ(seen.front().lParam, 10000);  // the size comes from the server
+    EXPECT_EQ(seen.back().message, WM_DL_DONE);
+    EXPECT_EQ(ReadFile(work + "/file.bin"), content);
+
+    worker.URL = base + "/nothing.bin";
+    seen = Request(WM_DL_DOWNLOAD);
+    EXPECT_EQ(seen.back().wParam, kErrorOpenUrl);
+}
+
+TEST_F(DownloadThreadTest, NamedProxyCarriesHttpAndFtp) {
+    auto http = Http();
+    auto ftp = Ftp();
+    auto proxy = StartProxy();
+    ASSERT_TRUE(http && ftp && proxy);
+    std::string content = PatternBytes(3000, 6);
+    WriteFile(mirror + "/file.bin", content);
+    std::string httpBase = "http://127.0.0.1:" + std::to_string(http->port());
+    std::string ftpBase = "ftp://127.0.0.1:" + std::to_string(ftp->port());
+    ScopedEnv bypass("no_proxy", "127.0.0.1,localhost");  // a named proxy is used all the same
+    worker.UseProxy = 1;
+    worker.HTTPProxy = "127.0.0.1";
+    worker.HTTPPort = proxy->port();
+    worker.FTPProxy = "127.0.0.1";
+    worker.FTPPort = proxy->port();
+    EXPECT_EQ(Fetch(httpBase, httpBase + "/file.bin", "h.bin").back().message, WM_DL_DONE);
+    EXPECT_EQ(Fetch(ftpBase, ftpBase + "/file.bin", "f.bin").back().message, WM_DL_DONE);
+    EXPECT_EQ(ReadFile(work + "/h.bin"), content);
+    EXPECT_EQ(ReadFile(work + "/f.bin"), content);
+    std::string log = proxy->Log();
+    EXPECT_NE(log.find("GET " + httpBase + "/file.bin"), std::string::npos) << log;
+    EXPECT_NE(log.find("CONNECT 127.0.0.1:" + std::to_string(ftp->port())), std::string::npos) << log;
+
+    // A session made for the FTP mirror sends HTTP URLs to the FTP proxy's address; with a dead port
+    // there the fetch fails, which shows which proxy the session took.
+    worker.HTTPPort = 1;
+    EXPECT_EQ(Fetch(ftpBase, httpBase + "/file.bin", "x.bin").back().message, WM_DL_DONE);
+    EXPECT_EQ(Fetch(httpBase, httpBase + "/file.bin", "x.bin").back().wParam, kErrorOpenUrl);
+}
+
+TEST_F(DownloadThreadTest, SystemProxySettingsComeFromTheEnvironment) {
+    auto http = Http();
+    auto proxy = StartProxy();
+    ASSERT_TRUE(http && proxy);
+    WriteFile(mirror + "/file.bin", "through the proxy");
+    std::string base = "http://127.0.0.1:" + std::to_string(http->port());
+    std::string proxyUrl = "http://127.0.0.1:" + std::to_string(proxy->port());
+    ScopedEnv env("http_proxy", proxyUrl.c_str());
+    EXPECT_EQ(Fetch(base, base + "/file.bin", "file.bin").back().message, WM_DL_DONE);
+    EXPECT_NE(proxy->Log().find("GET " + base + "/file.bin"), std::string::npos);
+}
+
+// Records the access each session is opened with.
+class RecordingInternet final : public platform::Internet {
+public:
+    std::optional<std::string> UrlScheme(const std::string& url) override {
+        return platform::CurlInternet().UrlScheme(url);
+    }
+    std::unique_ptr<platform::InternetSession> OpenSession(const std::string&, const platform::InternetAccess& access,
+                                                           std::string& error) override {
+        accesses.push_back(access);
+        error = "refused for the test";
+        return nullptr;
+    }
+    std::vector<platform::InternetAccess> accesses;
+};
+
+TEST(DownloadThreadProxyTextTest, ProxyTextFollowsTheScheme) {
+    RecordingInternet internet;
+    CMessageQueue window;
+    {
+        CQVDownloadThread worker(internet);
+        worker.m_pMainWnd = &window;
+        worker.UseProxy = 1;
+        worker.HTTPProxy = "hp";
+        worker.HTTPPort = 8080;
+        worker.FTPProxy = "fp";
+        worker.FTPPort = 0;
+        for (const char* url : {"ftp://m.test/upd", "http://m.test", "gopher://m.test/"}) {
+            worker.URL = url;
+            worker.PostThreadMessage(WM_DL_CONNECT);
+            CMessage seen;
+            while (!window.Dispatch([&](const CMessage& m) { seen = m; }, std::chrono::seconds(10))) {
+            }
+            EXPECT_EQ(seen.message, WM_DL_ERROR);
+            EXPECT_EQ(seen.wParam, kErrorSession);
+            EXPECT_EQ(worker.GetErrorText(), "refused for the test");
+        }
+        worker.UseProxy = 0;
+        worker.PostThreadMessage(WM_DL_CONNECT);
+        window.Dispatch([](const CMessage&) {}, std::chrono::seconds(10));
+        window.Close();
+    }
+    ASSERT_EQ(internet.accesses.size(), 4u);
+    EXPECT_EQ(internet.accesses[0].proxy, "fp:0");
+    EXPECT_EQ(internet.accesses[1].proxy, "hp:8080");
+    EXPECT_EQ(internet.accesses[2].proxy, "hp:8080");
+    EXPECT_TRUE(internet.accesses[0].useProxy);
+    EXPECT_FALSE(internet.accesses[3].useProxy);
+}
+
+}  // namespace
+}  // namespace zel::updater::test

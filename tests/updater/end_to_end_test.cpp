@@ -1,0 +1,231 @@
+// Whole update runs: the download page with the real download thread against local mirrors, then
+// the completion page's log.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdlib>
+
+#include "fakes.h"
+#include "network_fixture.h"
+#include "platform/desktop.h"
+#include "platform/file_system.h"
+#include "platform/internet.h"
+#include "updater/core/completion_page.h"
+#include "updater/core/download_page.h"
+#include "updater/core/download_thread.h"
+
+namespace zel::updater::test {
+namespace {
+
+std::string CheckedLine(const std::string& dest, const std::string& url, const std::string& content,
+                        const std::string& label = " ", const std::string& version = " ",
+                        const std::string& date = "01.01.2004") {
+    return "c<" + dest + "><" + url + "><" + date + "><12:00:00><" + label + "><" + version + "><" +
+           std::to_string(content.size()) + "><" + std::to_string(Crc32(content.data(), content.size())) + ">\r\n";
+}
+
+void MakeBase(const std::string& path, const std::vector<std::array<const char*, 3>>& records) {
+    CTrojanBase2 base;
+    for (const auto& r : records) ASSERT_GE(base.Add(r[0], r[1], r[2], 0x01), 0);
+    ASSERT_EQ(base.SaveToCryptFile(path), 1);
+}
+
+class UpdateRunTest : public NetworkTest {
+protected:
+    UpdateRunTest() : cwd(work), app(desktop, profile) {}
+
+    // Runs the download page until it hands over; returns the page it went to.
+    int RunPage(const std::string& mirrorUrl, const std::function<void(CDownloadPage&, const CMessage&)>& spy = {}) {
+        app.m_settings.URL = mirrorUrl;
+        worker = std::make_unique<CQVDownloadThread>(platform::CurlInternet());
+        page = std::make_unique<CDownloadPage>(app, *worker, window, view, SystemPageClock(), platform::SystemFileSystem(),
+                                               desktop);
+        view.page = 1;
+        page->OnSetActive();
+        bool done = Pump(
+            [&](const CMessage& m) {
+                page->OnMessage(m);
+                if (spy) spy(*page, m);
+            },
+            [&] { return view.page != 1; });
+        EXPECT_TRUE(done);
+        return view.page;
+    }
+
+    void TearDown() override {
+        window.Close();
+        worker.reset();
+    }
+
+    ScopedWorkingFolder cwd;
+    FakeDesktop desktop;
+    MemoryProfile profile;
+    CUpdateApp app;
+    FakePageView view;
+    std::unique_ptr<CQVDownloadThread> worker;
+    std::unique_ptr<CDownloadPage> page;
+};
+
+TEST_F(UpdateRunTest, HttpMirrorInstallsWhatIsOutOfDateAndLogsIt) {
+    auto server = Http();
+    ASSERT_TRUE(server);
+    std::string base = "http://127.0.0.1:" + std::to_string(server->port());
+    std::string program = PatternBytes(7000, 10);
+    std::string current = "current text";
+    std::string bad = PatternBytes(3000, 11);
+    MakeBase(mirror + "/~default.tdb", {{"Backdoor", "Alpha", "1.0"}, {"Worm", "Beta", "0"}});
+    std::string delivered = ReadFile(mirror + "/~default.tdb");
+    WriteFile(mirror + "/_zelscan.exe", program);
+    WriteFile(mirror + "/current.txt", current);
+    WriteFile(mirror + "/bad.bin", bad);
+
+    MakeBase(work + "/default.tdb", {{"Backdoor", "Alpha", "1.0"}});
+    SetLocalModificationTime(work + "/default.tdb", 2003, 12, 31, 23, 0, 0);  // older than the line
+    WriteFile(work + "/current.txt", "kept");                                   // newer than the line
+    WriteFile(work + "/bad.bin", "installed");
+    SetLocalModificationTime(work + "/bad.bin", 2000, 1, 1, 0, 0, 0);
+    std::filesystem::create_directories(work + "/bin");
+
+    WriteFile(mirror + "/zelbase.lst",
+              "s<" + std::to_string(program.size() + delivered.size() + bad.size()) + ">\r\n" +
+                  CheckedLine("bin/zelscan.exe", base + "/_zelscan.exe", program, "program", "1.2") +
+                  CheckedLine("current.txt", base + "/current.txt", current) +
+                  CheckedLine("~default.tdb", base + "/~default.tdb", delivered) +
+                  CheckedLine("bad.bin", base + "/bad.bin", bad + "x") +  // size and CRC of another file
+                  "f<Your Zelscan is up to date.>\r\n");
+    ASSERT_EQ(RunPage(base), 2);
+
+    EXPECT_EQ(ReadFile(work + "/bin/zelscan.exe"), program);
+    EXPECT_EQ(ReadFile(work + "/~default.tdb"), delivered);
+    EXPECT_EQ(ReadFile(work + "/current.txt"), "kept");
+    EXPECT_EQ(ReadFile(work + "/bad.bin"), "installed");
+    EXPECT_FALSE(FileExists(work + "/index.lst"));
+    // The worker removes its last temporary file after the page handled its last notification.
+    ASSERT_TRUE(Pump([](const CMessage&) {}, [&] { return worker->HasEnded(); }));
+    EXPECT_TRUE(TempLeftovers().empty());
+    const auto& rows = page->Rows();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].name, "_zelscan.exe");
+    EXPECT_EQ(rows[0].size, "7000");
+    EXPECT_EQ(rows[0].icon, kIconUpdated);
+    EXPECT_EQ(rows[1].size, "Complete");
+    EXPECT_EQ(rows[2].icon, kIconUpdated);
+    EXPECT_EQ(rows[3].size, "failed");
+    EXPECT_EQ(rows[3].icon, kIconFailed);
+    EXPECT_TRUE(view.messages.empty());  // a failed check shows no message
+
+    CCompletionPage completion(app, view);
+    completion.OnSetActive();
+    EXPECT_EQ(view.message, "Your Zelscan is up to date.");
+    EXPECT_EQ(ReadFile(work + "/zelupdate.txt"),
+              "Zelupdate log file.\r\n\r\n"
+              "Updated program zelscan.exe to version 1.2\r\n"
+              "Updated ~default.tdb\r\n\r\n"
+              "Failed update bad.bin\r\n"
+              "\r\nThe database has been updated with information pertaining to the following Trojans:\r\n\r\n"
+              "Beta, type Worm\r\n");
+
+    // The next run finds the installed program up to date. The delivered database is fetched again
+    // as long as the live one has not been replaced by it, and the failed file is tried again.
+    view = FakePageView();
+    app.m_settings.LogText.clear();
+    ASSERT_EQ(RunPage(base), 2);
+    ASSERT_EQ(page->Rows().size(), 4u);
+    EXPECT_EQ(page->Rows()[0].size, "Complete");
+    EXPECT_EQ(app.m_settings.LogText, "Updated ~default.tdb\r\n\r\nFailed update bad.bin\r\n");
+    SetLocalModificationTime(work + "/default.tdb", 2004, 1, 2, 0, 0, 0);
+    app.m_settings.LogText.clear();
+    ASSERT_EQ(RunPage(base), 2);
+    EXPECT_EQ(page->Rows()[2].size, "Complete");
+}
+
+TEST_F(UpdateRunTest, FtpMirrorDirectAndThroughTheProxy) {
+    auto server = Ftp();
+    auto proxy = StartProxy();
+    ASSERT_TRUE(server && proxy);
+    std::string base = "ftp://127.0.0.1:" + std::to_string(server->port());
+    std::string content = PatternBytes(5000, 12);
+    WriteFile(mirror + "/data.bin", content);
+    WriteFile(mirror + "/zelbase.lst", CheckedLine("data.bin", base + "/data.bin", content));
+    ASSERT_EQ(RunPage(base), 2);
+    EXPECT_EQ(ReadFile(work + "/data.bin"), content);
+    EXPECT_EQ(app.m_settings.LogText, "Updated data.bin\r\n\r\n");
+
+    std::filesystem::remove(work + "/data.bin");
+    app.m_settings.LogText.clear();
+    app.m_settings.UseProxySettings = 1;
+    app.m_settings.FTPProxy = "127.0.0.1";
+    app.m_settings.FTPPort = proxy->port();
+    ASSERT_EQ(RunPage(base), 2);
+    EXPECT_EQ(ReadFile(work + "/data.bin"), content);
+    EXPECT_NE(proxy->Log().find("CONNECT 127.0.0.1:" + std::to_string(server->port())), std::string::npos);
+}
+
+TEST_F(UpdateRunTest, MissingScriptSendsTheUserBack) {
+    auto server = Http();
+    ASSERT_TRUE(server);
+    ASSERT_EQ(RunPage("http://127.0.0.1:" + std::to_string(server->port()) + "/nowhere"), 0);
+    ASSERT_EQ(view.messages.size(), 2u);
+    EXPECT_NE(view.messages[0].find("404"), std::string::npos);
+    EXPECT_EQ(view.messages[1], "Unable to locate update script file. Try another server.");
+    EXPECT_EQ(view.buttons, PSWIZB_BACK);
+    ASSERT_EQ(RunPage(""), 0);
+    EXPECT_EQ(view.messages.back(), "Invalid URL");
+}
+
+TEST_F(UpdateRunTest, CancelDuringATransferLeavesNothingBehind) {
+    auto server = Http();
+    ASSERT_TRUE(server);
+    std::string base = "http://127.0.0.1:" + std::to_string(server->port());
+    std::string big = PatternBytes(400000, 13);
+    WriteFile(mirror + "/big.bin", big);
+    WriteFile(mirror + "/zelbase.lst", CheckedLine("big.bin", base + "/throttle/big.bin", big));
+    app.m_bScannerWasRunning = 1;
+    bool cancelled = false;
+    app.m_settings.URL = base;
+    worker = std::make_unique<CQVDownloadThread>(platform::CurlInternet());
+    page = std::make_unique<CDownloadPage>(app, *worker, window, view, SystemPageClock(), platform::SystemFileSystem(),
+                                           desktop);
+    page->OnSetActive();
+    ASSERT_TRUE(Pump(
+        [&](const CMessage& m) {
+            page->OnMessage(m);
+            if (m.message == WM_DL_PROGRESS && page->EntriesDone() == 1 && !cancelled) {
+                page->OnCancel();
+                cancelled = true;
+            }
+        },
+        [&] { return worker->HasEnded(); }));
+    EXPECT_FALSE(FileExists(work + "/big.bin"));
+    EXPECT_TRUE(TempLeftovers().empty());
+    ASSERT_EQ(desktop.opened.size(), 1u);
+    EXPECT_EQ(desktop.opened[0].first, "zelscan.exe");
+}
+
+TEST_F(UpdateRunTest, ZelUpdateCommandExitStatus) {
+    auto server = Http();
+    ASSERT_TRUE(server);
+    std::string base = "http://127.0.0.1:" + std::to_string(server->port());
+    std::string good = "good";
+    WriteFile(mirror + "/good.txt", good);
+    WriteFile(mirror + "/zelbase.lst", CheckedLine("good.txt", base + "/good.txt", good));
+    std::string zel = std::string(ZEL_BINARY_DIR) + "/zel update ";
+    auto run = [&](const std::string& options) {
+        int status = std::system((zel + options + " > out.txt 2> err.txt").c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(run("--mirror " + base), 0);
+    EXPECT_EQ(ReadFile(work + "/good.txt"), good);
+    EXPECT_NE(ReadFile(work + "/out.txt").find("good.txt"), std::string::npos);
+    EXPECT_EQ(ReadFile(work + "/zelupdate.txt"), "Zelupdate log file.\r\n\r\nUpdated good.txt\r\n\r\n");
+    EXPECT_EQ(run("--mirror " + base + "/nowhere"), 2);
+    EXPECT_NE(ReadFile(work + "/err.txt").find("Unable to locate update script file"), std::string::npos);
+    WriteFile(mirror + "/zelbase.lst", CheckedLine("other.txt", base + "/good.txt", "other"));
+    EXPECT_EQ(run("--mirror " + base), 1);
+    EXPECT_EQ(run("--region Nowhere"), 2);
+}
+
+}  // namespace
+}  // namespace zel::updater::test

@@ -1,0 +1,130 @@
+// Test doubles of the updater core's collaborators: worker, views, clock, file system, desktop.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/desktop.h"
+#include "platform/file_system.h"
+#include "updater/core/completion_page.h"
+#include "updater/core/download_page.h"
+#include "updater/core/profile_store.h"
+
+namespace zel::updater::test {
+
+// Records the requests; the test plays the worker's part by calling the page's handlers.
+class FakeWorker final : public CDownloadWorker {
+public:
+    void PostThreadMessage(UINT message) override { posted.push_back(message); }
+    int Count(UINT message) const {
+        int n = 0;
+        for (UINT m : posted) n += m == message;
+        return n;
+    }
+    std::vector<UINT> posted;
+};
+
+class FakePageView final : public CDownloadPageView, public CCompletionPageView {
+public:
+    void SetWizardButtons(DWORD b) override { buttons = b; }
+    void RowsCleared() override { ++clears; }
+    void RowAdded(const CFileRow&) override {}
+    void RowChanged(std::size_t, const CFileRow&) override {}
+    void Show(const CPageDisplay& d) override {
+        display = d;
+        ++shows;
+    }
+    void MessageBox(const CString& text) override { messages.push_back(text); }
+    void SetActivePage(int index) override { page = index; }
+    void KillTimer() override { timerKilled = true; }
+    void ShowMessage(const CString& text) override { message = text; }
+    void HideDetails() override { detailsHidden = true; }
+
+    DWORD buttons = 0xFFFF;
+    int clears = 0;
+    int shows = 0;
+    CPageDisplay display;
+    std::vector<CString> messages;
+    int page = 1;
+    bool timerKilled = false;
+    CString message;
+    bool detailsHidden = false;
+};
+
+class FakeClock final : public CPageClock {
+public:
+    DWORD TickCount() override { return ticks; }
+    int LocalSecond() override { return second; }
+    void Sleep(DWORD ms) override { slept += ms; }
+    DWORD ticks = 1000;
+    int second = 0;
+    DWORD slept = 0;
+};
+
+class FakeFileSystem final : public platform::FileSystem {
+public:
+    std::optional<std::int64_t> ModificationTime(const std::string& path) override {
+        asked.push_back(path);
+        auto it = times.find(path);
+        if (it == times.end()) return std::nullopt;
+        return it->second;
+    }
+    bool RemoveFile(const std::string& path) override {
+        removed.push_back(path);
+        return true;
+    }
+    bool MakeFolder(const std::string& path) override {
+        made.push_back(path);
+        return true;
+    }
+    std::map<std::string, std::int64_t> times;
+    std::vector<std::string> asked;
+    std::vector<std::string> removed;
+    std::vector<std::string> made;
+};
+
+class FakeDesktop final : public platform::Desktop {
+public:
+    platform::WindowId FindTopLevelWindow(const std::string& title) override {
+        auto it = windows.find(title);
+        return it == windows.end() ? 0 : it->second;
+    }
+    void PostWindowMessage(platform::WindowId window, unsigned message) override {
+        postedTo.emplace_back(window, message);
+    }
+    bool OpenItem(const std::string& item, int showMode) override {
+        opened.emplace_back(item, showMode);
+        return true;
+    }
+    std::map<std::string, platform::WindowId> windows;
+    std::vector<std::pair<platform::WindowId, unsigned>> postedTo;
+    std::vector<std::pair<std::string, int>> opened;
+};
+
+class MemoryProfile final : public CProfileStore {
+public:
+    int GetProfileInt(const CString& s, const CString& e, int d) override {
+        auto it = ints.find(s + "/" + e);
+        return it == ints.end() ? d : it->second;
+    }
+    CString GetProfileString(const CString& s, const CString& e, const CString& d) override {
+        auto it = strings.find(s + "/" + e);
+        return it == strings.end() ? d : it->second;
+    }
+    bool WriteProfileInt(const CString& s, const CString& e, int v) override {
+        ints[s + "/" + e] = v;
+        return true;
+    }
+    bool WriteProfileString(const CString& s, const CString& e, const CString& v) override {
+        strings[s + "/" + e] = v;
+        writes.push_back(e);
+        return true;
+    }
+    std::map<std::string, int> ints;
+    std::map<std::string, std::string> strings;
+    std::vector<std::string> writes;
+};
+
+}  // namespace zel::updater::test

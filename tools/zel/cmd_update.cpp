@@ -1,0 +1,208 @@
+// zel update: one whole update run without windows, through the same core as Zelupdate, with a
+// text view: a row per file, progress, status and message texts, and the completion message.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "platform/desktop.h"
+#include "platform/file_system.h"
+#include "platform/internet.h"
+#include "tools/zel/commands.h"
+#include "updater/core/completion_page.h"
+#include "updater/core/download_page.h"
+#include "updater/core/download_thread.h"
+#include "updater/core/registry_profile.h"
+#include "updater/core/update_strings.h"
+
+namespace zel::cli {
+namespace {
+
+using namespace zel::updater;
+
+constexpr const char* kUpdateUsage =
+    "usage: zel update [--mirror URL | --region NAME] [--proxy-http HOST:PORT] [--proxy-ftp HOST:PORT]\n"
+    "                  [--no-proxy] [--save-settings]\n"
+    "Runs one update from the chosen mirror (default: the stored settings) into the current folder and\n"
+    "writes zelupdate.txt. The proxy options apply to this run only unless --save-settings stores them.\n"
+    "Exit status: 0 finished, 1 some file failed, 2 the update script could not be fetched.\n";
+
+constexpr int kBarWidth = 30;
+
+const char* RowState(int icon) {
+    switch (icon) {
+        case kIconUpdated: return "updated";
+        case kIconComplete: return "up to date";
+        case kIconFailed: return "failed";
+        default: return "";
+    }
+}
+
+class TextView final : public CDownloadPageView, public CCompletionPageView {
+public:
+    explicit TextView(bool terminal) : m_terminal(terminal) {}
+
+    void SetWizardButtons(DWORD) override {}
+    void RowsCleared() override {}
+    void RowAdded(const CFileRow& row) override { PrintRowIfFinal(row); }
+    void RowChanged(std::size_t, const CFileRow& row) override { PrintRowIfFinal(row); }
+    void Show(const CPageDisplay& display) override {
+        if (!display.status.empty() && display.status != m_lastStatus) {
+            EndBar();
+            std::printf("%s\n", display.status.c_str());
+        }
+        m_lastStatus = display.status;
+        m_display = display;
+        if (m_terminal) DrawBar();
+    }
+    void MessageBox(const CString& text) override {
+        EndBar();
+        std::fflush(stdout);
+        std::fprintf(stderr, "zel: %s\n", text.c_str());
+    }
+    void SetActivePage(int index) override { m_page = index; }
+    void KillTimer() override { m_timer = false; }
+    void ShowMessage(const CString& message) override {
+        EndBar();
+        std::printf("\n%s\n", message.c_str());
+    }
+    void HideDetails() override {}
+
+    // Once a second: a plain progress line when the output is not a terminal.
+    void Tick() {
+        if (m_terminal || m_display.totalPos == m_lastPrintedTotal) return;
+        m_lastPrintedTotal = m_display.totalPos;
+        std::printf("%s, %s left\n", m_display.downloaded.c_str(), m_display.timeLeft.c_str());
+    }
+
+    int Page() const { return m_page; }
+    bool TimerRunning() const { return m_timer; }
+    int FailedRows() const { return m_failed; }
+
+private:
+    void PrintRowIfFinal(const CFileRow& row) {
+        if (row.icon < kIconUpdated) return;
+        EndBar();
+        if (row.icon == kIconFailed) ++m_failed;
+        std::printf("  %-32s %12s  %s\n", row.name.c_str(), row.size.c_str(), RowState(row.icon));
+    }
+    void DrawBar() {
+        DWORD range = m_display.totalRange;
+        int filled = range ? static_cast<int>(static_cast<double>(std::min(m_display.totalPos, range)) / range *
+                                              kBarWidth)
+                           : 0;
+        std::printf("\r[%s%s] %s  %s left ", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                    std::string(static_cast<std::size_t>(kBarWidth - filled), '.').c_str(),
+                    m_display.downloaded.c_str(), m_display.timeLeft.c_str());
+        std::fflush(stdout);
+        m_barShown = true;
+    }
+    void EndBar() {
+        if (!m_barShown) return;
+        std::printf("\n");
+        m_barShown = false;
+    }
+
+    bool m_terminal;
+    bool m_barShown = false;
+    bool m_timer = true;
+    int m_page = 1;
+    int m_failed = 0;
+    DWORD m_lastPrintedTotal = 0;
+    CString m_lastStatus;
+    CPageDisplay m_display;
+};
+
+// "HOST:PORT" into its parts, or Failure.
+void ParseProxy(const std::string& text, const std::string& option, CString& host, int& port) {
+    std::size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0) throw Failure{option + " needs HOST:PORT, got " + text};
+    long long number = ParseNumber(text.substr(colon + 1), option + " port");
+    if (number < 0 || number > 65535) throw Failure{option + " port out of range: " + text};
+    host = text.substr(0, colon);
+    port = static_cast<int>(number);
+}
+
+void ApplyOptions(Args& args, CUpdateSettings& settings) {
+    auto mirror = args.TakeOption("--mirror");
+    auto region = args.TakeOption("--region");
+    if (mirror && region) throw Failure{"give --mirror or --region, not both"};
+    if (mirror) {
+        settings.URL = *mirror;
+        while (!settings.URL.empty() && settings.URL.back() == '/') settings.URL.pop_back();
+    }
+    if (region) {
+        const CMirror* found = nullptr;
+        for (const auto& entry : settings.Mirrors)
+            if (entry.Name == *region) found = &entry;
+        if (!found) throw Failure{"no configured mirror is named " + *region};
+        settings.URL = found->URL;
+    }
+    if (auto proxy = args.TakeOption("--proxy-http")) {
+        ParseProxy(*proxy, "--proxy-http", settings.HTTPProxy, settings.HTTPPort);
+        settings.UseProxySettings = 1;
+    }
+    if (auto proxy = args.TakeOption("--proxy-ftp")) {
+        ParseProxy(*proxy, "--proxy-ftp", settings.FTPProxy, settings.FTPPort);
+        settings.UseProxySettings = 1;
+    }
+    if (args.TakeFlag("--no-proxy")) settings.UseProxySettings = 0;
+}
+
+// Runs the download page until it hands over to another page; the timer ticks once a second.
+void RunDownloadPage(CDownloadPage& page, CMessageQueue& window, TextView& view) {
+    using Clock = std::chrono::steady_clock;
+    auto nextTick = Clock::now() + std::chrono::seconds(1);
+    page.OnSetActive();
+    while (view.Page() == 1) {
+        auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextTick - Clock::now());
+        window.Dispatch([&](const CMessage& message) { page.OnMessage(message); },
+                        std::max(wait, std::chrono::milliseconds(0)));
+        if (Clock::now() >= nextTick) {
+            nextTick += std::chrono::seconds(1);
+            if (view.TimerRunning() && view.Page() == 1) {
+                page.OnMessage({WM_TIMER, 1, 0});
+                view.Tick();
+            }
+        }
+    }
+}
+
+}  // namespace
+
+int RunUpdate(Args args) {
+    if (args.TakeFlag("--help") || args.TakeFlag("-h")) {
+        std::fputs(kUpdateUsage, stdout);
+        return kOk;
+    }
+    CRegistryProfile profile;
+    CUpdateApp app(platform::SystemDesktop(), profile);
+    app.LoadSettings();
+    ApplyOptions(args, app.m_settings);
+    bool save = args.TakeFlag("--save-settings");
+    if (!args.Positionals().empty()) throw Failure{"zel update takes no file names (try --help)"};
+
+    TextView view(::isatty(STDOUT_FILENO) == 1);
+    CMessageQueue window;
+    int status = kOk;
+    {
+        CQVDownloadThread worker(platform::CurlInternet());
+        CDownloadPage page(app, worker, window, view, SystemPageClock(), platform::SystemFileSystem(),
+                           platform::SystemDesktop());
+        RunDownloadPage(page, window, view);
+        // Release a worker that may still wait on a sent notification, then let it end.
+        window.Close();
+        if (view.Page() != 2) status = kError;
+    }
+    if (status == kOk) {
+        CCompletionPage completion(app, view);
+        completion.m_bRunScanner = 0;
+        completion.OnSetActive();
+        if (view.FailedRows() > 0) status = kFound;
+    }
+    if (save) app.SaveSettings();
+    return status;
+}
+
+}  // namespace zel::cli

@@ -1,0 +1,327 @@
+#include "updater/core/download_page.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "updater/core/update_script.h"
+#include "updater/core/update_strings.h"
+
+namespace zel::updater {
+namespace {
+
+class SystemClockAdapter final : public CPageClock {
+public:
+    DWORD TickCount() override { return platform::SystemClock().TickCount(); }
+    int LocalSecond() override { return platform::LocalClockSecond(); }
+    void Sleep(DWORD milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+};
+
+// 32-bit counters wrap like the worker's own instead of overflowing.
+int AddWrapping(int a, long b) {
+    return static_cast<int>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+
+CString NameFromUrl(const CString& url) {
+    std::size_t slash = url.rfind('/');
+    return slash == CString::npos ? url : url.substr(slash + 1);
+}
+
+}  // namespace
+
+CPageClock& SystemPageClock() {
+    static SystemClockAdapter clock;
+    return clock;
+}
+
+CDownloadPage::CDownloadPage(CUpdateApp& app, CDownloadWorker& worker, CMessageQueue& window,
+                             CDownloadPageView& view, CPageClock& clock, platform::FileSystem& files,
+                             platform::Desktop& desktop)
+    : m_app(app),
+      m_settings(app.m_settings),
+      m_worker(worker),
+      m_window(window),
+      m_view(view),
+      m_clock(clock),
+      m_files(files),
+      m_desktop(desktop),
+      m_statusText(LoadUpdateString(IDS_CONNECTING)) {}
+
+void CDownloadPage::OnSetActive() {
+    m_view.SetWizardButtons(0);
+    m_rows.clear();
+    m_view.RowsCleared();
+    m_entriesDone = m_totalReceived = m_totalExpected = 0;
+    m_script.Free();
+    m_scriptPos = 0;
+    m_finished = false;
+
+    m_worker.Agent = kAppName;
+    m_worker.URL = m_settings.URL;
+    m_worker.FTPProxy = m_settings.FTPProxy;
+    m_worker.FTPPort = m_settings.FTPPort;
+    m_worker.HTTPProxy = m_settings.HTTPProxy;
+    m_worker.HTTPPort = m_settings.HTTPPort;
+    m_worker.UseProxy = m_settings.UseProxySettings;
+    m_worker.m_pMainWnd = &m_window;
+    m_worker.SkipCheck = 1;
+    m_worker.PostThreadMessage(WM_DL_CONNECT);
+    Refresh();
+}
+
+void CDownloadPage::OnCancel() {
+    m_worker.PostThreadMessage(WM_DL_STOP);
+    m_clock.Sleep(500);
+    m_app.RestartPrograms();
+}
+
+void CDownloadPage::OnMessage(const CMessage& message) {
+    switch (message.message) {
+        case WM_TIMER: Refresh(); break;
+        case WM_DL_ERROR: OnDownloadError(static_cast<UINT>(message.wParam)); break;
+        case WM_DL_CONNECTED: OnConnected(); break;
+        case WM_DL_STARTED:
+            m_statusText = LoadUpdateString(IDS_DOWNLOADING);
+            Refresh();
+            break;
+        case WM_DL_PROGRESS: OnProgress(static_cast<long>(message.lParam)); break;
+        case WM_DL_DONE: Step(true); break;
+        default: break;
+    }
+}
+
+void CDownloadPage::OnConnected() {
+    m_worker.URL = m_settings.URL + "/" + m_settings.ListFileName;
+    m_worker.Destination = kScriptLocalName;
+    m_worker.PostThreadMessage(WM_DL_DOWNLOAD);
+}
+
+CString CDownloadPage::CurrentFileName() const { return NameFromUrl(m_worker.URL); }
+
+void CDownloadPage::AddRow(const CString& size, int icon) {
+    m_rows.push_back({CurrentFileName(), size, icon});
+    m_view.RowAdded(m_rows.back());
+}
+
+void CDownloadPage::SetLastRow(const CString* size, int icon) {
+    if (m_rows.empty()) return;
+    if (size) m_rows.back().size = *size;
+    m_rows.back().icon = icon;
+    m_view.RowChanged(m_rows.size() - 1, m_rows.back());
+}
+
+void CDownloadPage::StartDownload() {
+    m_statusText = LoadUpdateString(IDS_CONNECTING);
+    m_fileStartTick = m_clock.TickCount();
+    if (m_entriesDone > 0) AddRow(std::to_string(m_worker.Received.load()), kIconBusy0);
+    m_worker.PostThreadMessage(WM_DL_DOWNLOAD);
+}
+
+void CDownloadPage::MarkComplete() {
+    m_statusText = LoadUpdateString(IDS_ENTRY_STATUS);
+    ++m_entriesDone;
+    AddRow(LoadUpdateString(IDS_COMPLETE), kIconComplete);
+    Refresh();
+}
+
+void CDownloadPage::OnProgress(long bytes) {
+    m_totalReceived = AddWrapping(m_totalReceived, bytes);
+    CString size = std::to_string(m_worker.Received.load());
+    if (!m_rows.empty()) SetLastRow(&size, m_clock.LocalSecond() % 2 == 0 ? kIconBusy1 : kIconBusy0);
+    Refresh();
+}
+
+void CDownloadPage::Step(bool success) {
+    if (m_entriesDone > 0) {
+        DWORD total = m_worker.TotalSize.load();
+        CString size = success ? std::to_string(total ? total : m_worker.Received.load()) : CString(kRowFailed);
+        SetLastRow(&size, success ? kIconUpdated : kIconFailed);
+    }
+    ++m_entriesDone;
+    if (m_label == " ") m_label.clear();
+    if (m_version == " ") m_version.clear();
+    CString name = CurrentFileName();
+    if (name.size() > 1 && name[0] == '_') name.erase(0, 1);
+    if (!success) {
+        m_settings.LogText += "Failed update " + name + "\r\n";
+    } else if (m_label.empty() && m_version.empty()) {
+        if (name != m_settings.ListFileName) m_settings.LogText += "Updated " + name + "\r\n\r\n";
+    } else {
+        m_settings.LogText += "Updated " + m_label + " " + name;
+        if (!m_version.empty()) m_settings.LogText += " to version " + m_version;
+        m_settings.LogText += "\r\n";
+    }
+    Refresh();
+    if (m_entriesDone == 1) {
+        LoadScript();
+    } else {
+        Refresh();
+    }
+    RunScript();
+}
+
+void CDownloadPage::OnDownloadError(UINT code) {
+    switch (code) {
+        case 1:
+        case 2:
+            m_view.MessageBox(m_worker.GetErrorText());
+            Fail();
+            return;
+        case 3:
+        case 6:
+            m_view.MessageBox(m_worker.GetErrorText());
+            [[fallthrough]];
+        case 4:
+        case 7:
+            if (m_entriesDone > 0) {
+                Step(false);
+                return;
+            }
+            m_view.MessageBox(LoadUpdateString(IDS_NO_SCRIPT));
+            Fail();
+            return;
+        default:
+            m_view.MessageBox(kUnknownError);
+            Fail();
+            return;
+    }
+}
+
+void CDownloadPage::Fail() {
+    m_view.SetWizardButtons(PSWIZB_BACK);
+    Refresh();
+    m_view.SetActivePage(0);
+}
+
+void CDownloadPage::Finish() {
+    m_view.KillTimer();
+    m_view.SetWizardButtons(PSWIZB_NEXT);
+    m_totalReceived = m_totalExpected;
+    m_statusText = LoadUpdateString(IDS_ENTRY_STATUS);
+    Refresh();
+    m_worker.PostThreadMessage(WM_DL_STOP);
+    m_finished = true;
+    m_view.SetActivePage(2);
+}
+
+void CDownloadPage::LoadScript() {
+    m_script.LoadFile(kScriptLocalName);
+    m_scriptPos = 0;
+    platform::RemoveFileQuietly(kScriptLocalName);
+}
+
+void CDownloadPage::RunScript() {
+    m_statusText = LoadUpdateString(IDS_CHECKING);
+    Refresh();
+    while (m_scriptPos >= 0) {
+        int next = -1;
+        if (RunLine(m_scriptPos, next)) return;  // a download was started; its end resumes the run
+        m_scriptPos = next;
+    }
+    Finish();
+}
+
+// Runs the line at `pos`. Returns true when it started a download (the script position is then
+// already past the line); otherwise sets `next` to where the run goes on.
+bool CDownloadPage::RunLine(int pos, int& next) {
+    std::string_view text(m_script.GetData(), static_cast<std::size_t>(m_script.GetLength()));
+    if (static_cast<std::size_t>(pos) >= text.size()) {
+        next = -1;
+        return false;
+    }
+    int lineStart = m_script.NextLineStart(pos);
+    int lineEnd = lineStart < 0 ? static_cast<int>(text.size()) : lineStart;
+    next = lineStart;
+    CStringArray fields;
+    switch (text[static_cast<std::size_t>(pos)]) {
+        case 'c': {
+            int size = 0;
+            int crc = 0;
+            if (!CutFields(text, pos, lineEnd, 8, fields) || !ParseScriptNumber(fields[6], size) ||
+                !ParseScriptNumber(fields[7], crc))
+                break;  // malformed: skipped
+            m_worker.Destination = fields[0];
+            m_worker.URL = fields[1];
+            m_worker.ExpectedSize = size;
+            m_worker.ExpectedCRC = crc;
+            m_worker.SkipCheck = 0;
+            m_label = fields[4];
+            m_version = fields[5];
+            if (IsOutOfDate(m_files, fields[0], fields[2], fields[3])) {
+                m_scriptPos = lineStart;
+                StartDownload();
+                return true;
+            }
+            MarkComplete();
+            break;
+        }
+        case 'd':
+            if (CutFields(text, pos, lineEnd, 1, fields)) m_files.RemoveFile(fields[0]);
+            break;
+        case 'g':
+            if (CutFields(text, pos, lineEnd, 1, fields)) m_desktop.OpenItem(fields[0], platform::kShowNormal);
+            break;
+        case 'n':
+            if (CutFields(text, pos, lineEnd, 1, fields)) m_files.MakeFolder(fields[0]);
+            break;
+        case 'f': {
+            // The text may span lines: it runs to the next '>' anywhere further on.
+            int start = pos + 2;
+            int close = start < m_script.GetLength() ? m_script.FindChar('>', start, -1, 0) : -1;
+            if (close < 0) break;  // malformed: skipped
+            m_settings.CompletionText = m_script.Mid(start, close - start);
+            next = m_script.NextLineStart(close);
+            break;
+        }
+        case 's': {
+            auto start = static_cast<std::size_t>(pos) + 2;
+            int total = 0;
+            if (start <= static_cast<std::size_t>(lineEnd) &&
+                ParseScriptNumber(text.substr(start, static_cast<std::size_t>(lineEnd) - start), total))
+                m_totalExpected = total;
+            break;
+        }
+        default: break;
+    }
+    return false;
+}
+
+std::int64_t CDownloadPage::SecondsLeft(std::int64_t remaining, DWORD received, DWORD elapsedMs) {
+    if (remaining <= 0 || received == 0 || elapsedMs == 0) return 0;
+    double rate = static_cast<double>(received) * 1000.0 / static_cast<double>(elapsedMs);
+    double seconds = static_cast<double>(remaining) / rate + 0.5;
+    // A crawling rate can make the estimate absurd; keep it inside what the display can count.
+    constexpr double kLimit = 1e15;
+    return static_cast<std::int64_t>(seconds < kLimit ? seconds : kLimit);
+}
+
+CString CDownloadPage::FormatTimeLeft(std::int64_t seconds) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", static_cast<int>((seconds / 3600) % 24),
+                  static_cast<int>((seconds / 60) % 60), static_cast<int>(seconds % 60));
+    return text;
+}
+
+void CDownloadPage::Refresh() {
+    CPageDisplay display;
+    display.currentRange = m_worker.TotalSize.load();
+    DWORD received = m_worker.Received.load();
+    display.currentPos = received;
+    display.totalRange = static_cast<DWORD>(m_totalExpected);
+    display.totalPos = static_cast<DWORD>(m_totalReceived);
+    m_downloadedText =
+        "Downloaded " + std::to_string(m_totalReceived) + " of " + std::to_string(m_totalExpected);
+    DWORD elapsed = m_clock.TickCount() - m_fileStartTick;
+    std::int64_t remaining = static_cast<std::int64_t>(m_totalExpected) - m_totalReceived;
+    m_timeLeftText = FormatTimeLeft(SecondsLeft(remaining, received, elapsed));
+    if (!m_rows.empty() && (m_rows.back().icon == kIconBusy0 || m_rows.back().icon == kIconBusy1))
+        SetLastRow(nullptr, m_clock.LocalSecond() % 2 == 0 ? kIconBusy1 : kIconBusy0);
+    display.status = m_statusText;
+    display.downloaded = m_downloadedText;
+    display.timeLeft = m_timeLeftText;
+    m_view.Show(display);
+}
+
+}  // namespace zel::updater

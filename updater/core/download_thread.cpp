@@ -1,0 +1,183 @@
+#include "updater/core/download_thread.h"
+
+#include <zlib.h>
+
+#include <vector>
+
+#include "platform/file.h"
+#include "platform/file_system.h"
+#include "platform/files.h"
+#include "updater/core/update_strings.h"
+
+namespace zel::updater {
+namespace {
+
+// How long the thread waits for its next request before looking again (it always wakes on one).
+constexpr std::chrono::milliseconds kIdleWait{1000};
+
+}  // namespace
+
+DWORD Crc32(const void* data, std::size_t size) {
+    uLong crc = crc32(0L, Z_NULL, 0);
+    const auto* bytes = static_cast<const Bytef*>(data);
+    while (size > 0) {
+        auto chunk = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
+        crc = crc32(crc, bytes, chunk);
+        bytes += chunk;
+        size -= chunk;
+    }
+    return static_cast<DWORD>(crc);
+}
+
+CQVDownloadThread::CQVDownloadThread(platform::Internet& internet)
+    : m_internet(internet), m_buffer{}, m_thread([this] { Run(); }) {}
+
+CQVDownloadThread::~CQVDownloadThread() {
+    PostThreadMessage(WM_DL_STOP);
+    if (m_thread.joinable()) m_thread.join();
+}
+
+void CQVDownloadThread::PostThreadMessage(UINT message) { m_queue.Post({message, 0, 0}); }
+
+void CQVDownloadThread::Run() {
+    bool running = true;
+    while (running) {
+        m_queue.Dispatch(
+            [&](const CMessage& message) {
+                switch (message.message) {
+                    case WM_DL_CONNECT: Connect(); break;
+                    case WM_DL_DOWNLOAD: Download(); break;
+                    case WM_DL_STOP:
+                    case WM_QUIT: running = false; break;
+                    default: break;
+                }
+            },
+            kIdleWait);
+    }
+    m_session.reset();
+    m_queue.Close();
+    m_ended = true;
+}
+
+void CQVDownloadThread::Notify(UINT message, std::uintptr_t wParam, std::intptr_t lParam, bool send) {
+    if (!m_pMainWnd) return;
+    if (send)
+        m_pMainWnd->Send({message, wParam, lParam});
+    else
+        m_pMainWnd->Post({message, wParam, lParam});
+}
+
+void CQVDownloadThread::Connect() {
+    m_session.reset();
+    std::optional<std::string> scheme = m_internet.UrlScheme(URL);
+    if (!scheme) {
+        SetErrorText(LoadUpdateString(IDS_INVALID_URL));
+        Fail(kErrorBadUrl, false);
+        return;
+    }
+    platform::InternetAccess access;
+    if (*scheme == "ftp")
+        access.proxy = FTPProxy + ":" + std::to_string(FTPPort);
+    else
+        access.proxy = HTTPProxy + ":" + std::to_string(HTTPPort);
+    access.useProxy = UseProxy != 0;
+    if (!access.useProxy) access.proxy.clear();
+    std::string error;
+    m_session = m_internet.OpenSession(Agent, access, error);
+    if (!m_session) {
+        SetErrorText(error);
+        Fail(kErrorSession);
+        return;
+    }
+    Notify(WM_DL_CONNECTED, 0, 0, true);
+}
+
+bool CQVDownloadThread::StopRequested() {
+    CMessage next;
+    return m_queue.Peek(next) && (next.message == WM_QUIT || next.message == WM_DL_STOP);
+}
+
+void CQVDownloadThread::Download() {
+    std::string error;
+    std::unique_ptr<platform::InternetFile> resource;
+    if (m_session) resource = m_session->OpenUrl(URL, error);
+    else error = "No connection to the server";
+    if (!resource) {
+        SetErrorText(error);
+        Fail(kErrorOpenUrl);
+        return;
+    }
+    platform::TempFileGuard temp(platform::CreateTempFileIn(platform::TempFolder(), "zsu"));
+    CFile out;
+    if (temp.path().empty() || !out.Open(temp.path(), CFile::modeWrite | CFile::modeCreate)) {
+        Fail(kErrorTempFile);
+        return;
+    }
+    TotalSize = 0;
+    std::optional<std::uint64_t> length = resource->Length();
+    TotalSize = length ? static_cast<DWORD>(*length) : static_cast<DWORD>(ExpectedSize);
+    Notify(WM_DL_STARTED, 0, static_cast<std::intptr_t>(TotalSize.load()), false);
+
+    Received = 0;
+    long n = 0;
+    do {
+        n = resource->Read(m_buffer, sizeof m_buffer, error);
+        if (n > 0) {
+            try {
+                out.Write(m_buffer, static_cast<UINT>(n));
+            } catch (const CFileException& e) {
+                error = e.What();
+                n = -1;
+            }
+        }
+        if (n < 0) {
+            // The temporary file and the resource are released on leaving.
+            SetErrorText(error);
+            Fail(kErrorRead);
+            return;
+        }
+        if (n > 0) {
+            Received += static_cast<DWORD>(n);
+            Notify(WM_DL_PROGRESS, 0, n, false);
+        }
+        if (StopRequested()) return;  // abort: no notification, the stop is handled next
+        // A file that has outgrown its promised size can only fail the check: stop receiving it
+        // rather than let a hostile server fill the disk.
+        if (!SkipCheck && (ExpectedSize < 0 || Received.load() > static_cast<DWORD>(ExpectedSize))) break;
+    } while (n > 0);
+
+    try {
+        out.Close();
+    } catch (const CFileException&) {
+        Fail(kErrorCheck);
+        return;
+    }
+    resource.reset();
+    if (!SkipCheck && !CheckReceivedFile(temp.path())) {
+        Fail(kErrorCheck);
+        return;
+    }
+    if (!platform::CopyFileReplacing(temp.path(), Destination)) {
+        Fail(kErrorCheck);
+        return;
+    }
+    Notify(WM_DL_DONE, 0, static_cast<std::intptr_t>(Received.load()), false);
+}
+
+bool CQVDownloadThread::CheckReceivedFile(const std::string& path) const {
+    CFile file;
+    if (!file.Open(path, CFile::modeRead)) return false;
+    try {
+        std::uint64_t length = file.GetLength();
+        if (ExpectedSize < 0 || length != static_cast<std::uint64_t>(ExpectedSize)) return false;
+        std::vector<char> content(static_cast<std::size_t>(length));
+        if (length > 0 && file.Read(content.data(), static_cast<UINT>(length)) != length) return false;
+        return Crc32(content.data(), content.size()) == static_cast<DWORD>(ExpectedCRC);
+    } catch (const CFileException&) {
+        return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+}  // namespace zel::updater

@@ -1,0 +1,60 @@
+// CQVDownloadThread: the thread that does all network input and output of the updater. It takes
+// connect, download and stop requests from its own queue, one at a time, and answers its owner
+// with notifications: errors 1-7 and "connected" are sent (the thread waits until the owner has
+// handled them, except error 1, which is posted); "started", "progress" and "done" are posted.
+#pragma once
+
+#include <memory>
+#include <thread>
+
+#include "platform/internet.h"
+#include "updater/core/download_worker.h"
+
+namespace zel::updater {
+
+// Error codes of WM_DL_ERROR.
+enum DownloadError : UINT {
+    kErrorBadUrl = 1,
+    kErrorSession = 2,
+    kErrorOpenUrl = 3,
+    kErrorTempFile = 4,
+    kErrorRead = 6,
+    kErrorCheck = 7,
+};
+
+// Bytes per read: one progress notification and one stop check per block.
+constexpr std::size_t kBlockSize = 2048;
+
+class CQVDownloadThread final : public CDownloadWorker {
+public:
+    // The thread runs from construction and ends on WM_DL_STOP (or on destruction).
+    explicit CQVDownloadThread(platform::Internet& internet);
+    // Stops the thread and waits for it. Close the owner's queue first if the thread may be waiting
+    // on a sent notification that nobody will handle any more.
+    ~CQVDownloadThread() override;
+
+    void PostThreadMessage(UINT message) override;
+    // True once the thread has handled WM_DL_STOP.
+    bool HasEnded() const { return m_ended; }
+
+private:
+    void Run();
+    void Connect();
+    void Download();
+    void Notify(UINT message, std::uintptr_t wParam, std::intptr_t lParam, bool send);
+    void Fail(UINT code, bool send = true) { Notify(WM_DL_ERROR, code, 0, send); }
+    bool StopRequested();
+    bool CheckReceivedFile(const std::string& path) const;
+
+    platform::Internet& m_internet;
+    std::unique_ptr<platform::InternetSession> m_session;
+    char m_buffer[kBlockSize];
+    CMessageQueue m_queue;
+    std::atomic<bool> m_ended{false};
+    std::thread m_thread;
+};
+
+// CRC-32 of a block (reflected polynomial 0xEDB88320, inverted at start and end).
+DWORD Crc32(const void* data, std::size_t size);
+
+}  // namespace zel::updater

@@ -1,0 +1,49 @@
+// What the download page uses of its download worker: the request fields it fills before posting a
+// request, the counters the worker keeps, and the three thread messages. Notifications come back
+// to the page's message queue (the worker's owner window).
+#pragma once
+
+#include <atomic>
+
+#include "framework/framework_types.h"
+#include "updater/core/message_queue.h"
+
+namespace zel::updater {
+
+constexpr std::size_t kErrorTextSize = 1024;
+
+class CDownloadWorker {
+public:
+    virtual ~CDownloadWorker() = default;
+
+    // Posts WM_DL_CONNECT, WM_DL_DOWNLOAD or WM_DL_STOP to the worker's own queue.
+    virtual void PostThreadMessage(UINT message) = 0;
+
+    // The error text of the last failure, copied under the 1024-byte limit (terminator included).
+    CString GetErrorText() const;
+    void SetErrorText(const CString& text);
+
+    // Request fields: written by the page only while the worker does not read them.
+    CString URL;
+    CString Destination;
+    int UseProxy = 0;
+    CString FTPProxy;
+    int FTPPort = 0;
+    CString HTTPProxy;
+    int HTTPPort = 0;
+    CString Agent;
+    int SkipCheck = 0;
+    int ExpectedSize = 0;
+    int ExpectedCRC = 0;
+    // Where notifications go; set by the page.
+    CMessageQueue* m_pMainWnd = nullptr;
+
+    // Written by the worker, read by the page at any time.
+    std::atomic<DWORD> TotalSize{0};
+    std::atomic<DWORD> Received{0};
+
+private:
+    char m_errorText[kErrorTextSize] = {};
+};
+
+}  // namespace zel::updater

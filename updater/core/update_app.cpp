@@ -1,0 +1,35 @@
+#include "updater/core/update_app.h"
+
+#include "updater/core/message_queue.h"
+
+namespace zel::updater {
+
+void CUpdateApp::LoadSettings() {
+    zel::updater::LoadSettings(m_profile, m_settings);
+    m_settingsLoaded = true;
+}
+
+void CUpdateApp::SaveSettings() {
+    if (m_settingsLoaded) zel::updater::SaveSettings(m_profile, m_settings);
+}
+
+void CUpdateApp::CloseRunningPrograms() {
+    m_bMonitorWasRunning = 0;
+    m_bScannerWasRunning = 0;
+    if (platform::WindowId monitor = m_desktop.FindTopLevelWindow(kMonitorTitle)) {
+        m_bMonitorWasRunning = 1;
+        m_desktop.PostWindowMessage(monitor, WM_CLOSE);
+        m_desktop.PostWindowMessage(monitor, WM_QUIT);
+    }
+    if (platform::WindowId scanner = m_desktop.FindTopLevelWindow(kScannerTitle)) {
+        m_bScannerWasRunning = 1;
+        m_desktop.PostWindowMessage(scanner, WM_QUIT);
+    }
+}
+
+void CUpdateApp::RestartPrograms() {
+    if (m_bScannerWasRunning) m_desktop.OpenItem(kScannerProgram, platform::kShowDefault);
+    if (m_bMonitorWasRunning) m_desktop.OpenItem(kMonitorProgram, platform::kShowDefault);
+}
+
+}  // namespace zel::updater

@@ -1,0 +1,41 @@
+// The updater's program-wide state: the settings, and the scanner and monitor that were running when
+// it started, which it asks to quit and starts again afterwards.
+#pragma once
+
+#include "platform/desktop.h"
+#include "updater/core/update_settings.h"
+
+namespace zel::updater {
+
+inline constexpr const char* kMonitorTitle = "Zel Monitor";
+inline constexpr const char* kScannerTitle = "Zelscan";
+inline constexpr const char* kMonitorProgram = "zelmon.exe";
+inline constexpr const char* kScannerProgram = "zelscan.exe";
+constexpr unsigned WM_CLOSE = 0x0010;
+
+class CUpdateApp {
+public:
+    CUpdateApp(platform::Desktop& desktop, CProfileStore& profile) : m_desktop(desktop), m_profile(profile) {}
+    virtual ~CUpdateApp() = default;
+
+    void LoadSettings();
+    // Writes the settings back, but only when LoadSettings ran in this program run.
+    void SaveSettings();
+    // Asks a running monitor (close, then quit) and scanner (quit) to end; does not wait.
+    void CloseRunningPrograms();
+    // Starts the scanner and then the monitor again, as the flags say. The flags stay set.
+    void RestartPrograms();
+
+    platform::Desktop& Desktop() { return m_desktop; }
+
+    CUpdateSettings m_settings;
+    int m_bMonitorWasRunning = 0;
+    int m_bScannerWasRunning = 0;
+
+private:
+    platform::Desktop& m_desktop;
+    CProfileStore& m_profile;
+    bool m_settingsLoaded = false;
+};
+
+}  // namespace zel::updater

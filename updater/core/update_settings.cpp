@@ -1,0 +1,46 @@
+#include "updater/core/update_settings.h"
+
+namespace zel::updater {
+namespace {
+
+CString MirrorEntry(int slot) { return "Mirror " + std::to_string(slot); }
+
+}  // namespace
+
+CMirror ParseMirror(const CString& value) {
+    std::size_t separator = value.find(kMirrorSeparator);
+    if (separator == CString::npos) return {CString(), value};
+    return {value.substr(0, separator), value.substr(separator + 2)};
+}
+
+void LoadSettings(CProfileStore& profile, CUpdateSettings& settings) {
+    settings.UseProxySettings = profile.GetProfileInt(kSettingsSection, "UseProxySettings", 0);
+    settings.HTTPPort = profile.GetProfileInt(kSettingsSection, "HTTPPort", 0);
+    settings.FTPPort = profile.GetProfileInt(kSettingsSection, "FTPPort", 0);
+    settings.HTTPProxy = profile.GetProfileString(kSettingsSection, "HTTPProxy", "");
+    settings.FTPProxy = profile.GetProfileString(kSettingsSection, "FTPProxy", "");
+    settings.URL = profile.GetProfileString(kSettingsSection, "URL", "");
+    for (int slot = 0; slot < kMirrorSlots; ++slot) {
+        CString value = profile.GetProfileString(kSettingsSection, MirrorEntry(slot), "");
+        if (!value.empty()) settings.Mirrors.push_back(ParseMirror(value));
+    }
+}
+
+void SaveSettings(CProfileStore& profile, const CUpdateSettings& settings) {
+    profile.WriteProfileInt(kSettingsSection, "UseProxySettings", settings.UseProxySettings);
+    profile.WriteProfileInt(kSettingsSection, "HTTPPort", settings.HTTPPort);
+    profile.WriteProfileInt(kSettingsSection, "FTPPort", settings.FTPPort);
+    profile.WriteProfileString(kSettingsSection, "HTTPProxy", settings.HTTPProxy);
+    profile.WriteProfileString(kSettingsSection, "FTPProxy", settings.FTPProxy);
+    profile.WriteProfileString(kSettingsSection, "URL", settings.URL);
+    for (int slot = 0; slot < kMirrorSlots; ++slot) {
+        CString value;
+        if (static_cast<std::size_t>(slot) < settings.Mirrors.size()) {
+            const CMirror& mirror = settings.Mirrors[static_cast<std::size_t>(slot)];
+            value = mirror.Name + kMirrorSeparator + mirror.URL;
+        }
+        profile.WriteProfileString(kSettingsSection, MirrorEntry(slot), value);
+    }
+}
+
+}  // namespace zel::updater

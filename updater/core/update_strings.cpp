@@ -1,0 +1,36 @@
+#include "updater/core/update_strings.h"
+
+namespace zel::updater {
+namespace {
+
+struct Entry {
+    UINT id;
+    const char* text;
+};
+
+constexpr Entry kStrings[] = {
+    {IDS_SOCKET_INIT_FAILED, "Socket initialization failed."},
+    {IDS_INVALID_URL, "Invalid URL"},
+    {IDS_CONNECTING, "Connecting to server..."},
+    {IDS_DOWNLOADING, "Downloading data..."},
+    {IDS_COMPLETE, "Complete"},
+    {IDS_CHECKING, "Checking for updates..."},
+    {IDS_NOTHING_NEW,
+     "We have determined that the latest version of Zelscan and its database are already installed.\n\n"
+     "Please check again later. We recommend that you check for updates at least once a week."},
+    {IDS_SEE_DETAILS,
+     "For more details, please click the [Details] button. We recommend that you (re)run a thorough scan of "
+     "your system so that Zelscan can determine if you have unknowingly installed a Trojan virus on your "
+     "system.\n\nPlease check again further updates in about a week."},
+    {IDS_NO_SCRIPT, "Unable to locate update script file. Try another server."},
+};
+
+}  // namespace
+
+CString LoadUpdateString(UINT id) {
+    for (const auto& entry : kStrings)
+        if (entry.id == id) return entry.text;
+    return {};
+}
+
+}  // namespace zel::updater
