@@ -50,7 +50,7 @@ TEST(SettingsTest, MirrorsAreSplitAndStoredCompacted) {
 
 TEST(RegistryProfileTest, RoundTripThroughTheRegistry) {
     platform::MemoryRegistry registry;
-    platform::ScopedServices services({nullptr, nullptr, &registry});
+    platform::ScopedServices services(platform::Services{.registry = &registry});
     CRegistryProfile profile;
     CUpdateSettings settings;
     settings.URL = "http://mirror.test/upd";
@@ -90,7 +90,7 @@ TEST(RegistryProfileTest, RoundTripThroughTheRegistry) {
 
 TEST(RegistryProfileTest, LanguageValue) {
     platform::MemoryRegistry registry;
-    platform::ScopedServices services({nullptr, nullptr, &registry});
+    platform::ScopedServices services(platform::Services{.registry = &registry});
     EXPECT_EQ(ReadLanguage(), "");
     registry.CreateKey(platform::RegistryRoot::kCurrentUser, "Software\\Quorvane\\Zel");
     registry.SetValue(platform::RegistryRoot::kCurrentUser, "Software\\Quorvane\\Zel",
