@@ -70,6 +70,9 @@ bool CLzxDecoder::Decompress(const BYTE* in, std::uint32_t inLen, BYTE* out, std
     const BYTE* raw = in;  // byte position while inside an uncompressed block
     bits.Init(in, end);
     if (!m_headerRead && !ReadStreamHeader(bits)) return false;
+    // The padding byte of an odd uncompressed block that ended with the previous frame was the
+    // last byte of that frame's data; this frame starts afresh.
+    if (m_blockRemaining == 0) m_pendingPadByte = false;
 
     const std::uint32_t frameStart = m_windowPos;
     m_frameStart = m_cursor = frameStart;
