@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace zel::platform {
 
@@ -16,6 +17,16 @@ bool ReplaceFileAtomically(const std::string& temp, const std::string& target);
 
 // Removes a file, ignoring every error.
 void RemoveFileQuietly(const std::string& path);
+
+enum class EntryKind { file, directory, symlink, other, missing };
+
+// What `path` is, without following a final symbolic link.
+EntryKind KindOf(const std::string& path);
+// What `path` is after following symbolic links.
+EntryKind KindOfTarget(const std::string& path);
+
+// The names in folder `path` (without "." and ".."), sorted bytewise; false when it cannot be read.
+bool ListDirectory(const std::string& path, std::vector<std::string>& names);
 
 // Removes a temporary file when it goes out of scope, unless Release() was called.
 class TempFileGuard {

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cerrno>
+#include <dirent.h>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -49,5 +51,41 @@ bool ReplaceFileAtomically(const std::string& temp, const std::string& target) {
 }
 
 void RemoveFileQuietly(const std::string& path) { ::unlink(path.c_str()); }
+
+namespace {
+
+EntryKind KindFromMode(mode_t mode) {
+    if (S_ISREG(mode)) return EntryKind::file;
+    if (S_ISDIR(mode)) return EntryKind::directory;
+    if (S_ISLNK(mode)) return EntryKind::symlink;
+    return EntryKind::other;
+}
+
+}  // namespace
+
+EntryKind KindOf(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return EntryKind::missing;
+    return KindFromMode(info.st_mode);
+}
+
+EntryKind KindOfTarget(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return EntryKind::missing;
+    return KindFromMode(info.st_mode);
+}
+
+bool ListDirectory(const std::string& path, std::vector<std::string>& names) {
+    names.clear();
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir) return false;
+    while (const dirent* entry = ::readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(std::move(name));
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return true;
+}
 
 }  // namespace zel::platform

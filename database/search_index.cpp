@@ -1,0 +1,192 @@
+#include "database/search_index.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <map>
+
+namespace zel::database {
+namespace {
+
+constexpr int kWindow = CSignature::kWindowSize;
+constexpr int kAnywhereMinimum = CSignature::kMinimumAnywhereLength;
+constexpr int kNoRecord = INT_MAX;
+
+std::uint64_t Load64(const BYTE* p) {
+    std::uint64_t value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+// Bits of the anywhere filter per pattern: enough for few false positives with two hashes.
+constexpr std::uint64_t kFilterBitsPerPattern = 32;
+constexpr int kMinFilterLog2 = 16;
+constexpr int kMaxFilterLog2 = 26;
+
+}  // namespace
+
+SearchIndex::SearchIndex(const std::vector<std::unique_ptr<CTrojan2>>& records, std::uint64_t base_revision)
+    : m_baseRevision(base_revision) {
+    std::map<std::pair<std::array<BYTE, 48>, std::array<std::uint32_t, 3>>, std::uint32_t> seen;
+    for (size_t r = 0; r < records.size(); ++r) {
+        const CTrojan2& record = *records[r];
+        m_recordRevisions.push_back(record.GetRevision());
+        m_recordAddresses.push_back(&record);
+        for (int s = 0; s < record.GetSignatureCount(); ++s) {
+            const CSignature& signature = record.GetSignature(s);
+            Pattern pattern;
+            for (int slot = 0; slot < CSignature::kSlots; ++slot) {
+                std::memcpy(pattern.windows.data() + slot * kWindow, signature.GetWindow(slot), kWindow);
+                pattern.offsets[static_cast<size_t>(slot)] = signature.GetOffset(slot);
+            }
+            auto [it, inserted] = seen.try_emplace({pattern.windows, pattern.offsets},
+                                                   static_cast<std::uint32_t>(m_patterns.size()));
+            if (inserted) m_patterns.push_back(std::move(pattern));
+            auto& owners = m_patterns[it->second].records;
+            if (owners.empty() || owners.back() != static_cast<int>(r)) owners.push_back(static_cast<int>(r));
+        }
+    }
+    BuildFixedTable();
+    BuildAnywhereTable();
+}
+
+bool SearchIndex::IsCurrent(const std::vector<std::unique_ptr<CTrojan2>>& records,
+                            std::uint64_t base_revision) const {
+    if (base_revision != m_baseRevision || records.size() != m_recordRevisions.size()) return false;
+    for (size_t r = 0; r < records.size(); ++r) {
+        if (records[r].get() != m_recordAddresses[r] || records[r]->GetRevision() != m_recordRevisions[r]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void SearchIndex::BuildFixedTable() {
+    m_fixed.reserve(m_patterns.size());
+    for (std::uint32_t p = 0; p < m_patterns.size(); ++p) {
+        m_fixed.push_back({m_patterns[p].offsets[0], Load64(m_patterns[p].windows.data()), p});
+    }
+    std::sort(m_fixed.begin(), m_fixed.end(), [](const Key& a, const Key& b) {
+        return a.offset != b.offset ? a.offset < b.offset : a.prefix < b.prefix;
+    });
+}
+
+void SearchIndex::BuildAnywhereTable() {
+    m_anywhere = m_fixed;
+    std::sort(m_anywhere.begin(), m_anywhere.end(),
+              [](const Key& a, const Key& b) { return a.prefix < b.prefix; });
+    int log2 = kMinFilterLog2;
+    while (log2 < kMaxFilterLog2 && (std::uint64_t{1} << log2) < m_patterns.size() * kFilterBitsPerPattern) ++log2;
+    m_filterShift = 64 - log2;
+    m_filter.assign((std::uint64_t{1} << log2) / 64, 0);
+    for (const Key& key : m_anywhere) {
+        for (int which = 0; which < 2; ++which) {
+            std::uint64_t bit = FilterBit(key.prefix, which);
+            m_filter[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+        }
+    }
+}
+
+std::uint64_t SearchIndex::FilterBit(std::uint64_t prefix, int which) const {
+    static constexpr std::uint64_t kMultipliers[2] = {0x9E3779B97F4A7C15ull, 0xC2B2AE3D27D4EB4Full};
+    return (prefix * kMultipliers[which]) >> m_filterShift;
+}
+
+bool SearchIndex::FilterPasses(std::uint64_t prefix) const {
+    std::uint64_t a = FilterBit(prefix, 0);
+    std::uint64_t b = FilterBit(prefix, 1);
+    return ((m_filter[a >> 6] >> (a & 63)) & (m_filter[b >> 6] >> (b & 63)) & 1) != 0;
+}
+
+int SearchIndex::FirstRecordFrom(const Pattern& pattern, int start) const {
+    auto it = std::lower_bound(pattern.records.begin(), pattern.records.end(), start);
+    return it == pattern.records.end() ? kNoRecord : *it;
+}
+
+bool SearchIndex::MatchesFixed(const Pattern& pattern, const BYTE* buffer, int length) const {
+    for (int slot = 0; slot < CSignature::kSlots; ++slot) {
+        std::uint64_t offset = pattern.offsets[static_cast<size_t>(slot)];
+        if (offset + kWindow >= static_cast<std::uint64_t>(length)) return false;
+        if (std::memcmp(buffer + offset, pattern.windows.data() + slot * kWindow, kWindow) != 0) return false;
+    }
+    return true;
+}
+
+int SearchIndex::FindFixed(const BYTE* buffer, int length, int start) const {
+    int best = kNoRecord;
+    size_t i = 0;
+    while (i < m_fixed.size()) {
+        std::uint32_t offset = m_fixed[i].offset;
+        if (std::uint64_t{offset} + kWindow >= static_cast<std::uint64_t>(length)) break;
+        size_t group_end = i;
+        while (group_end < m_fixed.size() && m_fixed[group_end].offset == offset) ++group_end;
+        std::uint64_t prefix = Load64(buffer + offset);
+        auto first = std::lower_bound(m_fixed.begin() + static_cast<long>(i), m_fixed.begin() + static_cast<long>(group_end),
+                                      prefix, [](const Key& key, std::uint64_t value) { return key.prefix < value; });
+        for (auto it = first; it != m_fixed.begin() + static_cast<long>(group_end) && it->prefix == prefix; ++it) {
+            const Pattern& pattern = m_patterns[it->pattern];
+            int record = FirstRecordFrom(pattern, start);
+            if (record < best && MatchesFixed(pattern, buffer, length)) best = record;
+        }
+        i = group_end;
+    }
+    return best == kNoRecord ? -1 : best;
+}
+
+// Whether a search that scans for window 0's first byte would examine position q and find the
+// pattern there. The scan gives up once fewer than 49 bytes follow a failed candidate, so a
+// position in the last 48 bytes is examined only if no earlier occurrence of the byte lies there.
+bool SearchIndex::MatchesAnywhereAt(const Pattern& pattern, const BYTE* buffer, int length,
+                                    std::int64_t q) const {
+    const std::int64_t remaining = length - q;
+    if (remaining < kWindow) return false;
+    if (std::memcmp(buffer + q, pattern.windows.data(), kWindow) != 0) return false;
+    if (remaining <= kAnywhereMinimum) {
+        const std::int64_t late = length - (kAnywhereMinimum + 1);
+        for (std::int64_t i = std::max<std::int64_t>(late, 0); i < q; ++i) {
+            if (buffer[i] == pattern.windows[0]) return false;
+        }
+    }
+    for (int slot = 1; slot < CSignature::kSlots; ++slot) {
+        std::int64_t d = static_cast<std::int32_t>(pattern.offsets[static_cast<size_t>(slot)] - pattern.offsets[0]);
+        if (d + kWindow >= remaining || q + d < 0) return false;
+        if (std::memcmp(buffer + q + d, pattern.windows.data() + slot * kWindow, kWindow) != 0) return false;
+    }
+    return true;
+}
+
+int SearchIndex::FindAnywhere(const BYTE* buffer, int length, int start) const {
+    if (length <= kAnywhereMinimum || m_anywhere.empty()) return -1;
+    int best = kNoRecord;
+    std::vector<bool> settled(m_patterns.size(), false);
+    const std::int64_t last = length - kWindow;
+    for (std::int64_t q = 0; q <= last; ++q) {
+        std::uint64_t prefix = Load64(buffer + q);
+        if (!FilterPasses(prefix)) continue;
+        auto first = std::lower_bound(m_anywhere.begin(), m_anywhere.end(), prefix,
+                                      [](const Key& key, std::uint64_t value) { return key.prefix < value; });
+        for (auto it = first; it != m_anywhere.end() && it->prefix == prefix; ++it) {
+            if (settled[it->pattern]) continue;
+            const Pattern& pattern = m_patterns[it->pattern];
+            int record = FirstRecordFrom(pattern, start);
+            if (record >= best) {
+                settled[it->pattern] = true;
+                continue;
+            }
+            if (MatchesAnywhereAt(pattern, buffer, length, q)) {
+                best = record;
+                settled[it->pattern] = true;
+            }
+        }
+        if (best == start) break;
+    }
+    return best == kNoRecord ? -1 : best;
+}
+
+int SearchIndex::Find(const BYTE* buffer, int length, int start, int mode) const {
+    if (length <= 0 || m_patterns.empty()) return -1;
+    if (start < 0) start = 0;
+    return mode ? FindAnywhere(buffer, length, start) : FindFixed(buffer, length, start);
+}
+
+}  // namespace zel::database

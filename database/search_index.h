@@ -1,0 +1,66 @@
+// An index over the signatures of a database that answers CTrojanBase2::Find without trying every
+// signature on every buffer. It returns exactly what trying each record in order would return.
+//
+// Signatures with identical windows and offsets are folded into one pattern that lists its records.
+// Mode 0 (stored offsets): patterns sorted by the offset of window 0 and its first 8 bytes; a search
+// reads the buffer once at each distinct offset and looks the 8 bytes up among that offset's patterns.
+// Other modes (anywhere): a two-hash bit filter over the first 8 bytes of window 0 is tested at every
+// buffer position; only positions that pass are looked up in a sorted key table and verified.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "database/trojan2.h"
+#include "framework/framework_types.h"
+
+namespace zel::database {
+
+class SearchIndex {
+public:
+    // Builds the index over `records` as they are now.
+    explicit SearchIndex(const std::vector<std::unique_ptr<CTrojan2>>& records, std::uint64_t base_revision);
+
+    // True when the records have not changed since the index was built.
+    bool IsCurrent(const std::vector<std::unique_ptr<CTrojan2>>& records, std::uint64_t base_revision) const;
+
+    // The lowest record index >= start with a matching signature, or -1.
+    int Find(const BYTE* buffer, int length, int start, int mode) const;
+
+private:
+    struct Pattern {
+        std::array<BYTE, 48> windows;
+        std::array<std::uint32_t, 3> offsets;
+        std::vector<int> records;  // ascending
+    };
+    // One key of a lookup table: the first 8 bytes of window 0 (and, for mode 0, its offset).
+    struct Key {
+        std::uint32_t offset;
+        std::uint64_t prefix;
+        std::uint32_t pattern;
+    };
+
+    void BuildFixedTable();
+    void BuildAnywhereTable();
+    std::uint64_t FilterBit(std::uint64_t prefix, int which) const;
+    bool FilterPasses(std::uint64_t prefix) const;
+    // The first record >= start of `pattern`, or INT32_MAX.
+    int FirstRecordFrom(const Pattern& pattern, int start) const;
+    bool MatchesFixed(const Pattern& pattern, const BYTE* buffer, int length) const;
+    bool MatchesAnywhereAt(const Pattern& pattern, const BYTE* buffer, int length, std::int64_t q) const;
+    int FindFixed(const BYTE* buffer, int length, int start) const;
+    int FindAnywhere(const BYTE* buffer, int length, int start) const;
+
+    std::vector<Pattern> m_patterns;
+    std::vector<Key> m_fixed;     // sorted by (offset, prefix)
+    std::vector<Key> m_anywhere;  // sorted by prefix
+    std::vector<std::uint64_t> m_filter;
+    int m_filterShift = 64;
+    std::uint64_t m_baseRevision;
+    std::vector<std::uint64_t> m_recordRevisions;
+    std::vector<const CTrojan2*> m_recordAddresses;
+};
+
+}  // namespace zel::database

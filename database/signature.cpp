@@ -1,0 +1,281 @@
+#include "database/signature.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "database/random.h"
+#include "platform/services.h"
+
+namespace {
+
+// A text formatted with printf rules, of any length.
+__attribute__((format(printf, 1, 2))) CString Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    int n = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    CString text;
+    if (n > 0) {
+        text.resize(static_cast<size_t>(n) + 1);
+        std::vsnprintf(text.data(), text.size(), format, again);
+        text.resize(static_cast<size_t>(n));
+    }
+    va_end(again);
+    return text;
+}
+
+// Reseeds the process-wide generator with the millisecond tick, as every new signature does.
+void ReseedFromClock() {
+    zel::database::SeedRandom(zel::platform::CurrentServices().clock->TickCount());
+}
+
+}  // namespace
+
+CSignature::CSignature() {
+    ResetSignatures();
+    ReseedFromClock();
+}
+
+CSignature::CSignature(const CSignature& other) {
+    ResetSignatures();
+    ReseedFromClock();
+    *this = other;
+}
+
+// Copies the persistent fields and the counts; the attached file is copied too, into a buffer of
+// its own, so that no buffer is ever owned twice.
+CSignature& CSignature::operator=(const CSignature& other) {
+    if (this == &other) return *this;
+    std::memcpy(m_bytes, other.m_bytes, sizeof m_bytes);
+    std::memcpy(m_offsets, other.m_offsets, sizeof m_offsets);
+    m_imagePath = other.m_imagePath;
+    m_attached.reset();
+    m_attachedLength = other.m_attachedLength;
+    m_uniqueCount = other.m_uniqueCount;
+    m_uniqueOffsets = other.m_uniqueOffsets;
+    if (other.m_attached) {
+        m_attached.reset(new (std::nothrow) BYTE[static_cast<size_t>(other.m_attachedLength)]);
+        if (m_attached) {
+            std::memcpy(m_attached.get(), other.m_attached.get(), static_cast<size_t>(m_attachedLength));
+        } else {
+            m_attachedLength = 0;
+        }
+    }
+    return *this;
+}
+
+CSignature::~CSignature() = default;
+
+int CSignature::operator==(const CSignature& other) const {
+    return std::memcmp(m_offsets, other.m_offsets, sizeof m_offsets) == 0 &&
+                   std::memcmp(m_bytes, other.m_bytes, sizeof m_bytes) == 0
+               ? 1
+               : 0;
+}
+
+int CSignature::AttachFile() {
+    DetachFile();
+    CFile file;
+    if (!file.Open(m_imagePath, CFile::modeRead | CFile::shareExclusive)) return 0;
+    std::uint64_t length = file.GetLength();
+    // The length is kept as a signed 32-bit count: larger files cannot be attached.
+    if (length > 0x7FFFFFFFu) return 0;
+    std::unique_ptr<BYTE[]> content(new (std::nothrow) BYTE[length == 0 ? 1 : length]);
+    if (!content) return 0;
+    m_attachedLength = static_cast<int>(length);
+    UINT read = file.Read(content.get(), static_cast<UINT>(length));
+    file.Close();
+    // A file that shrank while it was read is taken as far as it was read.
+    m_attachedLength = static_cast<int>(read);
+    m_attached = std::move(content);
+    EnumSignatures();
+    return 1;
+}
+
+void CSignature::DetachFile() {
+    m_attached.reset();
+    m_attachedLength = 0;
+    m_uniqueOffsets.clear();
+    m_uniqueOffsets.shrink_to_fit();
+}
+
+// A window is unique when its 16 bytes are pairwise different.
+int CSignature::IsValid(const BYTE* window) {
+    std::uint64_t seen[4] = {0, 0, 0, 0};
+    for (int i = 0; i < kWindowSize; ++i) {
+        std::uint64_t bit = std::uint64_t{1} << (window[i] & 63);
+        if (seen[window[i] >> 6] & bit) return 0;
+        seen[window[i] >> 6] |= bit;
+    }
+    return 1;
+}
+
+// Counts the unique windows and remembers where they are, so that picking the n-th one
+// (thousands of times while signatures are generated) costs nothing.
+void CSignature::EnumSignatures() {
+    m_uniqueCount = 0;
+    m_uniqueOffsets.clear();
+    if (!m_attached) return;
+    for (int i = kFirstCandidateOffset; i < m_attachedLength - kWindowSize; ++i) {
+        if (IsValid(m_attached.get() + i)) m_uniqueOffsets.push_back(i);
+    }
+    m_uniqueCount = static_cast<int>(m_uniqueOffsets.size());
+}
+
+void CSignature::ExtractSignature(int slot, int n) {
+    if (!m_attached || slot < 0 || slot >= kSlots || n < 0 || n >= m_uniqueCount ||
+        static_cast<size_t>(n) >= m_uniqueOffsets.size()) {
+        return;
+    }
+    int offset = m_uniqueOffsets[static_cast<size_t>(n)];
+    std::memcpy(m_bytes[slot], m_attached.get() + offset, kWindowSize);
+    m_offsets[slot] = static_cast<DWORD>(offset);
+}
+
+void CSignature::ExtractDefaultSignatures() {
+    int step = (2 * m_uniqueCount) / 9;
+    for (int slot = 0; slot < kSlots; ++slot) ExtractSignature(slot, slot * step);
+}
+
+void CSignature::DrawRandomWindows() {
+    for (int slot = 0; slot < kSlots; ++slot) {
+        int r1 = zel::database::NextRandom();
+        int r2 = zel::database::NextRandom();
+        ExtractSignature(slot, (r1 * r2) % m_uniqueCount);
+    }
+    SortAscending();
+}
+
+void CSignature::ExtractRandomSignatures() {
+    // The same bound as signature generation: 15 seconds from now.
+    ExtractRandomSignatures(zel::platform::CurrentServices().clock->TickCount() + 15000u);
+}
+
+void CSignature::ExtractRandomSignatures(std::uint32_t deadline_tick) {
+    if (!m_attached || m_uniqueCount <= 3) return;
+    zel::platform::Clock& clock = *zel::platform::CurrentServices().clock;
+    do {
+        DrawRandomWindows();
+    } while (!CheckAddresses() && !(deadline_tick < clock.TickCount()));
+}
+
+void CSignature::ResetSignatures() {
+    std::memset(m_bytes, 0, sizeof m_bytes);
+    std::memset(m_offsets, 0, sizeof m_offsets);
+}
+
+void CSignature::SetWindow(int slot, const BYTE* bytes, DWORD offset) {
+    std::memcpy(m_bytes[slot], bytes, kWindowSize);
+    m_offsets[slot] = offset;
+}
+
+void CSignature::SortAscending() {
+    DWORD offsets[kSlots];
+    std::memcpy(offsets, m_offsets, sizeof offsets);
+    BYTE sorted_bytes[kSlots][kWindowSize];
+    DWORD sorted_offsets[kSlots];
+    for (int pass = 0; pass < kSlots; ++pass) {
+        int smallest = 0;
+        for (int slot = 1; slot < kSlots; ++slot) {
+            if (offsets[slot] < offsets[smallest]) smallest = slot;
+        }
+        sorted_offsets[pass] = offsets[smallest];
+        std::memcpy(sorted_bytes[pass], m_bytes[smallest], kWindowSize);
+        offsets[smallest] = 0xFFFFFFFFu;
+    }
+    std::memcpy(m_bytes, sorted_bytes, sizeof m_bytes);
+    std::memcpy(m_offsets, sorted_offsets, sizeof m_offsets);
+}
+
+int CSignature::CheckAddresses() const {
+    return m_offsets[1] - m_offsets[0] >= kMinimumSpacing &&
+                   m_offsets[2] - m_offsets[1] >= kMinimumSpacing
+               ? 1
+               : 0;
+}
+
+bool CSignature::WindowMatches(const BYTE* position, int slot) const {
+    return std::memcmp(position, m_bytes[slot], kWindowSize) == 0;
+}
+
+int CSignature::FindMe(const BYTE* buffer, int length) const {
+    if (length <= 0) return 0;
+    for (int slot = 0; slot < kSlots; ++slot) {
+        // Computed in 64 bits: an offset near 2^32 must not wrap around and pass the check.
+        if (std::uint64_t{m_offsets[slot]} + kWindowSize >= static_cast<std::uint64_t>(length)) return 0;
+        if (!WindowMatches(buffer + m_offsets[slot], slot)) return 0;
+    }
+    return 1;
+}
+
+int CSignature::FindMeEx(const BYTE* buffer, int length) const {
+    if (length <= kMinimumAnywhereLength) return 0;
+    const BYTE anchor = m_bytes[0][0];
+    const BYTE* p = buffer;
+    std::int64_t remaining = length;
+    for (;;) {
+        const void* found = std::memchr(p, anchor, static_cast<size_t>(remaining));
+        if (!found) return 0;
+        const BYTE* q = static_cast<const BYTE*>(found);
+        remaining -= q - p;
+        if (remaining < kWindowSize) return 0;
+        if (WindowMatches(q, 0)) {
+            bool all = true;
+            for (int slot = 1; slot < kSlots && all; ++slot) {
+                // The distance is the signed 32-bit difference of the offsets.
+                std::int64_t d = static_cast<std::int32_t>(m_offsets[slot] - m_offsets[0]);
+                // A relative window must end before the last byte and must not lie before the buffer.
+                all = d + kWindowSize < remaining && (q - buffer) + d >= 0 && WindowMatches(q + d, slot);
+            }
+            if (all) return 1;
+        }
+        remaining -= 1;
+        p = q + 1;
+        if (remaining <= kMinimumAnywhereLength) return 0;
+    }
+}
+
+int CSignature::AcceptAnotherSignature(const CSignature& other) const {
+    if (*this == other) return 0;
+    if (!m_attached) return 1;
+    return other.FindMe(m_attached.get(), m_attachedLength) ? 0 : 1;
+}
+
+void CSignature::Show(CString& text) const {
+    text = Format("From \"%s\" file:\r\n", m_imagePath.c_str());
+    for (int slot = 0; slot < kSlots; ++slot) {
+        text += Format(" %08X: ", m_offsets[slot]);
+        for (int i = 0; i < kWindowSize; ++i) text += Format(" %02X", m_bytes[slot][i]);
+        text += "\r\n";
+    }
+    text += Format("Total %d unique signatures available\r\n", m_uniqueCount);
+    if (m_attached) {
+        text += "File Attached!\r\n";
+        text += Format("File len: %xh(%d)\r\n", m_attachedLength, m_attachedLength);
+    }
+}
+
+void CSignature::Show() const {
+    std::printf("From \"%s\" file:\r\n", m_imagePath.c_str());
+    for (int slot = 0; slot < kSlots; ++slot) {
+        std::printf(" %08X: ", m_offsets[slot]);
+        for (int i = 0; i < kWindowSize; ++i) std::printf(" %02X", m_bytes[slot][i]);
+        std::printf("\r\n");
+    }
+}
+
+void CSignature::Serialize(CArchive& archive) {
+    if (archive.IsStoring()) {
+        archive.Write(m_bytes, sizeof m_bytes);
+        for (DWORD offset : m_offsets) archive << offset;
+        archive << m_imagePath;
+    } else {
+        archive.ReadExact(m_bytes, sizeof m_bytes);
+        for (DWORD& offset : m_offsets) archive >> offset;
+        archive >> m_imagePath;
+    }
+}

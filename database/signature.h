@@ -1,0 +1,89 @@
+// CSignature: recognises one sample file (an image) of a trojan by three 16-byte windows taken
+// from it at three offsets. While a signature is made, the whole sample file is attached.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "framework/archive.h"
+#include "framework/framework_types.h"
+#include "zelbase/zelbase_export.h"
+
+class ZELBASE_API CSignature {
+public:
+    static constexpr int kSlots = 3;
+    static constexpr int kWindowSize = 16;
+    // The first bytes of a sample file (headers, stubs) are never used for a window.
+    static constexpr int kFirstCandidateOffset = 1024;
+    // Consecutive windows must start at least this far apart: no overlap, 32 bytes between them.
+    static constexpr std::uint32_t kMinimumSpacing = 48;
+    // FindMeEx needs more than this many bytes to look at.
+    static constexpr int kMinimumAnywhereLength = 48;
+
+    CSignature();
+    CSignature(const CSignature& other);
+    CSignature& operator=(const CSignature& other);
+    virtual ~CSignature();
+
+    // 1 when the three offsets and all 48 window bytes are equal; the image path is not compared.
+    int operator==(const CSignature& other) const;
+
+    // Reads the image file into memory and counts its unique windows; 1 on success, 0 when the
+    // file cannot be opened or the memory cannot be had (the signature is then detached).
+    int AttachFile();
+    void DetachFile();
+    int IsFileAttached() const { return m_attached != nullptr ? 1 : 0; }
+
+    // Copies the n-th unique window of the attached file (from 0) into `slot`; nothing when n is out of range.
+    void ExtractSignature(int slot, int n);
+    // Fills the slots with the unique windows at 0, 2/9 and 4/9 of the unique windows.
+    void ExtractDefaultSignatures();
+    // Fills the slots with random unique windows, sorted and spaced; retries until the spacing
+    // holds or the deadline (a tick count) passes. Returns without change when no file is attached
+    // or it has 3 unique windows or fewer.
+    void ExtractRandomSignatures();
+    void ExtractRandomSignatures(std::uint32_t deadline_tick);
+    void ResetSignatures();
+
+    // 1 when all three windows match at their stored offsets.
+    int FindMe(const BYTE* buffer, int length) const;
+    // 1 when the three windows occur anywhere with their stored distances.
+    int FindMeEx(const BYTE* buffer, int length) const;
+    // 1 when `other` may coexist with this signature: it is not the same signature and does not
+    // recognise this signature's attached file.
+    int AcceptAnotherSignature(const CSignature& other) const;
+
+    // Prints the image path and the windows to standard output.
+    void Show() const;
+    // Replaces `text` with the dump, the unique count and the attached file's length.
+    void Show(CString& text) const;
+
+    void Serialize(CArchive& archive);
+
+    // Accessors of the persistent fields.
+    const BYTE* GetWindow(int slot) const { return m_bytes[slot]; }
+    DWORD GetOffset(int slot) const { return m_offsets[slot]; }
+    const CString& GetImagePath() const { return m_imagePath; }
+    void SetImagePath(const CString& path) { m_imagePath = path; }
+    // Sets one window and its offset directly (databases built by other means, tests).
+    void SetWindow(int slot, const BYTE* bytes, DWORD offset);
+    int GetUniqueCount() const { return m_uniqueCount; }
+    int GetAttachedLength() const { return m_attachedLength; }
+
+private:
+    static int IsValid(const BYTE* window);
+    void EnumSignatures();
+    void SortAscending();
+    int CheckAddresses() const;
+    void DrawRandomWindows();
+    bool WindowMatches(const BYTE* position, int slot) const;
+
+    BYTE m_bytes[kSlots][kWindowSize];
+    DWORD m_offsets[kSlots];
+    CString m_imagePath;
+    std::unique_ptr<BYTE[]> m_attached;
+    int m_attachedLength = 0;
+    int m_uniqueCount = 0;
+    std::vector<int> m_uniqueOffsets;  // offsets of the unique windows while a file is attached
+};

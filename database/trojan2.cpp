@@ -1,0 +1,128 @@
+#include "database/trojan2.h"
+
+#include <algorithm>
+
+CTrojan2::~CTrojan2() = default;
+
+void CTrojan2::AddImage(CString image) {
+    if (GetSignature(image) != nullptr || GetSignatureCount() >= kMaxSignatures) return;
+    CSignature signature;
+    signature.SetImagePath(image);
+    m_signatures.push_back(signature);
+    Touch();
+}
+
+void CTrojan2::RemoveImage(CString image) {
+    auto it = std::find_if(m_signatures.begin(), m_signatures.end(),
+                           [&](const CSignature& s) { return s.GetImagePath() == image; });
+    if (it == m_signatures.end()) return;
+    m_signatures.erase(it);
+    Touch();
+}
+
+CSignature& CTrojan2::GetSignature(int index) {
+    Touch();
+    return m_signatures[static_cast<size_t>(index)];
+}
+
+CSignature* CTrojan2::GetSignature(const CString& image) {
+    for (auto& signature : m_signatures) {
+        if (signature.GetImagePath() == image) {
+            Touch();
+            return &signature;
+        }
+    }
+    return nullptr;
+}
+
+void CTrojan2::AddRegentry(WORD entry) {
+    if (FindRegentry(entry) || m_regentryCount >= kMaxRegentries) return;
+    m_regentries[m_regentryCount++] = entry;
+}
+
+void CTrojan2::RemoveRegentry(WORD entry) {
+    for (int i = 0; i < m_regentryCount; ++i) {
+        if (m_regentries[i] == entry) {
+            m_regentries[i] = m_regentries[m_regentryCount - 1];
+            --m_regentryCount;
+            return;
+        }
+    }
+}
+
+int CTrojan2::FindRegentry(WORD entry) const {
+    return std::find(m_regentries, m_regentries + m_regentryCount, entry) != m_regentries + m_regentryCount
+               ? 1
+               : 0;
+}
+
+void CTrojan2::LoadImages() {
+    for (auto& signature : m_signatures) signature.AttachFile();
+}
+
+void CTrojan2::UnloadImages() {
+    for (auto& signature : m_signatures) signature.DetachFile();
+}
+
+int CTrojan2::IsImagesLoaded() const {
+    return std::all_of(m_signatures.begin(), m_signatures.end(),
+                       [](const CSignature& s) { return s.IsFileAttached() != 0; })
+               ? 1
+               : 0;
+}
+
+void CTrojan2::RerollSignatures() {
+    for (auto& signature : m_signatures) signature.ExtractRandomSignatures();
+    Touch();
+}
+
+void CTrojan2::RerollSignatures(std::uint32_t deadline_tick) {
+    for (auto& signature : m_signatures) signature.ExtractRandomSignatures(deadline_tick);
+    Touch();
+}
+
+void CTrojan2::ResetAllSignatures() {
+    for (auto& signature : m_signatures) signature.ResetSignatures();
+    Touch();
+}
+
+int CTrojan2::AcceptAnotherTrojan(const CTrojan2* other) const {
+    for (const auto& mine : m_signatures) {
+        for (const auto& theirs : other->m_signatures) {
+            if (!mine.AcceptAnotherSignature(theirs)) return 0;
+        }
+    }
+    return 1;
+}
+
+int CTrojan2::FindMe(const BYTE* buffer, int length, int mode) const {
+    for (const auto& signature : m_signatures) {
+        if (mode ? signature.FindMeEx(buffer, length) : signature.FindMe(buffer, length)) return 1;
+    }
+    return 0;
+}
+
+void CTrojan2::Serialize(CArchive& archive) {
+    if (archive.IsStoring()) {
+        archive << m_typeIndex << m_nameIndex << m_version << m_cureFlags << m_regentryCount;
+        for (int i = 0; i < m_regentryCount; ++i) archive << m_regentries[i];
+        archive << static_cast<BYTE>(m_signatures.size());
+        for (auto& signature : m_signatures) signature.Serialize(archive);
+        return;
+    }
+    archive >> m_typeIndex >> m_nameIndex >> m_version >> m_cureFlags >> m_regentryCount;
+    for (int i = 0; i < m_regentryCount; ++i) archive >> m_regentries[i];
+    BYTE count;
+    archive >> count;
+    // Each stored signature takes at least 61 bytes: a count beyond the data left is a truncation.
+    constexpr std::uint64_t kMinimumStoredSignature = 48 + 12 + 1;
+    if (count * kMinimumStoredSignature > archive.GetRemaining()) {
+        throw CArchiveException(CArchiveException::endOfFile, "signature count beyond the data left");
+    }
+    CSignature loaded;
+    for (int i = 0; i < count; ++i) {
+        loaded.Serialize(archive);
+        m_signatures.push_back(loaded);
+    }
+    Touch();
+}

@@ -1,0 +1,123 @@
+// CTrojanBase2: the trojan database. An ordered list of trojan records and the shared string
+// tables they index into, loaded from and saved to the enciphered file "default.tdb".
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "database/trojan2.h"
+#include "framework/archive.h"
+#include "framework/framework_types.h"
+#include "zelbase/zelbase_export.h"
+
+// A registry root handle: the predefined root keys are the values of the root table.
+using HKEY = std::uint32_t;
+constexpr HKEY HKEY_CLASSES_ROOT = 0x80000000u;
+constexpr HKEY HKEY_CURRENT_USER = 0x80000001u;
+constexpr HKEY HKEY_LOCAL_MACHINE = 0x80000002u;
+constexpr HKEY HKEY_USERS = 0x80000003u;
+constexpr HKEY HKEY_PERFORMANCE_DATA = 0x80000004u;
+constexpr HKEY HKEY_CURRENT_CONFIG = 0x80000005u;
+constexpr HKEY HKEY_DYN_DATA = 0x80000006u;
+
+namespace zel::database {
+class SearchIndex;
+}
+
+class ZELBASE_API CTrojanBase2 {
+public:
+    // The registry roots that an entry's high byte selects, in table order.
+    static constexpr int kRootCount = 7;
+    static const HKEY kRootHandles[kRootCount];
+    static const char* const kRootNames[kRootCount];
+    // Returned by text look-ups of a record index that does not exist.
+    static constexpr const char* kInvalidText = "<invalid>";
+    // How long GenerateSignatures may look for acceptable windows.
+    static constexpr std::uint32_t kGenerateTimeoutMs = 15000;
+    static constexpr const char* kTimeoutMessage = "Oops, timeout expired, couldn't generate signature";
+
+    CTrojanBase2();
+    CTrojanBase2(const CTrojanBase2&) = delete;
+    CTrojanBase2& operator=(const CTrojanBase2&) = delete;
+    virtual ~CTrojanBase2();
+
+    static CString GetDefaultBaseFileName();
+    // Loads the enciphered file; 1 on success, 0 when it cannot be opened (database unchanged)
+    // or is truncated or malformed (database erased).
+    int LoadFromCryptFile(CString path);
+    // Writes the enciphered file through a temporary file renamed over `path`; 1 on success, 0 on
+    // failure (the old file, if any, is then untouched).
+    int SaveToCryptFile(CString path);
+    void Serialize(CArchive& archive);
+    void EraseContent();
+
+    int GetSize() const { return static_cast<int>(m_records.size()); }
+    CTrojan2* GetTrojan(int index);
+    const CTrojan2* GetTrojan(int index) const;
+    CTrojan2* GetFirstTrojan(int& position);
+    CTrojan2* GetNextTrojan(int& position);
+
+    // The index of the record with these texts, created when absent; -1 when the type or name
+    // table is full.
+    int Add(CString type, CString name, CString version, WORD cure_flags);
+    void Remove(int index);
+    void AddImage(int index, const CString& image);
+    void RemoveImage(int index, const CString& image);
+    void LoadImages(int index);
+    void UnloadImages(int index);
+    void AddRegistry(int index, HKEY root, CString subkey);
+    void RemoveRegistry(int index, HKEY root, CString subkey);
+    // Root and subkey text of an entry; root 0 and an empty text when the entry names no root
+    // or no subkey of the tables. Returns 1 when both were found.
+    int GetRegistry(WORD entry, HKEY& root, CString& subkey) const;
+
+    CString GetType(BYTE type_index) const;
+    CString GetName(WORD name_index) const;
+    CString GetTrojanType(int index) const;
+    CString GetTrojanName(int index) const;
+    CString GetTrojanVer(int index) const;
+
+    // The first record at or after `start` with a signature that matches `buffer`: at the stored
+    // offsets (mode 0) or anywhere (other modes); -1 when none does.
+    int Find(const BYTE* buffer, int length, int start, int mode);
+    int FindTrojan(CString type, CString name, CString version) const;
+    int FindTrojan(BYTE type_index, WORD name_index, CString version) const;
+    int GetTotalSignatureCount() const;
+    // Draws new signatures for record `index` until no other record objects, within 15 seconds;
+    // on timeout shows the timeout message and zeroes the record's signatures.
+    void GenerateSignatures(int index);
+
+    // The string tables, for tools that list the database.
+    const CString& GetHeaderText() const { return m_header; }
+    void SetHeaderText(const CString& text) { m_header = text; }
+    const CStringArray& GetTypeTable() const { return m_types; }
+    const CStringArray& GetNameTable() const { return m_names; }
+    const CStringArray& GetSubkeyTable() const { return m_subkeys; }
+
+protected:
+    int FindType(const CString& text, BYTE& index) const;
+    int FindName(const CString& text, WORD& index) const;
+    int FindSubkey(const CString& text, WORD& index) const;
+    BYTE RegisterType(const CString& text);
+    WORD RegisterName(const CString& text);
+    WORD RegisterSubkey(const CString& text);
+    WORD RegisterRegistry(HKEY root, const CString& subkey);
+    static WORD HKEY2Index(HKEY root);
+    static HKEY Index2HKEY(WORD entry);
+
+private:
+    void LoadTable(CArchive& archive, CStringArray& table);
+    static void StoreTable(CArchive& archive, const CStringArray& table);
+    void Changed() { ++m_revision; }
+    bool FitsInEntry(const CString& subkey) const;
+
+    CString m_header;
+    CStringArray m_reserved;
+    CStringArray m_types;
+    CStringArray m_names;
+    CStringArray m_subkeys;
+    std::vector<std::unique_ptr<CTrojan2>> m_records;
+    std::uint64_t m_revision = 0;
+    std::unique_ptr<zel::database::SearchIndex> m_index;
+};

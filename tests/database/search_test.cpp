@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "database/trojan_base2.h"
+#include "platform/services.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using zel::testing::TempDir;
+
+// The search as a plain loop over the records: what the index must always agree with.
+int ReferenceFind(CTrojanBase2& base, const BYTE* buffer, int length, int start, int mode) {
+    for (int i = std::max(start, 0); i < base.GetSize(); ++i) {
+        if (base.GetTrojan(i)->FindMe(buffer, length, mode)) return i;
+    }
+    return -1;
+}
+
+class DifferentialSearch {
+public:
+    explicit DifferentialSearch(unsigned seed) : m_random(seed) {}
+
+    // A database whose windows come from `source`, with a mix of ordinary, overlapping, unsorted,
+    // duplicated, zeroed and hostile offsets.
+    void Fill(CTrojanBase2& base, const std::vector<BYTE>& source, int records) {
+        for (int r = 0; r < records; ++r) {
+            int index = base.Add("T", "N" + std::to_string(r), "1", 0);
+            int images = Pick(0, 3);
+            for (int s = 0; s < images; ++s) {
+                base.AddImage(index, "img" + std::to_string(s));
+                CSignature& signature = base.GetTrojan(index)->GetSignature(s);
+                int style = Pick(0, 9);
+                DWORD base_offset = static_cast<DWORD>(Pick(0, static_cast<int>(source.size()) - 200));
+                for (int slot = 0; slot < 3; ++slot) {
+                    DWORD offset = base_offset + static_cast<DWORD>(slot * Pick(0, 60));
+                    if (style == 1) offset = base_offset - static_cast<DWORD>(slot * Pick(0, 40));  // unsorted
+                    if (style == 2) offset = static_cast<DWORD>(source.size() - 17 - static_cast<size_t>(Pick(0, 3)));
+                    if (style == 3 && slot == 2) offset = 0xFFFFFFF0u + static_cast<DWORD>(Pick(0, 15));
+                    if (std::uint64_t{offset} + 16 > source.size()) {
+                        BYTE junk[16] = {};
+                        signature.SetWindow(slot, junk, offset);
+                    } else {
+                        signature.SetWindow(slot, source.data() + offset, offset);
+                    }
+                }
+                if (style == 4) signature.ResetSignatures();
+                if (style == 5 && s > 0) signature = base.GetTrojan(index)->GetSignature(0);
+            }
+        }
+    }
+
+    // A buffer built from the source: as it is, shifted, cut, or spliced with noise.
+    std::vector<BYTE> Buffer(const std::vector<BYTE>& source) {
+        std::vector<BYTE> buffer;
+        int shift = Pick(0, 4) == 0 ? 0 : Pick(0, 300);
+        for (int i = 0; i < shift; ++i) buffer.push_back(static_cast<BYTE>(Pick(0, 3)));
+        buffer.insert(buffer.end(), source.begin(), source.end());
+        if (Pick(0, 2) == 0) buffer.resize(static_cast<size_t>(Pick(0, static_cast<int>(buffer.size()))));
+        for (int i = Pick(0, 20); i > 0 && !buffer.empty(); --i) {
+            buffer[static_cast<size_t>(Pick(0, static_cast<int>(buffer.size()) - 1))] ^= 1;
+        }
+        return buffer;
+    }
+
+    int Pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_random); }
+
+private:
+    std::mt19937 m_random;
+};
+
+// A small alphabet makes many near-matches, repeated anchors and windows that end at the buffer's end.
+std::vector<BYTE> Source(DifferentialSearch& maker, size_t size) {
+    std::vector<BYTE> source(size);
+    for (auto& b : source) b = static_cast<BYTE>(maker.Pick(0, 3));
+    return source;
+}
+
+TEST(SearchTest, IndexAgreesWithThePlainLoopOnRandomDatabases) {
+    for (unsigned seed = 1; seed <= 60; ++seed) {
+        DifferentialSearch maker(seed);
+        auto source = Source(maker, static_cast<size_t>(maker.Pick(200, 3000)));
+        CTrojanBase2 base;
+        maker.Fill(base, source, maker.Pick(1, 40));
+        for (int round = 0; round < 40; ++round) {
+            auto buffer = maker.Buffer(source);
+            int length = static_cast<int>(buffer.size());
+            for (int mode : {0, 1}) {
+                int start = 0;
+                // Resume past every match, as a scanner listing all matches does.
+                for (int guard = 0; guard < 50; ++guard) {
+                    int expected = ReferenceFind(base, buffer.data(), length, start, mode);
+                    ASSERT_EQ(base.Find(buffer.data(), length, start, mode), expected)
+                        << "seed " << seed << " round " << round << " mode " << mode << " start " << start;
+                    if (expected < 0) break;
+                    start = expected + 1;
+                }
+            }
+        }
+    }
+}
+
+TEST(SearchTest, IndexFollowsChangesToRecordsAndSignatures) {
+    DifferentialSearch maker(99);
+    auto source = Source(maker, 2000);
+    CTrojanBase2 base;
+    maker.Fill(base, source, 10);
+    auto check = [&] {
+        for (int mode : {0, 1}) {
+            ASSERT_EQ(base.Find(source.data(), 2000, 0, mode), ReferenceFind(base, source.data(), 2000, 0, mode));
+        }
+    };
+    check();
+    int added = base.Add("T", "late", "1", 0);
+    base.AddImage(added, "late.exe");
+    base.GetTrojan(added)->GetSignature(0).SetWindow(0, source.data() + 1500, 1500);
+    check();
+    base.Remove(0);
+    check();
+    base.GetTrojan(1)->ResetAllSignatures();
+    check();
+    base.EraseContent();
+    EXPECT_EQ(base.Find(source.data(), 2000, 0, 1), -1);
+}
+
+TEST(SearchTest, ResumesPastEachMatch) {
+    std::vector<BYTE> content(4000);
+    for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<BYTE>(i * 13 + i / 256);
+    CTrojanBase2 base;
+    for (int r = 0; r < 10; ++r) {
+        int index = base.Add("T", "N" + std::to_string(r), "1", 0);
+        base.AddImage(index, "img");
+        CSignature& signature = base.GetTrojan(index)->GetSignature(0);
+        for (int slot = 0; slot < 3; ++slot) {
+            DWORD offset = static_cast<DWORD>(1024 + 100 * slot);
+            signature.SetWindow(slot, content.data() + offset, offset);
+        }
+        if (r != 3 && r != 7) signature.ResetSignatures();
+    }
+    EXPECT_EQ(base.Find(content.data(), 4000, 0, 0), 3);
+    EXPECT_EQ(base.Find(content.data(), 4000, 4, 0), 7);
+    EXPECT_EQ(base.Find(content.data(), 4000, 8, 0), -1);
+    EXPECT_EQ(base.Find(content.data(), 4000, 8, 1), -1);
+    EXPECT_EQ(base.GetTotalSignatureCount(), 10);
+    CTrojanBase2 empty;
+    EXPECT_EQ(empty.Find(content.data(), 4000, 0, 1), -1);
+    EXPECT_EQ(empty.GetTotalSignatureCount(), 0);
+}
+
+std::vector<BYTE> Pseudorandom(size_t n, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<BYTE> bytes(n);
+    for (auto& b : bytes) b = static_cast<BYTE>(random());
+    return bytes;
+}
+
+TEST(GenerateTest, AcceptedSignaturesRecogniseOnlyTheirOwnSample) {
+    TempDir dir;
+    CTrojanBase2 base;
+    for (int r = 0; r < 3; ++r) {
+        std::string path = dir.File("sample" + std::to_string(r));
+        zel::testing::WriteBytes(path, Pseudorandom(20000, static_cast<unsigned>(r + 1)));
+        int index = base.Add("T", "N" + std::to_string(r), "1", 0);
+        base.AddImage(index, path);
+    }
+    for (int r = 0; r < 3; ++r) {
+        base.GenerateSignatures(r);
+        EXPECT_EQ(base.GetTrojan(r)->IsImagesLoaded(), 0) << "images attached by the call are released";
+        EXPECT_GE(base.GetTrojan(r)->GetSignature(0).GetOffset(0), 1024u);
+    }
+    for (int r = 0; r < 3; ++r) {
+        auto content = Pseudorandom(20000, static_cast<unsigned>(r + 1));
+        EXPECT_EQ(base.Find(content.data(), 20000, 0, 0), r);
+        std::vector<BYTE> shifted = content;
+        shifted.insert(shifted.begin(), 77, BYTE{0x5A});
+        EXPECT_EQ(base.Find(shifted.data(), static_cast<int>(shifted.size()), 0, 0), -1);
+        EXPECT_EQ(base.Find(shifted.data(), static_cast<int>(shifted.size()), 0, 1), r);
+    }
+}
+
+class RecordingMessages final : public zel::platform::MessageSink {
+public:
+    void ShowMessage(const std::string& text) override { shown.push_back(text); }
+    std::vector<std::string> shown;
+};
+
+TEST(GenerateTest, TimeoutShowsTheMessageAndZeroesTheSignatures) {
+    TempDir dir;
+    std::string path = dir.File("sample");
+    zel::testing::WriteBytes(path, Pseudorandom(5000, 5));
+    CTrojanBase2 base;
+    int target = base.Add("T", "Target", "1", 0);
+    base.AddImage(target, path);
+    // Another record holds the same sample file attached: whatever windows the target draws from
+    // it, they recognise that file, so every attempt is refused until the deadline.
+    int other = base.Add("T", "Other", "1", 0);
+    base.AddImage(other, path);
+    base.LoadImages(other);
+    zel::testing::FakeClock clock(1000, 700);
+    RecordingMessages messages;
+    zel::platform::ScopedServices scope({&clock, &messages});
+    base.GenerateSignatures(target);
+    ASSERT_EQ(messages.shown, std::vector<std::string>{"Oops, timeout expired, couldn't generate signature"});
+    const CSignature& reset = base.GetTrojan(target)->GetSignature(0);
+    EXPECT_EQ(reset.GetOffset(0) + reset.GetOffset(1) + reset.GetOffset(2), 0u);
+    EXPECT_EQ(base.GetTrojan(target)->IsImagesLoaded(), 1);
+}
+
+}  // namespace

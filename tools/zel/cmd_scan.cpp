@@ -1,0 +1,138 @@
+// zel scan: search files and folders for known trojans.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "tools/zel/commands.h"
+#include "tools/zel/database_io.h"
+#include "tools/zel/json.h"
+#include "tools/zel/scanner.h"
+
+namespace zel::cli {
+namespace {
+
+constexpr const char* kScanUsage =
+    "usage: zel scan [--db FILE] [--mode fixed|anywhere] [--json] [--infected] PATH...\n"
+    "Searches the first 2 MiB of each file (folders recursively, symbolic links inside them are not\n"
+    "followed) for the trojans of the database. Exit status: 0 nothing found, 1 something found,\n"
+    "2 an error (a file that cannot be read is reported and scanning goes on).\n";
+
+struct Options {
+    int mode = 0;
+    bool json = false;
+    bool infected_only = false;
+};
+
+struct Totals {
+    int files = 0;
+    int infected = 0;
+    int errors = 0;
+};
+
+class ScanRun {
+public:
+    ScanRun(CTrojanBase2& base, const Options& options)
+        : m_base(base), m_options(options), m_scanner(base, options.mode) {}
+
+    void ScanPath(const std::string& path, bool named_by_user) {
+        platform::EntryKind kind = named_by_user ? platform::KindOfTarget(path) : platform::KindOf(path);
+        if (kind == platform::EntryKind::directory) {
+            ScanFolder(path);
+        } else if (kind == platform::EntryKind::file) {
+            Report(path, m_scanner.ScanFile(path));
+        } else if (kind == platform::EntryKind::missing) {
+            Report(path, {Verdict::error, -1, "no such file or folder"});
+        }
+        // Symbolic links and special files inside folders are passed over.
+    }
+
+    const Totals& totals() const { return m_totals; }
+
+private:
+    void ScanFolder(const std::string& path) {
+        std::vector<std::string> names;
+        if (!platform::ListDirectory(path, names)) {
+            Report(path, {Verdict::error, -1, "cannot read the folder"});
+            return;
+        }
+        std::string prefix = path.ends_with('/') ? path : path + "/";
+        for (const auto& name : names) ScanPath(prefix + name, false);
+    }
+
+    void Report(const std::string& path, const Verdict& verdict) {
+        ++m_totals.files;
+        if (verdict.status == Verdict::infected) ++m_totals.infected;
+        if (verdict.status == Verdict::error) ++m_totals.errors;
+        if (m_options.json) {
+            PrintJson(path, verdict);
+        } else if (verdict.status == Verdict::infected) {
+            std::printf("%s: %s FOUND (type %s, version %s)\n", path.c_str(),
+                        ToUtf8(m_base.GetTrojanName(verdict.index)).c_str(),
+                        ToUtf8(m_base.GetTrojanType(verdict.index)).c_str(),
+                        ToUtf8(m_base.GetTrojanVer(verdict.index)).c_str());
+        } else if (verdict.status == Verdict::error) {
+            std::printf("%s: ERROR %s\n", path.c_str(), verdict.message.c_str());
+        } else if (!m_options.infected_only) {
+            std::printf("%s: OK\n", path.c_str());
+        }
+        std::fflush(stdout);
+    }
+
+    void PrintJson(const std::string& path, const Verdict& verdict) {
+        static constexpr const char* kStatus[] = {"clean", "infected", "error"};
+        if (m_options.infected_only && verdict.status != Verdict::infected) return;
+        std::string line = "{\"path\": " + JsonString(path) + ", \"status\": \"" + kStatus[verdict.status] + "\"";
+        if (verdict.status == Verdict::infected) {
+            line += ", \"index\": " + std::to_string(verdict.index) +
+                    ", \"type\": " + JsonString(ToUtf8(m_base.GetTrojanType(verdict.index))) +
+                    ", \"name\": " + JsonString(ToUtf8(m_base.GetTrojanName(verdict.index))) +
+                    ", \"version\": " + JsonString(ToUtf8(m_base.GetTrojanVer(verdict.index)));
+        }
+        if (verdict.status == Verdict::error) line += ", \"error\": " + JsonString(verdict.message);
+        std::printf("%s}\n", line.c_str());
+    }
+
+    CTrojanBase2& m_base;
+    Options m_options;
+    Scanner m_scanner;
+    Totals m_totals;
+};
+
+}  // namespace
+
+int RunScan(Args args) {
+    if (args.TakeFlag("--help") || args.TakeFlag("-h")) {
+        std::fputs(kScanUsage, stdout);
+        return kOk;
+    }
+    std::string db_path = DatabasePath(args);
+    Options options;
+    if (auto mode = args.TakeOption("--mode")) {
+        if (*mode == "fixed") {
+            options.mode = 0;
+        } else if (*mode == "anywhere") {
+            options.mode = 1;
+        } else {
+            throw Failure{"--mode is fixed or anywhere, not " + *mode};
+        }
+    }
+    options.json = args.TakeFlag("--json");
+    options.infected_only = args.TakeFlag("--infected");
+    auto paths = args.Positionals();
+    if (paths.empty()) throw Failure{"scan needs at least one PATH (try zel scan --help)"};
+
+    CTrojanBase2 base;
+    LoadDatabase(base, db_path, false);
+    ScanRun run(base, options);
+    for (const auto& path : paths) run.ScanPath(path, true);
+
+    const Totals& totals = run.totals();
+    if (!options.json) {
+        std::printf("Scanned %d files: %d infected, %d errors.\n", totals.files, totals.infected, totals.errors);
+    }
+    if (totals.infected > 0) return kFound;
+    return totals.errors > 0 ? kError : kOk;
+}
+
+}  // namespace zel::cli
