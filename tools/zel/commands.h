@@ -7,5 +7,6 @@ namespace zel::cli {
 
 int RunDb(Args args);
 int RunScan(Args args);
+int RunArchive(Args args);
 
 }  // namespace zel::cli

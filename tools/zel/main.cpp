@@ -17,6 +17,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"db", zel::cli::RunDb, "build and inspect the trojan database"},
     {"scan", zel::cli::RunScan, "search files for known trojans"},
+    {"archive", zel::cli::RunArchive, "list and extract archives (zip, rar, arj, cab, ace)"},
 };
 
 void PrintUsage(FILE* out) {

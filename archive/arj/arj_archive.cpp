@@ -1,0 +1,215 @@
+#include "archive/arj/arj_archive.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+#include "archive/arj/arj_decoder.h"
+#include "archive/backends.h"
+#include "archive/reader_support.h"
+#include "platform/directories.h"
+
+using zel::arcopen::ThrowEnd;
+using zel::arcopen::ThrowFailure;
+
+namespace zel::arj {
+namespace {
+
+// Stored entries are copied in chunks of this size.
+constexpr std::size_t kCopyChunk = 4096;
+
+std::uint32_t Crc32(std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
+    // zlib's crc32 is the reflected 0xEDB88320 CRC with both inversions, as ARJ uses it.
+    while (size > 0) {
+        auto part = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
+        crc = static_cast<std::uint32_t>(::crc32(crc, data, part));
+        data += part;
+        size -= part;
+    }
+    return crc;
+}
+
+std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint32_t Le32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+// Writes decoded data to the output file and keeps its CRC.
+class OutputSink : public ByteSink {
+public:
+    explicit OutputSink(CFile& output) : m_output(output) {}
+    void Write(const std::uint8_t* data, std::size_t size) override {
+        m_crc = Crc32(m_crc, data, size);
+        try {
+            m_output.Write(data, static_cast<UINT>(size));
+        } catch (const CFileException&) {
+            ThrowFailure();
+        }
+    }
+    std::uint32_t Crc() const { return m_crc; }
+
+private:
+    CFile& m_output;
+    std::uint32_t m_crc = 0;
+};
+
+}  // namespace
+
+// Opens the destination for writing; on failure creates every folder along its path and tries
+// once more.
+bool OpenOutput(CFile& output, const std::string& destination) {
+    if (output.Open(destination, CFile::modeCreate | CFile::modeWrite)) return true;
+    for (std::size_t i = 1; i < destination.size(); ++i) {
+        if (destination[i] == '/' || destination[i] == '\\') platform::MakeDirectory(destination.substr(0, i));
+    }
+    return output.Open(destination, CFile::modeCreate | CFile::modeWrite);
+}
+
+std::optional<std::uint64_t> FindMainHeader(ArchiveInput& input, std::uint64_t from) {
+    std::uint64_t length = input.Length();
+    if (length < 2) return std::nullopt;
+    std::uint64_t limit = std::min<std::uint64_t>(length - 2, kMaxMainHeaderOffset);
+    if (from >= limit) return std::nullopt;
+    // Everything a candidate may need: its id, size, header and CRC.
+    std::uint64_t window_end = std::min<std::uint64_t>(length, limit + 4 + kMaxHeaderSize + 4);
+    std::vector<std::uint8_t> window(static_cast<std::size_t>(window_end - from));
+    input.Seek(from);
+    input.ReadExact(window.data(), window.size());
+    const std::uint8_t* data = window.data();
+    std::size_t size = window.size();
+    for (std::size_t at = 0; from + at < limit; ++at) {
+        if (data[at] != kHeaderIdLow || data[at + 1] != kHeaderIdHigh) continue;
+        if (at + 4 > size) break;
+        std::size_t header_size = Le16(data + at + 2);
+        // A size of 0 is the end marker, which no main header can be.
+        if (header_size == 0 || header_size > kMaxHeaderSize || at + 4 + header_size + 4 > size) continue;
+        if (Crc32(0, data + at + 4, header_size) == Le32(data + at + 4 + header_size)) return from + at;
+    }
+    return std::nullopt;
+}
+
+}  // namespace zel::arj
+
+CQVArjArchive::~CQVArjArchive() { Close(); }
+
+int CQVArjArchive::Open(const char* path) {
+    Close();
+    if (path == nullptr || !m_input.Open(path)) return 0;
+    try {
+        ReadMainHeader();
+    } catch (const CQVArchiveException&) {
+        Close();
+        return 0;
+    }
+    return 1;
+}
+
+void CQVArjArchive::Close() {
+    m_input.Close();
+    m_hasEntry = false;
+    m_name.clear();
+}
+
+void CQVArjArchive::ReadMainHeader() {
+    if (!m_input.IsOpen()) ThrowFailure();
+    auto position = zel::arj::FindMainHeader(m_input, 0);
+    if (!position) ThrowFailure();
+    m_input.Seek(*position);
+    if (!ReadHeader()) ThrowFailure();
+}
+
+std::optional<zel::arj::Header> CQVArjArchive::ReadHeader() {
+    using namespace zel::arj;
+    if (m_input.ReadWord() != kHeaderId) ThrowFailure();
+    std::size_t size = m_input.ReadWord();
+    if (size == 0) return std::nullopt;
+    if (size > kMaxHeaderSize) ThrowFailure();
+    std::uint8_t bytes[kMaxHeaderSize];
+    m_input.ReadExact(bytes, size);
+    if (Crc32(0, bytes, size) != m_input.ReadDword()) ThrowFailure();
+    auto header = ParseBasicHeader(bytes, size);
+    if (!header) ThrowFailure();
+    // Extended headers: each is its size, its bytes and a CRC, until a size of 0.
+    for (std::uint16_t extended = m_input.ReadWord(); extended != 0; extended = m_input.ReadWord()) {
+        std::uint64_t next = m_input.Position() + extended + 4;
+        if (next > m_input.Length()) ThrowFailure();
+        m_input.Seek(next);
+    }
+    return header;
+}
+
+void CQVArjArchive::ReadEntryHeader() {
+    m_hasEntry = false;
+    m_name.clear();
+    auto header = ReadHeader();
+    if (!header) ThrowEnd();
+    m_header = *header;
+    m_name = zel::arj::DisplayName(m_header);
+    m_dataStart = m_input.Position();
+    m_hasEntry = true;
+}
+
+void CQVArjArchive::MoveFirst() {
+    ReadMainHeader();
+    ReadEntryHeader();
+}
+
+void CQVArjArchive::MoveNext() {
+    if (!m_input.IsOpen() || !m_hasEntry) ThrowFailure();
+    // Past the current entry's data, whether or not Extract consumed it.
+    m_input.Seek(m_dataStart + m_header.compressed_size);
+    ReadEntryHeader();
+}
+
+void CQVArjArchive::DecodeEntry(CFile& output) {
+    using namespace zel::arj;
+    m_input.Seek(m_dataStart);
+    OutputSink sink(output);
+    if (m_header.method == kMethodStored) {
+        std::uint8_t chunk[kCopyChunk];
+        for (std::uint64_t left = m_header.compressed_size; left > 0;) {
+            std::size_t part = static_cast<std::size_t>(std::min<std::uint64_t>(left, sizeof chunk));
+            m_input.ReadExact(chunk, part);
+            sink.Write(chunk, part);
+            left -= part;
+        }
+    } else {
+        EntryDataSource source(m_input, m_header.compressed_size);
+        if (m_header.method == kMethodFastest) {
+            DecodeFastest(source, m_header.compressed_size, m_header.original_size, sink);
+        } else {
+            DecodeHuffman(source, m_header.compressed_size, m_header.original_size, sink);
+        }
+    }
+    try {
+        output.Close();
+    } catch (const CFileException&) {
+        ThrowFailure();
+    }
+    // A damaged entry must not pass for a good one.
+    if (sink.Crc() != m_header.file_crc) ThrowFailure();
+}
+
+void CQVArjArchive::Extract(CString destination, int skip) {
+    if (!m_input.IsOpen() || !m_hasEntry) ThrowFailure();
+    // Text entries are written as they are: on this system text and binary files are alike.
+    CFile output;
+    if (!skip && zel::arj::IsExtractable(m_header) && zel::arj::OpenOutput(output, destination)) DecodeEntry(output);
+    m_input.Seek(m_dataStart + m_header.compressed_size);
+}
+
+namespace zel::arcopen {
+
+bool IsArjArchive(const char* path) {
+    CQVArjArchive probe;
+    bool found = probe.Open(path) != 0;
+    probe.Close();
+    return found;
+}
+
+CQVArchive* NewArjReader() { return new (std::nothrow) CQVArjArchive(); }
+
+}  // namespace zel::arcopen

@@ -1,0 +1,41 @@
+// CQVRarArchive: RAR 4 and RAR 5 archives through the UnRAR library.
+//
+// Open reads every entry name into memory and closes the archive again; listing works on that
+// list alone. Extraction is a second pass that reopens the archive and hands each entry to the
+// library in turn. The library's header is included by rar_archive.cpp alone, because it defines
+// CALLBACK, HANDLE, LONG, UINT and more as macros.
+#pragma once
+
+#include <memory>
+
+#include "archive/qv_archive.h"
+
+class CQVRarArchive : public CQVArchive {
+public:
+    CQVRarArchive();
+    CQVRarArchive(const CQVRarArchive&) = delete;
+    CQVRarArchive& operator=(const CQVRarArchive&) = delete;
+    ~CQVRarArchive() override;
+
+    // Builds the name list; 0 when the library cannot open the archive or reports bad data.
+    int Open(const char* path) override;
+    void Close() override;
+    CString GetType() override { return "rar"; }
+    void MoveFirst() override;
+    // eEndOfArchive when the index is past the list.
+    CString GetName() override;
+    void MoveNext() override;
+    // Reopens the archive for extraction; eArchiveFailure when that fails.
+    void ExtractFirst() override;
+    // Reads the next header; eEndOfArchive when there is none.
+    CString GetExtractName() override;
+    // Skips the entry, creates its folder, or writes its data; an encrypted entry is skipped and
+    // reported with eArchiveFailure (processing it would kill the handle and every later entry).
+    void Extract(CString destination, int skip) override;
+    void ExtractNext() override {}
+
+    struct State;
+
+private:
+    std::unique_ptr<State> m_state;
+};

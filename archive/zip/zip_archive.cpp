@@ -1,0 +1,178 @@
+#include "archive/zip/zip_archive.h"
+
+#include <unzip.h>
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "archive/backends.h"
+#include "archive/reader_support.h"
+#include "framework/codepage_oem.h"
+#include "platform/directories.h"
+#include "platform/file.h"
+
+using zel::arcopen::ThrowEnd;
+using zel::arcopen::ThrowFailure;
+
+namespace {
+
+// The size of one transfer between the decompressor and the output file.
+constexpr unsigned kTransferSize = 16384;
+// General-purpose flag bits: the entry is encrypted; its name and comment are UTF-8.
+constexpr unsigned long kFlagEncrypted = 0x0001;
+constexpr unsigned long kFlagUtf8 = 0x0800;
+// The compression methods that minizip decodes. It hands out the raw bytes of any other method
+// (bzip2, Deflate64, ...) without an error, so the method is checked before reading.
+constexpr unsigned long kMethodStored = 0;
+constexpr unsigned long kMethodDeflated = 8;
+
+unzFile Handle(void* handle) { return static_cast<unzFile>(handle); }
+
+// The end-of-central-directory record: signature, disk numbers, entry counts, directory size and
+// offset, comment length; a comment of up to 65,535 bytes follows.
+constexpr std::size_t kEndRecordSize = 22;
+constexpr std::size_t kMaxCommentSize = 65535;
+
+// True for a ZIP archive without entries that consists of its end record alone. minizip cannot
+// open it (it takes an end record found at offset 0 for none found), yet it is a valid archive.
+bool IsBareEmptyZip(const char* path) {
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite)) return false;
+    try {
+        std::uint64_t length = file.GetLength();
+        if (length < kEndRecordSize || length > kEndRecordSize + kMaxCommentSize) return false;
+        unsigned char record[kEndRecordSize];
+        if (file.Read(record, kEndRecordSize) != kEndRecordSize) return false;
+        static constexpr unsigned char kSignature[] = {'P', 'K', 5, 6};
+        if (std::memcmp(record, kSignature, sizeof kSignature) != 0) return false;
+        for (std::size_t i = 4; i < 20; ++i) {
+            if (record[i] != 0) return false;
+        }
+        return kEndRecordSize + (record[20] | record[21] << 8) == length;
+    } catch (const CFileException&) {
+        return false;
+    }
+}
+
+// The current entry's information, or eArchiveFailure.
+unz_file_info64 CurrentInfo(unzFile handle) {
+    unz_file_info64 info{};
+    if (unzGetCurrentFileInfo64(handle, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) ThrowFailure();
+    return info;
+}
+
+// Ends the read of the current entry when it goes out of scope, so that a failure in the middle
+// of an entry leaves the archive ready for the next one.
+class CurrentFileReading {
+public:
+    explicit CurrentFileReading(unzFile handle) : m_handle(handle) {}
+    ~CurrentFileReading() {
+        if (m_handle) unzCloseCurrentFile(m_handle);
+    }
+    CurrentFileReading(const CurrentFileReading&) = delete;
+    CurrentFileReading& operator=(const CurrentFileReading&) = delete;
+    // Ends the read now; the result tells whether the data's CRC matched.
+    int Finish() {
+        int result = unzCloseCurrentFile(m_handle);
+        m_handle = nullptr;
+        return result;
+    }
+
+private:
+    unzFile m_handle;
+};
+
+}  // namespace
+
+CQVZipArchive::~CQVZipArchive() { Close(); }
+
+int CQVZipArchive::Open(const char* path) {
+    Close();
+    if (path == nullptr) return 0;
+    m_handle = unzOpen64(path);
+    if (m_handle == nullptr && IsBareEmptyZip(path)) m_empty = true;
+    return m_handle != nullptr || m_empty ? 1 : 0;
+}
+
+void CQVZipArchive::Close() {
+    m_empty = false;
+    if (m_handle == nullptr) return;
+    unzClose(Handle(m_handle));
+    m_handle = nullptr;
+}
+
+void CQVZipArchive::MoveFirst() {
+    if (m_handle == nullptr || unzGoToFirstFile(Handle(m_handle)) != UNZ_OK) ThrowFailure();
+}
+
+CString CQVZipArchive::GetName() {
+    if (m_handle == nullptr) ThrowFailure();
+    unz_file_info64 info = CurrentInfo(Handle(m_handle));
+    // The whole stored name: minizip cuts it to the buffer, and a name cut short would be a
+    // different (and possibly another entry's) name.
+    std::vector<char> buffer(info.size_filename + 1);
+    if (unzGetCurrentFileInfo64(Handle(m_handle), &info, buffer.data(), static_cast<uLong>(buffer.size()),
+                                nullptr, 0, nullptr, 0) != UNZ_OK) {
+        ThrowFailure();
+    }
+    CString name(buffer.data(), info.size_filename);
+    if (!(info.flag & kFlagUtf8)) name = zel::codepage::Cp437ToUtf8(name);
+    zel::arcopen::UseBackslashes(name);
+    return name;
+}
+
+void CQVZipArchive::MoveNext() {
+    if (m_handle == nullptr) ThrowFailure();
+    int result = unzGoToNextFile(Handle(m_handle));
+    if (result == UNZ_END_OF_LIST_OF_FILE) ThrowEnd();
+    if (result != UNZ_OK) ThrowFailure();
+}
+
+void CQVZipArchive::Extract(CString destination, int skip) {
+    if (skip) return;
+    if (m_handle == nullptr) ThrowFailure();
+    if (zel::arcopen::NamesDirectory(destination)) {
+        // An existing folder is no error, as for a folder that the archive lists twice.
+        zel::platform::MakeDirectory(zel::arcopen::DirectoryPath(destination));
+        return;
+    }
+    unzFile handle = Handle(m_handle);
+    unz_file_info64 info = CurrentInfo(handle);
+    if ((info.flag & kFlagEncrypted) ||
+        (info.compression_method != kMethodStored && info.compression_method != kMethodDeflated)) {
+        ThrowFailure();
+    }
+    if (unzOpenCurrentFile(handle) != UNZ_OK) ThrowFailure();
+    CurrentFileReading reading(handle);
+    CFile output;
+    if (!output.Open(destination, CFile::modeCreate | CFile::modeWrite)) ThrowFailure();
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kTransferSize]);
+    if (!buffer) ThrowFailure();
+    try {
+        for (;;) {
+            int count = unzReadCurrentFile(handle, buffer.get(), kTransferSize);
+            if (count < 0) ThrowFailure();
+            if (count == 0) break;
+            output.Write(buffer.get(), static_cast<UINT>(count));
+        }
+        output.Close();
+    } catch (const CFileException&) {
+        ThrowFailure();
+    }
+    if (reading.Finish() != UNZ_OK) ThrowFailure();
+}
+
+namespace zel::arcopen {
+
+bool IsZipArchive(const char* path) {
+    CQVZipArchive probe;
+    bool found = probe.Open(path) != 0;
+    probe.Close();
+    return found;
+}
+
+CQVArchive* NewZipReader() { return new (std::nothrow) CQVZipArchive(); }
+
+}  // namespace zel::arcopen

@@ -1,0 +1,38 @@
+// zel's rules for where an archive entry may be extracted.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "platform/directories.h"
+#include "tools/zel/archive_walk.h"
+
+namespace zel::cli {
+namespace {
+
+TEST(ExtractPathsTest, KeepsNamesInsideTheFolder) {
+    EXPECT_EQ(SafeRelativePath("a\\b\\c.txt"), "a/b/c.txt");
+    EXPECT_EQ(SafeRelativePath("a/./b//c.txt"), "a/b/c.txt");
+    EXPECT_EQ(SafeRelativePath("dir\\"), "dir/");
+    EXPECT_EQ(SafeRelativePath("..foo/x..y"), "..foo/x..y");
+}
+
+TEST(ExtractPathsTest, RefusesNamesThatLeaveTheFolder) {
+    for (const char* name : {"../x", "a/../../x", "a\\..\\b", "/etc/passwd", "\\abs", "C:\\x", "c:x", "", ".",
+                             "./", "..", "a/.."}) {
+        EXPECT_EQ(SafeRelativePath(name), std::nullopt) << name;
+    }
+    EXPECT_EQ(SafeRelativePath(std::string("a\0b", 3)), std::nullopt);
+}
+
+TEST(ExtractPathsTest, RefusesPathsThroughSymbolicLinks) {
+    platform::TempDirectory folder("zel-paths-test-");
+    ASSERT_TRUE(platform::MakeDirectory(folder.path() + "/real"));
+    ASSERT_EQ(::symlink("/tmp", (folder.path() + "/link").c_str()), 0);
+    EXPECT_TRUE(StaysInside(folder.path(), "real/file.txt"));
+    EXPECT_TRUE(StaysInside(folder.path(), "new/file.txt"));
+    EXPECT_FALSE(StaysInside(folder.path(), "link/file.txt"));
+    EXPECT_FALSE(StaysInside(folder.path(), "link"));
+}
+
+}  // namespace
+}  // namespace zel::cli

@@ -1,0 +1,79 @@
+// The factory's probing order and the readers it returns.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/directories.h"
+#include "tests/archive/archive_support.h"
+
+namespace zel::test {
+namespace {
+
+std::string TypeOf(const std::string& path) {
+    std::unique_ptr<CQVArchive> reader(CQVArchiveEngine::CreateUnpacker(path.c_str()));
+    return reader ? reader->GetType() : "null";
+}
+
+TEST(ArchiveFactoryTest, RecognisesZipAndArjByContentAndRarByItsExactExtension) {
+    EXPECT_EQ(TypeOf(Fixture("basic.zip")), "zip");
+    EXPECT_EQ(TypeOf(Fixture("method1.arj")), "arj");
+    EXPECT_EQ(TypeOf(Fixture("basic.rar")), "rar");
+    // A ZIP named .rar is read as ZIP; a ZIP that holds an ARJ archive is still ZIP.
+    EXPECT_EQ(TypeOf(Fixture("zip_named.rar")), "zip");
+    EXPECT_EQ(TypeOf(Fixture("zip_with_arj.zip")), "zip");
+    // RAR is known by its extension alone, compared case-sensitively.
+    EXPECT_EQ(TypeOf(Fixture("basic.RAR")), "null");
+    EXPECT_EQ(TypeOf(Fixture("rar_named.dat")), "null");
+    EXPECT_EQ(TypeOf(Fixture("src/text.txt")), "null");
+    EXPECT_EQ(TypeOf(Fixture("no such file.zip")), "null");
+    EXPECT_EQ(CQVArchiveEngine::CreateUnpacker(nullptr), nullptr);
+}
+
+TEST(ArchiveFactoryTest, ExtensionIsTakenFromTheLastPathComponent) {
+    platform::TempDirectory folder("zel-archive-test-");
+    std::string dotted = folder.path() + "/dir.rar";
+    ASSERT_TRUE(platform::MakeDirectory(dotted));
+    std::string plain = dotted + "/archive";
+    WriteFileBytes(plain, ReadFileBytes(Fixture("basic.rar")));
+    EXPECT_EQ(TypeOf(plain), "null");
+    // A RAR reader for a file that is no RAR archive: created by name, refused by Open.
+    std::string fake = folder.path() + "/fake.rar";
+    WriteFileBytes(fake, "not an archive at all");
+    std::unique_ptr<CQVArchive> reader(CQVArchiveEngine::CreateUnpacker(fake.c_str()));
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(reader->Open(fake.c_str()), 0);
+}
+
+TEST(ArchiveFactoryTest, ReturnedReadersHaveNothingOpen) {
+    std::unique_ptr<CQVArchive> zip(CQVArchiveEngine::CreateUnpacker(Fixture("basic.zip").c_str()));
+    ASSERT_NE(zip, nullptr);
+    EXPECT_EQ(ErrorOf([&] { zip->MoveFirst(); }), CQVArchiveException::eArchiveFailure);
+    std::unique_ptr<CQVArchive> arj(CQVArchiveEngine::CreateUnpacker(Fixture("method1.arj").c_str()));
+    ASSERT_NE(arj, nullptr);
+    EXPECT_EQ(ErrorOf([&] { arj->MoveFirst(); }), CQVArchiveException::eArchiveFailure);
+    std::unique_ptr<CQVArchive> rar(CQVArchiveEngine::CreateUnpacker(Fixture("basic.rar").c_str()));
+    ASSERT_NE(rar, nullptr);
+    EXPECT_EQ(ErrorOf([&] { rar->GetName(); }), CQVArchiveException::eEndOfArchive);
+    // Each can then be opened, walked, closed twice and destroyed.
+    for (auto* reader : {zip.get(), arj.get(), rar.get()}) {
+        std::string path = Fixture(reader->GetType() == "zip" ? "basic.zip"
+                                   : reader->GetType() == "arj" ? "method1.arj" : "basic.rar");
+        ASSERT_EQ(reader->Open(path.c_str()), 1) << path;
+        EXPECT_FALSE(ListNames(*reader).empty());
+        reader->Close();
+        reader->Close();
+    }
+}
+
+TEST(ArchiveFactoryTest, ExceptionCopiesItsCode) {
+    CQVArchiveException end(CQVArchiveException::eEndOfArchive);
+    CQVArchiveException failure(CQVArchiveException::eArchiveFailure);
+    CQVArchiveException copy(failure);
+    EXPECT_EQ(copy.GetError(), CQVArchiveException::eArchiveFailure);
+    copy = end;
+    EXPECT_EQ(copy.m_error, CQVArchiveException::eEndOfArchive);
+    EXPECT_EQ(static_cast<int>(CQVArchiveException::eArchiveFailure), 1);
+}
+
+}  // namespace
+}  // namespace zel::test

@@ -1,0 +1,134 @@
+// The RAR back-end over real RAR 5 archives made by rar.
+#include <gtest/gtest.h>
+
+#include "archive/rar/rar_archive.h"
+#include "platform/directories.h"
+#include "tests/archive/archive_support.h"
+
+namespace zel::test {
+namespace {
+
+class RarTest : public ::testing::Test {
+protected:
+    void OpenFixture(const std::string& name) { ASSERT_EQ(m_rar.Open(Fixture(name).c_str()), 1) << name; }
+    CQVRarArchive m_rar;
+    platform::TempDirectory m_out{"zel-rar-test-"};
+};
+
+TEST_F(RarTest, ListsEveryNameWithFoldersEndingInABackslash) {
+    OpenFixture("basic.rar");
+    EXPECT_EQ(m_rar.GetType(), "rar");
+    EXPECT_EQ(ListNames(m_rar), (std::vector<std::string>{"runs.bin", "empty.txt", "text.txt",
+                                                          "sub\\deeper\\deep.txt", "random.bin", "sub\\deeper\\",
+                                                          "sub\\", "empty_dir\\"}));
+    OpenFixture("unicode.rar");
+    EXPECT_EQ(ListNames(m_rar), std::vector<std::string>{"\xC3\xBC" "ber \xE4\xB8\xAD.txt"});
+    OpenFixture("longname.rar");
+    EXPECT_EQ(ListNames(m_rar)[0], std::string(150, 'd') + "\\" + std::string(149, 'n') + ".txt");
+}
+
+TEST_F(RarTest, ListingEndsWithEndOfArchiveAndStaysAtTheEnd) {
+    OpenFixture("three.rar");
+    m_rar.MoveFirst();
+    m_rar.MoveNext();
+    m_rar.MoveNext();
+    EXPECT_EQ(m_rar.GetName(), "runs.bin");
+    EXPECT_EQ(ErrorOf([&] { m_rar.MoveNext(); }), CQVArchiveException::eEndOfArchive);
+    EXPECT_EQ(ErrorOf([&] { m_rar.MoveNext(); }), CQVArchiveException::eEndOfArchive);
+    EXPECT_EQ(ErrorOf([&] { m_rar.GetName(); }), CQVArchiveException::eEndOfArchive);
+}
+
+TEST_F(RarTest, EmptyArchiveOpensWithNoNames) {
+    OpenFixture("empty.rar");
+    m_rar.MoveFirst();
+    EXPECT_EQ(ErrorOf([&] { m_rar.GetName(); }), CQVArchiveException::eEndOfArchive);
+    m_rar.ExtractFirst();
+    EXPECT_EQ(ErrorOf([&] { m_rar.GetExtractName(); }), CQVArchiveException::eEndOfArchive);
+}
+
+TEST_F(RarTest, ExtractsWhatUnrarExtracts) {
+    for (const char* name : {"basic.rar", "three.rar", "unicode.rar", "longname.rar"}) {
+        OpenFixture(name);
+        std::string folder = m_out.path() + "/" + name;
+        ExtractAll(m_rar, folder);
+        EXPECT_EQ(ReadTree(folder), ReadTree(Reference(name))) << name;
+    }
+    EXPECT_TRUE(platform::IsDirectory(m_out.path() + "/basic.rar/empty_dir"));
+}
+
+TEST_F(RarTest, SkippedEntriesKeepTheLibraryInStep) {
+    OpenFixture("three.rar");
+    m_rar.ExtractFirst();
+    EXPECT_EQ(m_rar.GetExtractName(), "text.txt");
+    m_rar.Extract(m_out.path() + "/text.txt", 1);
+    m_rar.ExtractNext();
+    EXPECT_EQ(m_rar.GetExtractName(), "random.bin");
+    // Asking for a name twice passes over the entry whose name was not extracted.
+    EXPECT_EQ(m_rar.GetExtractName(), "runs.bin");
+    m_rar.Extract(m_out.path() + "/runs.bin", 0);
+    EXPECT_EQ(ReadFileBytes(m_out.path() + "/runs.bin"), ReadFileBytes(Reference("three.rar") + "/runs.bin"));
+    EXPECT_FALSE(FileExists(m_out.path() + "/text.txt"));
+    EXPECT_EQ(ErrorOf([&] { m_rar.GetExtractName(); }), CQVArchiveException::eEndOfArchive);
+}
+
+TEST_F(RarTest, EncryptedEntryFailsAloneAndLaterEntriesStillExtract) {
+    OpenFixture("encrypted_mixed.rar");
+    m_rar.ExtractFirst();
+    EXPECT_EQ(m_rar.GetExtractName(), "text.txt");
+    EXPECT_EQ(ErrorOf([&] { m_rar.Extract(m_out.path() + "/text.txt", 0); }), CQVArchiveException::eArchiveFailure);
+    EXPECT_FALSE(FileExists(m_out.path() + "/text.txt"));
+    m_rar.ExtractNext();
+    EXPECT_EQ(m_rar.GetExtractName(), "random.bin");
+    m_rar.Extract(m_out.path() + "/random.bin", 0);
+    EXPECT_EQ(ReadFileBytes(m_out.path() + "/random.bin"),
+              ReadFileBytes(Reference("encrypted_mixed.rar") + "/random.bin"));
+}
+
+TEST_F(RarTest, DamagedHeaderFailsOpenAndDamagedDataFailsExtract) {
+    std::string bytes = ReadFileBytes(Fixture("three.rar"));
+    std::string header_damaged = bytes;
+    header_damaged[header_damaged.find("runs.bin") + 2] ^= 0x20;   // the third header's name
+    std::string path = m_out.path() + "/damaged.rar";
+    WriteFileBytes(path, header_damaged);
+    EXPECT_EQ(m_rar.Open(path.c_str()), 0);
+    m_rar.Close();
+
+    std::string data_damaged = bytes;
+    data_damaged[bytes.find("random.bin") + 400] ^= 0x20;   // inside random.bin's (stored) data
+    WriteFileBytes(path, data_damaged);
+    ASSERT_EQ(m_rar.Open(path.c_str()), 1);
+    m_rar.ExtractFirst();
+    m_rar.GetExtractName();
+    m_rar.Extract(m_out.path() + "/text.txt", 1);
+    EXPECT_EQ(m_rar.GetExtractName(), "random.bin");
+    EXPECT_EQ(ErrorOf([&] { m_rar.Extract(m_out.path() + "/random.bin", 0); }), CQVArchiveException::eArchiveFailure);
+}
+
+TEST_F(RarTest, MissingOutputFolderIsAFailure) {
+    OpenFixture("three.rar");
+    m_rar.ExtractFirst();
+    m_rar.GetExtractName();
+    EXPECT_EQ(ErrorOf([&] { m_rar.Extract(m_out.path() + "/no/such/text.txt", 0); }),
+              CQVArchiveException::eArchiveFailure);
+    EXPECT_EQ(m_rar.GetExtractName(), "random.bin");
+}
+
+TEST_F(RarTest, OpenFailsQuietlyForOtherFiles) {
+    EXPECT_EQ(m_rar.Open(Fixture("basic.zip").c_str()), 0);
+    EXPECT_EQ(m_rar.Open(Fixture("missing.rar").c_str()), 0);
+    EXPECT_EQ(ErrorOf([&] { m_rar.ExtractFirst(); }), CQVArchiveException::eArchiveFailure);
+    std::string bytes = ReadFileBytes(Fixture("three.rar"));
+    std::string cut = m_out.path() + "/cut.rar";
+    for (std::size_t size = 0; size < bytes.size(); size += bytes.size() / 50 + 1) {
+        WriteFileBytes(cut, bytes.substr(0, size));
+        if (m_rar.Open(cut.c_str())) {
+            try {
+                ExtractAll(m_rar, m_out.path() + "/cut");
+            } catch (const CQVArchiveException&) {
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace zel::test
