@@ -134,6 +134,7 @@ CabHandle Notify(ECabNotification type, CabNotification* note) {
             return h;
         }
         case cabNotifyCloseFileInfo: {
+            result.closeNotes.push_back(*note);
             auto it = run.outputs.find(note->handle);
             if (it != run.outputs.end()) {
                 ExtractedFile& file = result.files[it->second];
@@ -150,6 +151,7 @@ CabHandle Notify(ECabNotification type, CabNotification* note) {
         case cabNotifyNextCabinet:
             // Accept once per cabinet; a retry after a failed open is refused.
             ++result.nextCabinetCalls;
+            result.nextCabinetErrors.push_back(note->lastError);
             if (!run.options->followNextCabinet || note->lastError != cabErrNone) return -1;
             return 0;
         default:

@@ -64,6 +64,8 @@ struct RunResult {
     std::vector<std::string> partial;      // every cabNotifyPartialFile name
     std::vector<int> notifications;        // the sequence of notification types
     int nextCabinetCalls = 0;
+    std::vector<std::int32_t> nextCabinetErrors;  // lastError of each cabNotifyNextCabinet
+    std::vector<CabNotification> closeNotes;      // each cabNotifyCloseFileInfo as received
 };
 
 // Runs CabCopy on `directory` + `name` with memory callbacks over `files` (outputs are captured

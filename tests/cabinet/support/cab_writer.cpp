@@ -62,8 +62,8 @@ Bytes Serialise(const CabinetOut& cab, const WriterOptions& options) {
     Put32(b, 0);
     Put32(b, 0);  // first file entry, set below
     Put32(b, 0);
-    b.push_back(3);
-    b.push_back(1);
+    b.push_back(options.versionMinor);
+    b.push_back(options.versionMajor);
     Put16(b, std::uint32_t(cab.folders.size()));
     Put16(b, std::uint32_t(cab.files.size()));
     Put16(b, flags);
@@ -92,7 +92,9 @@ Bytes Serialise(const CabinetOut& cab, const WriterOptions& options) {
         for (int i = 0; i < options.folderReserve; ++i) b.push_back(std::uint8_t(0xB0 + i));
     }
     Set32(b, 16, std::uint32_t(b.size()));
-    for (const auto& file : cab.files) {
+    std::vector<EntryOut> entries = cab.files;
+    if (options.reverseFileOrder) std::reverse(entries.begin(), entries.end());
+    for (const auto& file : entries) {
         Put32(b, file.size);
         Put32(b, file.offset);
         Put16(b, file.folder);

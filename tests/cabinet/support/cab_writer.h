@@ -31,6 +31,9 @@ struct WriterOptions {
     std::uint8_t dataReserve = 0;
     bool checksums = true;
     std::uint16_t setId = 0x4242;
+    bool reverseFileOrder = false;  // list the file entries last to first
+    std::uint8_t versionMinor = 3;
+    std::uint8_t versionMajor = 1;
 };
 
 // One cabinet with every folder in it.
