@@ -10,12 +10,14 @@ cd "$top"
 jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
+"$top/scripts/fetch-cab-fixtures.sh" build/cab-fixtures
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 if [ "${ZEL_SKIP_SANITIZERS:-0}" != 1 ]; then
     CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
         -DZEL_SANITIZE=ON -DZEL_FUZZ=ON -DZEL_BENCH=OFF
     cmake --build build-asan -j "$jobs"
+    "$top/scripts/fetch-cab-fixtures.sh" build-asan/cab-fixtures
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     ctest --test-dir build-asan --output-on-failure -j "$jobs"

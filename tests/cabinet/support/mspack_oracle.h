@@ -1,0 +1,34 @@
+// libmspack as a black-box oracle: decodes the same cabinet bytes as our decompressor, from
+// memory, so that tests and a fuzz target can compare the two.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tests/cabinet/support/cab_harness.h"
+
+namespace zel::cabinet::test {
+
+struct OracleFile {
+    std::string name;
+    bool ok = false;
+    Bytes data;
+};
+
+struct OracleResult {
+    bool opened = false;          // libmspack accepted the cabinet's headers
+    std::vector<OracleFile> files;  // every file it lists, each extracted on its own
+    bool AllOk() const {
+        for (const auto& f : files) if (!f.ok) return false;
+        return opened;
+    }
+};
+
+// Opens `cabinet` (the bytes of one cabinet) with libmspack and extracts each listed file.
+OracleResult MspackExtract(const Bytes& cabinet);
+
+// Compares an oracle run with one of ours on the same bytes. Returns "" when every file that both
+// extracted has the same bytes, else a description of the first difference.
+std::string CompareWithOracle(const RunResult& ours, const OracleResult& oracle);
+
+}  // namespace zel::cabinet::test
