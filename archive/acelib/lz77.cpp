@@ -48,7 +48,8 @@ void Window::CopyOut(std::uint64_t position, std::size_t size, std::uint8_t* out
 void Lz77Decoder::Begin() {
     m_blockLeft = 0;
     std::fill(std::begin(m_history), std::end(m_history), 0u);
-    m_hasPending = false;
+    m_batch.clear();
+    m_next = 0;
     m_mark = m_window.m_position;
 }
 
@@ -120,20 +121,24 @@ std::size_t Lz77Decoder::Execute(const Symbol& symbol) {
     return length;
 }
 
+void Lz77Decoder::ReadBatch(BitReader& bits) {
+    if (m_blockLeft <= 0) ReadBlock(bits);
+    auto count = static_cast<std::size_t>(std::min<std::int64_t>(m_blockLeft, kBatch));
+    m_batch.resize(count);
+    for (auto& symbol : m_batch) symbol = DecodeSymbol(bits);
+    m_blockLeft -= static_cast<std::int64_t>(count);
+    m_next = 0;
+}
+
 Lz77Decoder::Result Lz77Decoder::Read(BitReader& bits, std::size_t want, bool lookahead) {
     Result result;
     std::uint64_t have = m_window.m_position - m_mark;
-    if (m_hasPending && have < want) {
-        m_hasPending = false;
-        have += Execute(m_pending);
-    }
     while (have < want) {
-        if (m_blockLeft <= 0) {
-            ReadBlock(bits);
+        if (m_next == m_batch.size()) {
+            ReadBatch(bits);
             continue;
         }
-        --m_blockLeft;
-        Symbol symbol = DecodeSymbol(bits);
+        const Symbol& symbol = m_batch[m_next++];
         if (symbol.code == kTypeCode) {
             result.switched = true;
             result.next = symbol.next;
@@ -141,20 +146,13 @@ Lz77Decoder::Result Lz77Decoder::Read(BitReader& bits, std::size_t want, bool lo
         }
         have += Execute(symbol);
     }
-    if (!result.switched && lookahead && !m_hasPending) {
-        // The original decides at this point whether a mode switch follows: it reads on into
-        // the next block when a match went past `want`, and takes a type code that comes next.
-        while (m_blockLeft <= 0 && have > want) ReadBlock(bits);
-        if (m_blockLeft > 0) {
-            --m_blockLeft;
-            Symbol symbol = DecodeSymbol(bits);
-            if (symbol.code == kTypeCode) {
-                result.switched = true;
-                result.next = symbol.next;
-            } else {
-                m_pending = symbol;
-                m_hasPending = true;
-            }
+    if (!result.switched && lookahead) {
+        // The original decides here whether a mode switch follows: when its batch is used up it
+        // reads the next one only if a match went past `want`; a type code next is taken.
+        while (m_next == m_batch.size() && have > want) ReadBatch(bits);
+        if (m_next < m_batch.size() && m_batch[m_next].code == kTypeCode) {
+            result.switched = true;
+            result.next = m_batch[m_next++].next;
         }
     }
     result.count = static_cast<std::size_t>(std::min<std::uint64_t>(have, want));

@@ -68,6 +68,7 @@ public:
     static constexpr unsigned kTypeCode = 283;
     static constexpr unsigned kMainSymbols = 284;
     static constexpr unsigned kLengthSymbols = 255;
+    static constexpr std::size_t kBatch = 1024;
 
     explicit Lz77Decoder(Window& window) : m_window(window) {}
 
@@ -101,6 +102,8 @@ private:
 
     void ReadBlock(BitReader& bits);
     Symbol DecodeSymbol(BitReader& bits);
+    // Reads the next batch of symbols, and a new block first when the current one is used up.
+    void ReadBatch(BitReader& bits);
     // Carries out a literal or match; returns the number of bytes written.
     std::size_t Execute(const Symbol& symbol);
     void Copy(std::uint32_t distance, unsigned length);
@@ -108,10 +111,10 @@ private:
     Window& m_window;
     HuffmanTable m_main;
     HuffmanTable m_lengths;
-    std::int64_t m_blockLeft = 0;
+    std::int64_t m_blockLeft = 0;               // symbols of the block not yet read from the stream
     std::uint32_t m_history[4] = {0, 0, 0, 0};  // [3] is the most recent distance
-    bool m_hasPending = false;
-    Symbol m_pending;
+    std::vector<Symbol> m_batch;                // symbols read, from m_next on not yet carried out
+    std::size_t m_next = 0;
     std::uint64_t m_mark = 0;
 };
 

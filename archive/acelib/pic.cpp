@@ -28,16 +28,92 @@ int Quantize(int difference) {
 
 }  // namespace
 
-PicDecoder::PicDecoder() {
+PicModel::PicModel() {
     for (int i = 0; i < 128; ++i) m_errorWidth[i] = static_cast<std::uint8_t>(std::bit_width(2u * i));
     for (int i = -128; i < 0; ++i) {
         m_errorWidth[256 + i] = static_cast<std::uint8_t>(std::bit_width(static_cast<unsigned>(-2 * i - 1)));
     }
-    for (int i = -255; i <= 255; ++i) {
-        m_quantizer[255 + i] = Quantize(i);
-        m_quantizer9[255 + i] = 9 * Quantize(i);
-        m_quantizer81[255 + i] = 81 * Quantize(i);
+    for (int i = -255; i <= 255; ++i) m_quantizer[255 + i] = Quantize(i);
+    Reset();
+}
+
+void PicModel::Reset() {
+    for (auto& model : m_models) model.assign(kContexts, Context{});
+    m_a = m_b = m_c = m_d = m_x = 0;
+}
+
+// The scaled predictor works on the plane before as a signed byte.
+int PicModel::PlaneOffset(int planePredictor, int previous) {
+    if (planePredictor == 1) return previous - 128;
+    if (planePredictor == 2) return ((static_cast<std::int8_t>(previous & 0xFF) * 11) >> 4) - 128;
+    return 0;
+}
+
+void PicModel::StartPlane(int planePredictor, int above, int abovePrevious) {
+    m_d = above;
+    if (planePredictor == 1 || planePredictor == 2) {
+        m_a = m_b = m_c = m_x = 128;
+        m_d -= PlaneOffset(planePredictor, abovePrevious);
+        m_d &= 0xFF;
+    } else {
+        m_a = m_b = m_c = m_x = 0;
     }
+}
+
+int PicModel::NextContext(int planePredictor, int above, int aboveLeft) {
+    m_c = m_a;
+    m_a = m_d;
+    m_b = m_x;
+    m_d = (above - PlaneOffset(planePredictor, aboveLeft)) & 0xFF;
+    int context = 81 * m_quantizer[255 + m_d - m_a] + 9 * m_quantizer[255 + m_a - m_c] +
+                  m_quantizer[255 + m_c - m_b];
+    return std::abs(context);
+}
+
+int PicModel::Predict(int predictor) const {
+    switch (predictor) {
+        case 0: return m_a;
+        case 1: return m_b;
+        case 2: return (m_a + m_b) >> 1;
+        default: return (m_a + m_b - m_c) & 0xFF;
+    }
+}
+
+unsigned PicModel::BeginPixel(int model, int context) {
+    Context& state = m_models[model][static_cast<std::size_t>(context)];
+    ++state.usedCount;
+    std::int64_t ratio = state.averageError / state.usedCount;
+    return static_cast<unsigned>(std::bit_width(static_cast<std::uint64_t>(ratio)));
+}
+
+int PicModel::Predicted(int model, int context) const {
+    return Predict(m_models[model][static_cast<std::size_t>(context)].predictor);
+}
+
+int PicModel::FinishPixel(int model, int context, std::int64_t error) {
+    Context& state = m_models[model][static_cast<std::size_t>(context)];
+    int pixel = static_cast<int>((Predict(state.predictor) + error) & 0xFF);
+    int best = 0;
+    for (int i = 0; i < 4; ++i) {
+        state.errorCount[i] += m_errorWidth[(pixel - Predict(i)) & 0xFF];
+        if (i == 0 || state.errorCount[i] < state.errorCount[best]) best = i;
+    }
+    if (std::any_of(std::begin(state.errorCount), std::end(state.errorCount),
+                    [](int count) { return (count & 0x80) != 0; })) {
+        for (int& count : state.errorCount) count >>= 1;
+    }
+    state.predictor = best;
+    state.averageError += error < 0 ? -error : error;
+    if (state.usedCount == kRescaleCount) {
+        state.usedCount >>= 1;
+        state.averageError >>= 1;
+    }
+    m_x = pixel;
+    return pixel;
+}
+
+int PicModel::Produce(int planePredictor, int left) const {
+    return (m_x + PlaneOffset(planePredictor, left)) & 0xFF;
 }
 
 std::int64_t PicDecoder::ReadRice(BitReader& bits, unsigned remainderBits) {
@@ -62,64 +138,7 @@ void PicDecoder::Begin(BitReader& bits) {
     m_lastRow.assign(m_width + m_planes, 0);
     m_row.assign(m_width + m_planes, 0);
     m_rowOffset = m_rowEnd = 0;
-    for (auto& model : m_models) model.assign(kContexts, Context{});
-    m_a = m_b = m_c = m_d = m_x = 0;
-}
-
-void PicDecoder::SetPixels(int predictor, int value, int previous) {
-    m_d = value;
-    if (predictor == 1 || predictor == 2) {
-        m_a = m_b = m_c = m_x = 128;
-        m_d -= (predictor == 1 ? previous : (previous * 11) >> 4) - 128;
-        m_d &= 0xFF;
-    } else {
-        m_a = m_b = m_c = m_x = 0;
-    }
-}
-
-int PicDecoder::Predict(int predictor) const {
-    switch (predictor) {
-        case 0: return m_a;
-        case 1: return m_b;
-        case 2: return (m_a + m_b) >> 1;
-        default: return (m_a + m_b - m_c) & 0xFF;
-    }
-}
-
-int PicDecoder::ContextOf(int predictor, int value, int previous) {
-    m_d = value;
-    if (predictor == 1) m_d -= previous - 128;
-    if (predictor == 2) m_d -= ((previous * 11) >> 4) - 128;
-    m_d &= 0xFF;
-    int context = m_quantizer81[255 + m_d - m_a] + m_quantizer9[255 + m_a - m_c] +
-                  m_quantizer[255 + m_c - m_b];
-    return std::abs(context);
-}
-
-int PicDecoder::DecodePixel(BitReader& bits, Context& context) {
-    ++context.usedCount;
-    std::int64_t ratio = context.averageError / context.usedCount;
-    auto width = static_cast<unsigned>(std::bit_width(static_cast<std::uint64_t>(ratio)));
-    std::int64_t rice = ReadRice(bits, width);
-    std::int64_t error = (rice & 1) ? -(rice >> 1) - 1 : rice >> 1;
-    int pixel = static_cast<int>((Predict(context.predictor) + error) & 0xFF);
-
-    int best = 0;
-    for (int i = 0; i < 4; ++i) {
-        context.errorCount[i] += m_errorWidth[(pixel - Predict(i)) & 0xFF];
-        if (i == 0 || context.errorCount[i] < context.errorCount[best]) best = i;
-    }
-    if (std::any_of(std::begin(context.errorCount), std::end(context.errorCount),
-                    [](int count) { return (count & 0x80) != 0; })) {
-        for (int& count : context.errorCount) count >>= 1;
-    }
-    context.predictor = best;
-    context.averageError += error < 0 ? -error : error;
-    if (context.usedCount == kRescaleCount) {
-        context.usedCount >>= 1;
-        context.averageError >>= 1;
-    }
-    return pixel;
+    m_model.Reset();
 }
 
 void PicDecoder::DecodeRow(BitReader& bits) {
@@ -130,19 +149,14 @@ void PicDecoder::DecodeRow(BitReader& bits) {
         int predictor = plane == 0 ? 0 : static_cast<int>(bits.Read(2));
         if (predictor == 3) ThrowData("invalid PIC plane predictor");
         // Index -1 wraps to the last byte of the row buffer, which no row ever writes.
-        SetPixels(predictor, m_lastRow[plane], m_lastRow[(plane + size - 1) % size]);
+        m_model.StartPlane(predictor, m_lastRow[plane], m_lastRow[(plane + size - 1) % size]);
         for (std::size_t column = plane; column < m_width; column += m_planes) {
-            m_c = m_a;
-            m_a = m_d;
-            m_b = m_x;
-            int context = ContextOf(predictor, m_lastRow[m_planes + column],
-                                    m_lastRow[m_planes + column - 1]);
-            m_x = DecodePixel(bits, m_models[model][context]);
-            int left = m_row[(column + size - 1) % size];
-            int value = m_x;
-            if (predictor == 1) value = m_x + left - 128;
-            if (predictor == 2) value = m_x + ((left * 11) >> 4) - 128;
-            m_row[column] = static_cast<std::uint8_t>(value & 0xFF);
+            int context = m_model.NextContext(predictor, m_lastRow[m_planes + column],
+                                               m_lastRow[m_planes + column - 1]);
+            unsigned width = m_model.BeginPixel(model, context);
+            std::int64_t rice = ReadRice(bits, width);
+            m_model.FinishPixel(model, context, (rice & 1) ? -(rice >> 1) - 1 : rice >> 1);
+            m_row[column] = static_cast<std::uint8_t>(m_model.Produce(predictor, m_row[(column + size - 1) % size]));
         }
     }
     m_lastRow = m_row;

@@ -28,6 +28,10 @@ void SoundDecoder::Begin(unsigned mode) {
     m_byteIndex = 0;
 }
 
+unsigned SoundDecoder::ChannelOfByte(unsigned mode, std::size_t index) {
+    return kChannelOfByte[mode - kModeSound8][index % 4];
+}
+
 unsigned SoundDecoder::NextSymbol(BitReader& bits, unsigned model) {
     if (m_blockLeft == 0) {
         // Fresh tables for every model of the mode, then the number of symbols they serve.
@@ -84,12 +88,12 @@ int SoundDecoder::PredictedByte(const Channel& channel) {
     return (sum >> 3) & 0xFF;
 }
 
-int SoundDecoder::Predict(const Channel& channel) const {
+int SoundDecoder::Predict(const Channel& channel) {
     return channel.predictionCount[0] > channel.predictionCount[1] ? channel.lastByte
                                                                      : PredictedByte(channel);
 }
 
-void SoundDecoder::Adapt(Channel& channel, int byte) {
+void SoundDecoder::Adapt(Channel& channel, int byte) const {
     ++channel.byteCount;
     // Differences between bytes are taken as signed 8-bit values, wrapping around.
     int predictionError = static_cast<std::int8_t>(PredictedByte(channel) - byte) * 8;

@@ -34,7 +34,7 @@ public:
     std::size_t Decode(BitReader& bits, std::uint8_t* out, std::size_t count, bool& switched,
                        ModeSwitch& next);
 
-private:
+    // One channel's predictor state; public so that test encoders can model the same channel.
     struct Channel {
         int predictionCount[2] = {0, 0};
         int lastPredictionCount[2] = {0, 0};
@@ -49,12 +49,17 @@ private:
         unsigned code = 0;
     };
 
+    // The byte the channel predicts next.
+    static int Predict(const Channel& channel);
+    // Feeds the byte that was produced back into the channel's predictor.
+    void Adapt(Channel& channel, int byte) const;
+    static unsigned ChannelOfByte(unsigned mode, std::size_t index);
+
+private:
     unsigned NextSymbol(BitReader& bits, unsigned model);
     // The next prediction error of `channel`; false at a type code.
     bool NextValue(BitReader& bits, Channel& channel, unsigned index, int& value, ModeSwitch& next);
-    int Predict(const Channel& channel) const;
     static int PredictedByte(const Channel& channel);
-    void Adapt(Channel& channel, int byte);
 
     std::array<std::uint8_t, 256> m_quantizer{};
     std::array<Channel, 3> m_channels{};
