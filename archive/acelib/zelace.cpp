@@ -1,0 +1,226 @@
+// The C face of the library: result codes instead of exceptions, and nothing thrown across it.
+#include "archive/acelib/zelace.h"
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "archive/acelib/ace_error.h"
+#include "archive/acelib/ace_format.h"
+#include "archive/acelib/archive_reader.h"
+#include "platform/file.h"
+#include "platform/files.h"
+
+namespace {
+
+constexpr std::size_t kPointerGrowth = sizeof(void*) - 4;
+static_assert(offsetof(ZelAceOpenRecord, OpenMode) == 4 + kPointerGrowth);
+static_assert(offsetof(ZelAceOpenRecord, OpenResult) == 8 + kPointerGrowth);
+static_assert(offsetof(ZelAceOpenRecord, CommentBuffer) == 71 + kPointerGrowth);
+static_assert(offsetof(ZelAceOpenRecord, CommentBufferSize) == 75 + 2 * kPointerGrowth);
+static_assert(sizeof(ZelAceOpenRecord) == 95 + 2 * kPointerGrowth);
+static_assert(offsetof(ZelAceHeaderRecord, FileName) == 260);
+static_assert(offsetof(ZelAceHeaderRecord, FileAttr) == 548);
+static_assert(offsetof(ZelAceHeaderRecord, CommentBuffer) == 552);
+static_assert(offsetof(ZelAceHeaderRecord, CommentBufferSize) == 556 + kPointerGrowth);
+static_assert(sizeof(ZelAceHeaderRecord) == 568 + kPointerGrowth);
+
+using zel::ace::AceError;
+
+struct Handle {
+    std::unique_ptr<zel::ace::ArchiveReader> reader;
+    std::uint32_t mode = ZELACE_OPEN_LIST;
+    bool hasEntry = false;
+};
+
+int CodeFor(const AceError& error) {
+    switch (error.kind()) {
+        case AceError::kData: return ZELACE_ERROR_DATA;
+        case AceError::kFormat: return ZELACE_ERROR_FORMAT;
+        case AceError::kHeaderCrc: return ZELACE_ERROR_HEADER_CRC;
+        case AceError::kEncrypted: return ZELACE_ERROR_ENCRYPTED;
+        case AceError::kIo: return ZELACE_ERROR_OPEN;
+        case AceError::kVolume: return ZELACE_ERROR_VOLUME;
+        case AceError::kUnsupported: return ZELACE_ERROR_METHOD;
+    }
+    return ZELACE_ERROR_FORMAT;
+}
+
+void CopyName(char (&field)[260], const std::string& text) {
+    std::size_t length = std::min(text.size(), sizeof field - 1);
+    std::memcpy(field, text.data(), length);
+    std::memset(field + length, 0, sizeof field - length);
+}
+
+// Writes an entry to a temporary file beside its destination; only a complete entry whose CRC
+// matched replaces the destination, so a failure leaves nothing half-written behind.
+class FileSink final : public zel::ace::ByteSink {
+public:
+    bool Open(const std::string& temp) { return m_file.Open(temp, CFile::modeWrite | CFile::modeCreate); }
+    void Write(const std::uint8_t* data, std::size_t size) override {
+        try {
+            while (size > 0) {
+                auto piece = static_cast<UINT>(std::min<std::size_t>(size, 1u << 30));
+                m_file.Write(data, piece);
+                data += piece;
+                size -= piece;
+            }
+        } catch (const CFileException&) {
+            throw AceError(AceError::kIo, "cannot write the output");
+        }
+    }
+    bool Close() {
+        try {
+            m_file.Close();
+            return true;
+        } catch (const CFileException&) {
+            return false;
+        }
+    }
+
+private:
+    CFile m_file;
+};
+
+int Extract(Handle& handle, const char* destination) {
+    auto& reader = *handle.reader;
+    if (reader.Current().IsDirectory()) {
+        reader.Skip();  // the caller creates directories; there is no data to write
+        return ZELACE_SUCCESS;
+    }
+    if (reader.Current().IsEncrypted()) {
+        reader.Skip();
+        return ZELACE_ERROR_ENCRYPTED;
+    }
+    zel::platform::TempFileGuard temp(zel::platform::CreateTempFileBeside(destination));
+    FileSink sink;
+    if (temp.path().empty() || !sink.Open(temp.path())) {
+        reader.Skip();
+        return ZELACE_ERROR_WRITE;
+    }
+    try {
+        reader.Unpack(sink);
+    } catch (const AceError& error) {
+        return error.kind() == AceError::kIo ? ZELACE_ERROR_WRITE : CodeFor(error);
+    }
+    if (!sink.Close()) return ZELACE_ERROR_WRITE;
+    if (!zel::platform::ReplaceFileAtomically(temp.path(), destination)) return ZELACE_ERROR_WRITE;
+    temp.Release();
+    return ZELACE_SUCCESS;
+}
+
+int Skip(Handle& handle) {
+    auto& reader = *handle.reader;
+    const auto& entry = reader.Current();
+    // In a solid archive later entries refer back into this one's output, so an extraction pass
+    // unpacks what it skips. A failure there shows later as those entries' own failure.
+    if (handle.mode == ZELACE_OPEN_EXTRACT && reader.IsSolid() && !entry.IsDirectory() &&
+        !entry.IsEncrypted() && entry.originalSize > 0) {
+        zel::ace::NullSink sink;
+        try {
+            reader.Unpack(sink);
+        } catch (const AceError& error) {
+            if (error.kind() == AceError::kIo) return ZELACE_ERROR_OPEN;
+        }
+        return ZELACE_SUCCESS;
+    }
+    reader.Skip();
+    return ZELACE_SUCCESS;
+}
+
+}  // namespace
+
+extern "C" {
+
+ZELACE_API void* ZelAceOpen(ZelAceOpenRecord* record) {
+    if (record == nullptr) return nullptr;
+    if (record->ArchiveName == nullptr ||
+        (record->OpenMode != ZELACE_OPEN_LIST && record->OpenMode != ZELACE_OPEN_EXTRACT)) {
+        record->OpenResult = ZELACE_ERROR_PARAMETER;
+        return nullptr;
+    }
+    try {
+        auto handle = std::make_unique<Handle>();
+        handle->reader = zel::ace::ArchiveReader::Open(record->ArchiveName);
+        handle->mode = record->OpenMode;
+        record->OpenResult = ZELACE_SUCCESS;
+        return handle.release();
+    } catch (const AceError& error) {
+        record->OpenResult = CodeFor(error);
+    } catch (const std::bad_alloc&) {
+        record->OpenResult = ZELACE_ERROR_MEMORY;
+    }
+    return nullptr;
+}
+
+ZELACE_API int ZelAceClose(void* handle) {
+    delete static_cast<Handle*>(handle);
+    return ZELACE_SUCCESS;
+}
+
+ZELACE_API int ZelAceReadHeader(void* opaque, ZelAceHeaderRecord* header) {
+    if (opaque == nullptr || header == nullptr) return ZELACE_ERROR_PARAMETER;
+    auto& handle = *static_cast<Handle*>(opaque);
+    handle.hasEntry = false;
+    try {
+        if (!handle.reader->Next()) return ZELACE_END_ARCHIVE;
+        const auto& entry = handle.reader->Current();
+        if (entry.name.size() > zel::ace::kMaxNameLength) return ZELACE_ERROR_FORMAT;
+        std::string name = entry.name;
+        for (char& c : name) {
+            if (c == '/') c = '\\';
+        }
+        CopyName(header->ArchiveName, handle.reader->VolumePath());
+        CopyName(header->FileName, name);
+        header->PackedSize = entry.packedSize;
+        header->OriginalSize = entry.originalSize;
+        header->FileCrc = entry.crc;
+        header->FileTime = entry.time;
+        header->HeaderFlags = entry.flags;
+        header->Method = entry.method;
+        header->DictionaryBits = static_cast<std::uint8_t>(entry.DictionaryBits());
+        header->FileAttr = entry.attributes;
+        handle.hasEntry = true;
+        return ZELACE_SUCCESS;
+    } catch (const AceError& error) {
+        return CodeFor(error);
+    } catch (const std::bad_alloc&) {
+        return ZELACE_ERROR_MEMORY;
+    }
+}
+
+ZELACE_API int ZelAceProcess(void* opaque, int operation, const char* destination) {
+    if (opaque == nullptr) return ZELACE_ERROR_PARAMETER;
+    auto& handle = *static_cast<Handle*>(opaque);
+    if (!handle.hasEntry) return ZELACE_ERROR_PARAMETER;
+    handle.hasEntry = false;
+    try {
+        switch (operation) {
+            case ZELACE_SKIP: return Skip(handle);
+            case ZELACE_TEST: {
+                if (handle.reader->Current().IsDirectory()) {
+                    handle.reader->Skip();
+                    return ZELACE_SUCCESS;
+                }
+                zel::ace::NullSink sink;
+                handle.reader->Unpack(sink);
+                return ZELACE_SUCCESS;
+            }
+            case ZELACE_EXTRACT:
+                if (destination == nullptr) {
+                    handle.reader->Skip();
+                    return ZELACE_ERROR_PARAMETER;
+                }
+                return Extract(handle, destination);
+            default: handle.reader->Skip(); return ZELACE_ERROR_PARAMETER;
+        }
+    } catch (const AceError& error) {
+        return CodeFor(error);
+    } catch (const std::bad_alloc&) {
+        return ZELACE_ERROR_MEMORY;
+    }
+}
+
+}  // extern "C"

@@ -1,0 +1,84 @@
+#include "tests/ace/ace_test_util.h"
+
+#include <openssl/evp.h>
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+#include <unistd.h>
+
+namespace zel::ace::test {
+
+std::filesystem::path SamplesDir() { return std::filesystem::path(ZEL_SHARED_DIR) / "ace-samples"; }
+
+std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string Md5Hex(const std::vector<std::uint8_t>& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr);
+    static const char* hex = "0123456789abcdef";
+    std::string text;
+    for (unsigned i = 0; i < length; ++i) {
+        text += hex[digest[i] >> 4];
+        text += hex[digest[i] & 15];
+    }
+    return text;
+}
+
+std::map<std::string, std::string> ReadMd5List(const std::filesystem::path& path) {
+    std::map<std::string, std::string> list;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.size() < 34) continue;
+        list[line.substr(34)] = line.substr(0, 32);
+    }
+    return list;
+}
+
+std::set<std::string> ReadDirList(const std::filesystem::path& path) {
+    std::set<std::string> dirs;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty()) dirs.insert(line);
+    }
+    return dirs;
+}
+
+ScratchDir::ScratchDir() {
+    static std::atomic<int> counter{0};
+    m_path = std::filesystem::temp_directory_path() /
+             ("zel-ace-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::remove_all(m_path);
+    std::filesystem::create_directories(m_path);
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+std::set<std::string> FilesUnder(const std::filesystem::path& root) {
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (entry.is_regular_file()) files.insert(entry.path().lexically_relative(root).generic_string());
+    }
+    return files;
+}
+
+}  // namespace zel::ace::test
