@@ -62,7 +62,7 @@ typedef struct ZelAceOpenRecord {
     uint8_t Reserved2[16];      /* 79 (87) */
 } ZelAceOpenRecord;
 
-/* 568 bytes in the 32-bit layout, 576 in the 64-bit one. */
+/* 568 bytes in the 32-bit layout, 572 in the 64-bit one. */
 typedef struct ZelAceHeaderRecord {
     char ArchiveName[260];      /* 0: the volume that holds the entry's header */
     char FileName[260];         /* 260: OEM code page, zero-terminated */

@@ -1,0 +1,163 @@
+#include "archive/ace/ace_archive.h"
+
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "archive/acelib/zelace.h"
+#include "archive/backends.h"
+#include "archive/reader_support.h"
+#include "framework/codepage_oem.h"
+#include "platform/directories.h"
+
+using zel::arcopen::ThrowEnd;
+using zel::arcopen::ThrowFailure;
+
+namespace {
+
+// The size of the comment buffer handed to the library.
+constexpr std::uint32_t kCommentSize = 16384;
+// The attribute bit that marks a folder entry.
+constexpr std::uint32_t kDirectoryAttribute = 0x10;
+
+// The header record's name (OEM code page) as the interface returns it; folders end in "\".
+std::string EntryName(const ZelAceHeaderRecord& header) {
+    std::string stored(header.FileName, ::strnlen(header.FileName, sizeof header.FileName));
+    std::string name = zel::codepage::Cp437ToUtf8(stored);
+    if ((header.FileAttr & kDirectoryAttribute) && (name.empty() || name.back() != '\\')) name += '\\';
+    return name;
+}
+
+}  // namespace
+
+struct CQVAceArchive::State {
+    void* handle = nullptr;
+    std::string path;
+    std::vector<char> comments = std::vector<char>(kCommentSize);
+    ZelAceOpenRecord open{};
+    ZelAceHeaderRecord header{};
+    bool header_read = false;  // a header was read and its entry not yet processed
+    CStringArray names;
+    std::size_t index = 0;
+
+    // Opens the archive in `mode`; false (and no handle) unless the library reports success.
+    bool OpenArchive(std::uint32_t mode) {
+        open = ZelAceOpenRecord{};
+        open.ArchiveName = path.c_str();
+        open.OpenMode = mode;
+        open.CommentBuffer = comments.data();
+        open.CommentBufferSize = kCommentSize;
+        handle = ZelAceOpen(&open);
+        if (handle != nullptr && open.OpenResult != ZELACE_SUCCESS) {
+            ZelAceClose(handle);
+            handle = nullptr;
+        }
+        return handle != nullptr;
+    }
+
+    int ReadHeader() {
+        header = ZelAceHeaderRecord{};
+        header.CommentBuffer = comments.data();
+        header.CommentBufferSize = kCommentSize;
+        int result = ZelAceReadHeader(handle, &header);
+        header_read = result == ZELACE_SUCCESS;
+        return result;
+    }
+
+    int Process(int operation, const char* destination) {
+        header_read = false;
+        return ZelAceProcess(handle, operation, destination);
+    }
+};
+
+CQVAceArchive::CQVAceArchive() : m_state(new State) {}
+
+CQVAceArchive::~CQVAceArchive() { Close(); }
+
+int CQVAceArchive::Open(const char* path) {
+    Close();
+    State& s = *m_state;
+    s.names.clear();
+    s.index = 0;
+    if (path == nullptr) return 0;
+    s.path = path;
+    if (!s.OpenArchive(ZELACE_OPEN_LIST)) return 0;
+    int result;
+    while ((result = s.ReadHeader()) == ZELACE_SUCCESS) {
+        s.names.push_back(EntryName(s.header));
+        if (s.Process(ZELACE_SKIP, nullptr) != ZELACE_SUCCESS) {
+            result = -1;
+            break;
+        }
+    }
+    // Anything but the normal end means a damaged archive: no list for the caller. The handle
+    // stays open until Close.
+    if (result != ZELACE_END_ARCHIVE) return 0;
+    Close();
+    return 1;
+}
+
+void CQVAceArchive::Close() {
+    State& s = *m_state;
+    if (s.handle == nullptr) return;
+    ZelAceClose(s.handle);
+    s.handle = nullptr;
+    s.header_read = false;
+}
+
+void CQVAceArchive::MoveFirst() { m_state->index = 0; }
+
+CString CQVAceArchive::GetName() {
+    const State& s = *m_state;
+    if (s.index >= s.names.size()) ThrowEnd();
+    return s.names[s.index];
+}
+
+void CQVAceArchive::MoveNext() {
+    State& s = *m_state;
+    if (s.index < s.names.size()) ++s.index;
+    if (s.index >= s.names.size()) ThrowEnd();
+}
+
+void CQVAceArchive::ExtractFirst() {
+    Close();
+    if (!m_state->OpenArchive(ZELACE_OPEN_EXTRACT)) ThrowFailure();
+}
+
+CString CQVAceArchive::GetExtractName() {
+    State& s = *m_state;
+    if (s.handle == nullptr) ThrowEnd();
+    // A header that was read but never processed is passed over through the library first, so
+    // that a solid archive's window still receives that entry's bytes.
+    if (s.header_read && s.Process(ZELACE_SKIP, nullptr) != ZELACE_SUCCESS) ThrowEnd();
+    if (s.ReadHeader() != ZELACE_SUCCESS) ThrowEnd();
+    return EntryName(s.header);
+}
+
+void CQVAceArchive::Extract(CString destination, int skip) {
+    State& s = *m_state;
+    if (s.handle == nullptr || !s.header_read) ThrowFailure();
+    int result;
+    if (skip) {
+        result = s.Process(ZELACE_SKIP, destination.c_str());
+    } else if (zel::arcopen::NamesDirectory(destination)) {
+        zel::platform::MakeDirectory(zel::arcopen::DirectoryPath(destination));  // may exist already
+        result = s.Process(ZELACE_SKIP, destination.c_str());
+    } else {
+        result = s.Process(ZELACE_EXTRACT, destination.c_str());
+    }
+    if (result != ZELACE_SUCCESS) ThrowFailure();
+}
+
+namespace zel::arcopen {
+
+CQVArchive* NewAceReader() {
+    try {
+        return new CQVAceArchive();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+}  // namespace zel::arcopen
