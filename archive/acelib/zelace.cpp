@@ -84,33 +84,6 @@ private:
     CFile m_file;
 };
 
-int Extract(Handle& handle, const char* destination) {
-    auto& reader = *handle.reader;
-    if (reader.Current().IsDirectory()) {
-        reader.Skip();  // the caller creates directories; there is no data to write
-        return ZELACE_SUCCESS;
-    }
-    if (reader.Current().IsEncrypted()) {
-        reader.Skip();
-        return ZELACE_ERROR_ENCRYPTED;
-    }
-    zel::platform::TempFileGuard temp(zel::platform::CreateTempFileBeside(destination));
-    FileSink sink;
-    if (temp.path().empty() || !sink.Open(temp.path())) {
-        reader.Skip();
-        return ZELACE_ERROR_WRITE;
-    }
-    try {
-        reader.Unpack(sink);
-    } catch (const AceError& error) {
-        return error.kind() == AceError::kIo ? ZELACE_ERROR_WRITE : CodeFor(error);
-    }
-    if (!sink.Close()) return ZELACE_ERROR_WRITE;
-    if (!zel::platform::ReplaceFileAtomically(temp.path(), destination)) return ZELACE_ERROR_WRITE;
-    temp.Release();
-    return ZELACE_SUCCESS;
-}
-
 int Skip(Handle& handle) {
     auto& reader = *handle.reader;
     const auto& entry = reader.Current();
@@ -127,6 +100,35 @@ int Skip(Handle& handle) {
         return ZELACE_SUCCESS;
     }
     reader.Skip();
+    return ZELACE_SUCCESS;
+}
+
+int Extract(Handle& handle, const char* destination) {
+    auto& reader = *handle.reader;
+    if (reader.Current().IsDirectory()) {
+        reader.Skip();  // the caller creates directories; there is no data to write
+        return ZELACE_SUCCESS;
+    }
+    if (reader.Current().IsEncrypted()) {
+        reader.Skip();
+        return ZELACE_ERROR_ENCRYPTED;
+    }
+    zel::platform::TempFileGuard temp(zel::platform::CreateTempFileBeside(destination));
+    FileSink sink;
+    if (temp.path().empty() || !sink.Open(temp.path())) {
+        // Passed over as a skipped entry is, so that a solid archive's later entries still
+        // find this one's bytes in the window.
+        Skip(handle);
+        return ZELACE_ERROR_WRITE;
+    }
+    try {
+        reader.Unpack(sink);
+    } catch (const AceError& error) {
+        return error.kind() == AceError::kIo ? ZELACE_ERROR_WRITE : CodeFor(error);
+    }
+    if (!sink.Close()) return ZELACE_ERROR_WRITE;
+    if (!zel::platform::ReplaceFileAtomically(temp.path(), destination)) return ZELACE_ERROR_WRITE;
+    temp.Release();
     return ZELACE_SUCCESS;
 }
 
@@ -210,11 +212,11 @@ ZELACE_API int ZelAceProcess(void* opaque, int operation, const char* destinatio
             }
             case ZELACE_EXTRACT:
                 if (destination == nullptr) {
-                    handle.reader->Skip();
+                    Skip(handle);
                     return ZELACE_ERROR_PARAMETER;
                 }
                 return Extract(handle, destination);
-            default: handle.reader->Skip(); return ZELACE_ERROR_PARAMETER;
+            default: Skip(handle); return ZELACE_ERROR_PARAMETER;
         }
     } catch (const AceError& error) {
         return CodeFor(error);

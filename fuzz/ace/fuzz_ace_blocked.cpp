@@ -12,7 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!zel::ace::fuzz::SplitInput(data, size, input)) return 0;
     zel::ace::MemorySource source(input.data, input.size);
     zel::ace::fuzz::CountingSink sink;
-    zel::ace::Decompressor decompressor;
+    // One decompressor for every input, as one serves a whole archive: its 4 MiB window is
+    // made once, and each entry starts its tables afresh (what carries over is window content).
+    static zel::ace::Decompressor decompressor;
     try {
         decompressor.Unpack(2, input.dictionaryBits, source, input.outputSize, sink);
     } catch (const zel::ace::AceError&) {

@@ -15,18 +15,25 @@
 
 namespace {
 
+// A private folder for the input file, removed at exit.
+struct WorkFolder {
+    WorkFolder() {
+        char name[] = "/tmp/zel-fuzz-ace-XXXXXX";
+        if (mkdtemp(name) == nullptr) std::abort();
+        folder = name;
+        input = folder + "/in.ace";
+    }
+    ~WorkFolder() {
+        std::remove(input.c_str());
+        rmdir(folder.c_str());
+    }
+    std::string folder;
+    std::string input;
+};
+
 const std::string& InputPath() {
-    static const std::string path = [] {
-        char folder[] = "/tmp/zel-fuzz-ace-XXXXXX";
-        if (mkdtemp(folder) == nullptr) std::abort();
-        std::string dir = folder;
-        std::atexit([] {
-            std::remove(InputPath().c_str());
-            rmdir(InputPath().substr(0, InputPath().rfind('/')).c_str());
-        });
-        return dir + "/in.ace";
-    }();
-    return path;
+    static const WorkFolder work;
+    return work.input;
 }
 
 void Walk(std::uint32_t mode) {
