@@ -3,12 +3,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <cstdio>
 #include <string>
 
 #include "platform/desktop.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
+#include "platform/services.h"
 #include "tools/zel/commands.h"
 #include "updater/core/completion_page.h"
 #include "updater/core/download_page.h"
@@ -23,10 +25,13 @@ using namespace zel::updater;
 
 constexpr const char* kUpdateUsage =
     "usage: zel update [--mirror URL | --region NAME] [--proxy-http HOST:PORT] [--proxy-ftp HOST:PORT]\n"
-    "                  [--no-proxy] [--save-settings]\n"
+    "                  [--no-proxy] [--save-settings] [--system-root DIR]\n"
     "Runs one update from the chosen mirror (default: the stored settings) into the current folder and\n"
     "writes zelupdate.txt. The proxy options apply to this run only unless --save-settings stores them.\n"
-    "Exit status: 0 finished, 1 some file failed, 2 the update script could not be fetched.\n";
+    "The settings live in the registry of the system root: --system-root DIR, else $ZEL_SYSTEM_ROOT,\n"
+    "else the private tree of `zel system info`.\n"
+    "Exit status: 0 finished, 1 some file failed, 2 the update script could not be fetched (or the\n"
+    "settings could not be stored).\n";
 
 constexpr int kBarWidth = 30;
 
@@ -176,6 +181,8 @@ int RunUpdate(Args args) {
         std::fputs(kUpdateUsage, stdout);
         return kOk;
     }
+    std::unique_ptr<platform::SystemRoot> root = TakeSystemRoot(args);
+    platform::ScopedServices services(platform::Services{.system_root = root.get()});
     CRegistryProfile profile;
     CUpdateApp app(platform::SystemDesktop(), profile);
     app.LoadSettings();
@@ -201,7 +208,13 @@ int RunUpdate(Args args) {
         completion.OnSetActive();
         if (view.FailedRows() > 0) status = kFound;
     }
-    if (save) app.SaveSettings();
+    if (save && !app.SaveSettings()) {
+        platform::Registry* registry = platform::CurrentServices().registry;
+        std::string reason = registry ? registry->WriteRefusal() : std::string();
+        std::fprintf(stderr, "zel: the settings could not be stored%s%s\n", reason.empty() ? "" : ": ",
+                     reason.c_str());
+        status = kError;
+    }
     return status;
 }
 
