@@ -34,12 +34,13 @@ constexpr const char* kUpdateUsage =
     "settings could not be stored).\n";
 
 constexpr int kBarWidth = 30;
+constexpr std::chrono::milliseconds kRedrawInterval{100};
 
 const char* RowState(int icon) {
     switch (icon) {
         case kIconUpdated: return "updated";
         case kIconComplete: return "up to date";
-        case kIconFailed: return "failed";
+        case kIconFailed: return "";  // the size column already says "failed"
         default: return "";
     }
 }
@@ -59,7 +60,12 @@ public:
         }
         m_lastStatus = display.status;
         m_display = display;
-        if (m_terminal) DrawBar();
+        // The page refreshes once per 2,048-byte block; a terminal needs far fewer redraws.
+        auto now = std::chrono::steady_clock::now();
+        if (m_terminal && (!m_barShown || now - m_lastDraw >= kRedrawInterval)) {
+            DrawBar();
+            m_lastDraw = now;
+        }
     }
     void MessageBox(const CString& text) override {
         EndBar();
@@ -117,6 +123,7 @@ private:
     DWORD m_lastPrintedTotal = 0;
     CString m_lastStatus;
     CPageDisplay m_display;
+    std::chrono::steady_clock::time_point m_lastDraw;
 };
 
 // "HOST:PORT" into its parts, or Failure.
