@@ -153,6 +153,12 @@ TEST_F(DownloadThreadTest, FailuresLeaveTheDestinationAndNoTemporaryFile) {
     EXPECT_EQ(seen.back().wParam, kErrorCheck);
     EXPECT_LE(worker.Received.load(), content.size() + 2048);  // stopped once it outgrew the promise
 
+    WriteFile(mirror + "/endless.lst", std::string((16u << 20) + 1, 'x'));  // no script is that long
+    worker.URL = base + "/nolength/endless.lst";
+    worker.SkipCheck = 1;
+    seen = Request(WM_DL_DOWNLOAD);
+    EXPECT_EQ(seen.back().wParam, kErrorCheck);
+
     worker.URL = base + "/file.bin";
     ExpectChecked(content);
     worker.Destination = work + "/no/such/folder/file.bin";  // cannot be copied there
