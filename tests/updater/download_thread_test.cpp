@@ -251,7 +251,7 @@ TEST_F(DownloadThreadTest, NamedProxyCarriesHttpAndFtp) {
     EXPECT_EQ(ReadFile(work + "/f.bin"), content);
     std::string log = proxy->Log();
     EXPECT_NE(log.find("GET " + httpBase + "/file.bin"), std::string::npos) << log;
-    EXPECT_NE(log.find("CONNECT 127.0.0.1:" + std::to_string(ftp->port())), std::string::npos) << log;
+    EXPECT_NE(log.find("CONNECT 127.0.0.1:" + std::to_string(ftp->port()) + " HTTP/"), std::string::npos) << log;
 
     // A session made for the FTP mirror sends HTTP URLs to the FTP proxy's address; with a dead port
     // there the fetch fails, which shows which proxy the session took.

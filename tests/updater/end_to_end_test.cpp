@@ -163,7 +163,8 @@ TEST_F(UpdateRunTest, FtpMirrorDirectAndThroughTheProxy) {
     app.m_settings.FTPPort = proxy->port();
     ASSERT_EQ(RunPage(base), 2);
     EXPECT_EQ(ReadFile(work + "/data.bin"), content);
-    EXPECT_NE(proxy->Log().find("CONNECT 127.0.0.1:" + std::to_string(server->port())), std::string::npos);
+    std::string connect = "CONNECT 127.0.0.1:" + std::to_string(server->port()) + " HTTP/";
+    EXPECT_NE(proxy->Log().find(connect), std::string::npos);
 }
 
 TEST_F(UpdateRunTest, MissingScriptSendsTheUserBack) {
@@ -264,11 +265,12 @@ TEST_F(UpdateRunTest, ZelUpdateOverHttpAndFtpDirectAndThroughTheProxyWithStoredS
 
     // FTP through the proxy, stored for the next runs.
     std::string proxyAddress = "127.0.0.1:" + std::to_string(proxy->port());
+    std::string ftpConnect = "CONNECT 127.0.0.1:" + std::to_string(ftp->port()) + " HTTP/";  // control connections
     std::filesystem::remove(work + "/good.bin");
     ASSERT_EQ(RunZel("--mirror " + ftpBase + "/ --proxy-ftp " + proxyAddress + " --save-settings"), 0)
         << ReadFile(work + "/err.txt");
     EXPECT_EQ(ReadFile(work + "/good.bin"), good);
-    EXPECT_EQ(Count(proxy->Log(), "CONNECT 127.0.0.1:" + std::to_string(ftp->port())), 2);  // script and file
+    EXPECT_EQ(Count(proxy->Log(), ftpConnect), 2);  // script and file
     {
         platform::WineRegistry registry(root);
         platform::ScopedServices services(platform::Services{.registry = &registry});
@@ -285,10 +287,10 @@ TEST_F(UpdateRunTest, ZelUpdateOverHttpAndFtpDirectAndThroughTheProxyWithStoredS
     std::filesystem::remove(work + "/good.bin");
     ASSERT_EQ(RunZel(""), 0);  // the stored mirror and proxy
     EXPECT_EQ(ReadFile(work + "/good.bin"), good);
-    EXPECT_EQ(Count(proxy->Log(), "CONNECT 127.0.0.1:" + std::to_string(ftp->port())), 4);
+    EXPECT_EQ(Count(proxy->Log(), ftpConnect), 4);
     std::filesystem::remove(work + "/good.bin");
     ASSERT_EQ(RunZel("--no-proxy"), 0);  // this run only goes direct
-    EXPECT_EQ(Count(proxy->Log(), "CONNECT 127.0.0.1:" + std::to_string(ftp->port())), 4);
+    EXPECT_EQ(Count(proxy->Log(), ftpConnect), 4);
 
     // HTTP through the proxy.
     std::filesystem::remove(work + "/good.bin");
