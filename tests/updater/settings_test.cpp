@@ -43,6 +43,8 @@ TEST(SettingsTest, MirrorsAreSplitAndStoredCompacted) {
     EXPECT_EQ(settings.Mirrors[2].Name, "");
     EXPECT_EQ(settings.Mirrors[2].URL, "no separator");  // kept whole, not cut by one character
     EXPECT_EQ(settings.HTTPPort, 8080);
+    LoadSettings(profile, settings);
+    EXPECT_EQ(settings.Mirrors.size(), 3u);
     SaveSettings(profile, settings);
     EXPECT_EQ(profile.strings["Settings/Mirror 0"], "Asia\\nftp://asia.test/upd");
     EXPECT_EQ(profile.strings["Settings/Mirror 1"], "Europe\\nhttp://eu.test/a\\nb");

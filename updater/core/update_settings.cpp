@@ -20,6 +20,7 @@ void LoadSettings(CProfileStore& profile, CUpdateSettings& settings) {
     settings.HTTPProxy = profile.GetProfileString(kSettingsSection, "HTTPProxy", "");
     settings.FTPProxy = profile.GetProfileString(kSettingsSection, "FTPProxy", "");
     settings.URL = profile.GetProfileString(kSettingsSection, "URL", "");
+    settings.Mirrors.clear();  // loading again must not list the stored mirrors twice
     for (int slot = 0; slot < kMirrorSlots; ++slot) {
         CString value = profile.GetProfileString(kSettingsSection, MirrorEntry(slot), "");
         if (!value.empty()) settings.Mirrors.push_back(ParseMirror(value));
