@@ -2,7 +2,12 @@
 // the completion page's log.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+
+#include <thread>
 
 #include <array>
 #include <cstdlib>
@@ -215,6 +220,8 @@ int RunZel(const std::string& options) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+extern "C" char** environ;
+
 int Count(const std::string& text, const std::string& what) {
     int n = 0;
     for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
@@ -311,6 +318,42 @@ TEST_F(UpdateRunTest, ZelUpdateOverHttpAndFtpDirectAndThroughTheProxyWithStoredS
     EXPECT_EQ(RunZel("--region Nowhere"), 2);
     EXPECT_EQ(RunZel("--proxy-http nohost"), 2);
     EXPECT_EQ(RunZel("--mirror a --region Local"), 2);
+}
+
+TEST_F(UpdateRunTest, ZelUpdateInterruptedDuringATransferLeavesNothingBehind) {
+    auto server = Http();
+    ASSERT_TRUE(server);
+    std::string base = "http://127.0.0.1:" + std::to_string(server->port());
+    std::string big = PatternBytes(600000, 15);
+    WriteFile(mirror + "/big.bin", big);
+    WriteFile(mirror + "/zelbase.lst", CheckedLine("big.bin", base + "/throttle/big.bin", big));
+    std::string root = dir / "root";
+    CopyFreshPrefix(root);
+
+    std::string zel = std::string(ZEL_BINARY_DIR) + "/zel";
+    std::vector<std::string> words{zel, "update", "--mirror", base, "--system-root", root};
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "out.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    ASSERT_EQ(::posix_spawn(&pid, zel.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    // Plain progress lines appear once a second while the file arrives.
+    for (int i = 0; i < 300 && ReadFile(work + "/out.txt").find("Downloaded ") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by the interrupt instead of ending the run";
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_NE(ReadFile(work + "/err.txt").find("update cancelled"), std::string::npos);
+    EXPECT_FALSE(FileExists(work + "/big.bin"));
+    EXPECT_TRUE(TempLeftovers().empty());
+    EXPECT_TRUE(FilesStartingWith(work, "big.bin").empty());
 }
 
 }  // namespace

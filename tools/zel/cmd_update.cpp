@@ -10,6 +10,7 @@
 #include "platform/desktop.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
+#include "platform/interrupts.h"
 #include "platform/services.h"
 #include "tools/zel/commands.h"
 #include "updater/core/completion_page.h"
@@ -57,6 +58,7 @@ public:
         if (!display.status.empty() && display.status != m_lastStatus) {
             EndBar();
             std::printf("%s\n", display.status.c_str());
+            std::fflush(stdout);
         }
         m_lastStatus = display.status;
         m_display = display;
@@ -85,6 +87,7 @@ public:
         if (m_terminal || m_display.totalPos == m_lastPrintedTotal) return;
         m_lastPrintedTotal = m_display.totalPos;
         std::printf("%s, %s left\n", m_display.downloaded.c_str(), m_display.timeLeft.c_str());
+        std::fflush(stdout);  // a reader of a pipe or a log file sees the progress as it happens
     }
 
     int Page() const { return m_page; }
@@ -163,11 +166,18 @@ void ApplyOptions(Args& args, CUpdateSettings& settings) {
 }
 
 // Runs the download page until it hands over to another page; the timer ticks once a second.
-void RunDownloadPage(CDownloadPage& page, CMessageQueue& window, TextView& view) {
+// False when an interrupt cancelled the run: the page then stopped the worker, which removes its
+// temporary file before it ends.
+bool RunDownloadPage(CDownloadPage& page, CMessageQueue& window, TextView& view,
+                     const platform::ScopedInterruptWatch& interrupts) {
     using Clock = std::chrono::steady_clock;
     auto nextTick = Clock::now() + std::chrono::seconds(1);
     page.OnSetActive();
     while (view.Page() == 1) {
+        if (interrupts.Requested()) {
+            page.OnCancel();
+            return false;
+        }
         auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextTick - Clock::now());
         window.Dispatch([&](const CMessage& message) { page.OnMessage(message); },
                         std::max(wait, std::chrono::milliseconds(0)));
@@ -179,6 +189,7 @@ void RunDownloadPage(CDownloadPage& page, CMessageQueue& window, TextView& view)
             }
         }
     }
+    return true;
 }
 
 }  // namespace
@@ -201,12 +212,18 @@ int RunUpdate(Args args) {
     CMessageQueue window;
     int status = kOk;
     {
+        // Watched until the worker has ended, so that a second interrupt cannot cut its clean-up.
+        platform::ScopedInterruptWatch interrupts;
         CQVDownloadThread worker(platform::CurlInternet());
         CDownloadPage page(app, worker, window, view, SystemPageClock(), platform::SystemFileSystem(),
                            platform::SystemDesktop());
-        RunDownloadPage(page, window, view);
+        bool finished = RunDownloadPage(page, window, view, interrupts);
         // Release a worker that may still wait on a sent notification, then let it end.
         window.Close();
+        if (!finished) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "zel: update cancelled\n");
+        }
         if (view.Page() != 2) status = kError;
     }
     if (status == kOk) {
