@@ -28,27 +28,27 @@ CPage2::CPage2(CUpdateApp& app, const CLanguage& language, platform::Internet& i
     QWidget* area = MakeDialogArea(this, u);
 
     auto* listFrame = new QGroupBox(area);
-    u.Place(listFrame, 90, 3, 197, 96);
+    u.Place(listFrame, 90, 3, 197, 100);
     m_fileList = new QTreeWidget(area);
-    u.Place(m_fileList, 96, 10, 185, 52);
+    u.Place(m_fileList, 96, 9, 185, 58);
     m_fileList->setRootIsDecorated(false);
     m_fileList->setUniformRowHeights(true);
     m_fileList->setSelectionMode(QAbstractItemView::NoSelection);
     m_fileList->setIconSize(QSize(kRowIconSize, kRowIconSize));
-    m_status = MakeLabel(area, u, QString(), 96, 66, 185, 9);
+    m_status = MakeLabel(area, u, QString(), 96, 70, 185, 9);
     m_status->setTextFormat(Qt::PlainText);
-    m_downloaded = MakeLabel(area, u, QString(), 96, 76, 185, 9);
-    MakeLabel(area, u, text(kTimeLeftLabel, kTimeLeftText), 96, 86, 90, 9);
-    m_timeLeft = MakeLabel(area, u, QString::fromUtf8(kInitialTimeLeft), 188, 86, 60, 9);
+    m_downloaded = MakeLabel(area, u, QString(), 96, 80, 185, 9);
+    MakeLabel(area, u, text(kTimeLeftLabel, kTimeLeftText), 96, 90, 90, 9);
+    m_timeLeft = MakeLabel(area, u, QString::fromUtf8(kInitialTimeLeft), 188, 90, 60, 9);
 
     auto* progressFrame = new QGroupBox(text(kProgressFrame, kProgressText), area);
-    u.Place(progressFrame, 90, 102, 197, 46);
-    MakeLabel(area, u, text(kCurrentLabel, kCurrentText), 96, 115, 30, 9);
+    u.Place(progressFrame, 90, 106, 197, 42);
+    MakeLabel(area, u, text(kCurrentLabel, kCurrentText), 96, 117, 30, 9);
     m_currentBar = new QProgressBar(area);
-    u.Place(m_currentBar, 128, 114, 153, 10);
-    MakeLabel(area, u, text(kTotalLabel, kTotalText), 96, 131, 30, 9);
+    u.Place(m_currentBar, 128, 116, 153, 10);
+    MakeLabel(area, u, text(kTotalLabel, kTotalText), 96, 133, 30, 9);
     m_totalBar = new QProgressBar(area);
-    u.Place(m_totalBar, 128, 130, 153, 10);
+    u.Place(m_totalBar, 128, 132, 153, 10);
     for (QProgressBar* bar : {m_currentBar, m_totalBar}) {
         bar->setTextVisible(false);
         bar->setRange(0, 1);
