@@ -1,6 +1,6 @@
 // Finding and closing windows through Xlib. Top-level windows come from the window manager's client
 // list when it publishes one, else from a walk of the window tree (windows with WM_STATE, or the
-// root's children when no window manager runs). Titles are matched whole against _NET_WM_NAME, else
+// root's mapped children when no window manager runs). Titles are matched whole against _NET_WM_NAME, else
 // WM_NAME. Closing goes through _NET_CLOSE_WINDOW when the window manager supports it, else a
 // WM_DELETE_WINDOW message to the window itself.
 #include <X11/Xatom.h>
@@ -139,7 +139,14 @@ private:
         if (auto property = ReadProperty(display, root, clientList)) return WindowList(*property);
         std::vector<Window> clients;
         Walk(display, root, XInternAtom(display, "WM_STATE", False), kTreeDepth, clients);
-        if (clients.empty()) clients = Children(display, root);
+        if (!clients.empty()) return clients;
+        // No window manager: the root's mapped children. Toolkits keep unmapped helper windows
+        // there too, some titled like the application's main window.
+        for (Window child : Children(display, root)) {
+            XWindowAttributes attributes{};
+            if (XGetWindowAttributes(display, child, &attributes) && attributes.map_state == IsViewable)
+                clients.push_back(child);
+        }
         return clients;
     }
 

@@ -73,6 +73,11 @@ protected:
 };
 
 TEST_F(X11DesktopTest, FindsWholeTitlesAndAsksTheWindowToClose) {
+    // An unmapped helper window with the same title, created first (so
+    // listed before the real one), is not a program's window.
+    Window hidden = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    XStoreName(display, hidden, "Zel Monitor");
+    XSync(display, False);
     Window scanner = MakeWindow(nullptr, "Zelscan");
     Window monitor = MakeWindow("Zel Monitor", "old name");
     MakeWindow(nullptr, "Zelscan - Qt Selection Owner");
