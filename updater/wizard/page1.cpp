@@ -94,7 +94,13 @@ void CPage1::UpdateProxyControls() {
     bool proxyChecked = m_proxyRadio->isChecked();
     bool editable = m_logic.UpdateProxyControls(defaultChecked, proxyChecked);
     if (!defaultChecked && !proxyChecked) return;
-    for (QLineEdit* edit : {m_httpProxy, m_ftpProxy, m_httpPort, m_ftpPort}) edit->setReadOnly(!editable);
+    // Read-only edits look like the dialog's background, as read-only fields do on a form.
+    QPalette look = palette();
+    look.setBrush(QPalette::Base, editable ? palette().base() : palette().window());
+    for (QLineEdit* edit : {m_httpProxy, m_ftpProxy, m_httpPort, m_ftpPort}) {
+        edit->setReadOnly(!editable);
+        edit->setPalette(look);
+    }
 }
 
 void CPage1::OnDefault() {
