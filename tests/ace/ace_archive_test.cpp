@@ -105,6 +105,7 @@ const SampleCase kSamples[] = {
     {"hatching-sflock_ace_nested.ace", "hatching-sflock_ace_nested.md5", "hatching-sflock_ace_nested.dirs"},
     {"hatching-sflock_ace_nested2.ace", "hatching-sflock_ace_nested2.md5", "hatching-sflock_ace_nested2.dirs"},
     {"sourcekris-uniextract_maketests-ace.ace", "sourcekris-uniextract_maketests-ace.md5", ""},
+    {"wdlkmpx-unace_v1_ALCHT.ACE", "wdlkmpx-unace_v1_ALCHT.md5", ""},  // comments, AV byte
     {"wdlkmpx-unace_v1_onefile.ace", "wdlkmpx-unace_v1_onefile.md5", ""},
     {"wdlkmpx-unace_v1_ZGFX2.ace", "wdlkmpx-unace_v1_ZGFX2.md5", "wdlkmpx-unace_v1_ZGFX2.dirs"},
     {"wdlkmpx-unace_v1_zdir.ace", "wdlkmpx-unace_v1_zdir.md5", "wdlkmpx-unace_v1_zdir.dirs"},
