@@ -54,8 +54,11 @@ TEST(LanguageFileTest, TheShippedTranslationReadsAndCoversEveryText) {
     CLanguage language;
     std::string error;
     ASSERT_TRUE(language.LoadFile(std::string(ZEL_SOURCE_DIR) + "/updater/wizard/zelupdate.ger", error)) << error;
-    for (const auto& [id, text] : BuiltInStrings())
-        if (!text.empty()) EXPECT_NE(language.String(id), text) << id;
+    for (const auto& [id, text] : BuiltInStrings()) {
+        if (!text.empty()) {
+            EXPECT_NE(language.String(id), text) << id;
+        }
+    }
     EXPECT_NE(language.DialogText(130, 1002, "x"), "x");
     EXPECT_NE(language.DialogText(132, 1014, "x"), "x");
     EXPECT_FALSE(language.LoadFile("/nonexistent/zelupdate.ger", error));
