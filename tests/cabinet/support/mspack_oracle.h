@@ -31,4 +31,18 @@ OracleResult MspackExtract(const Bytes& cabinet);
 // extracted has the same bytes, else a description of the first difference.
 std::string CompareWithOracle(const RunResult& ours, const OracleResult& oracle);
 
+// One cabinet decoded by both sides, file by file (matched by name in list order).
+struct Differential {
+    int agree = 0;       // both extracted the file, with the same bytes
+    int oursOnly = 0;    // we extracted it, libmspack failed (or did not open the cabinet)
+    int theirsOnly = 0;  // libmspack extracted it, we failed
+    int bothFail = 0;
+    std::string mismatch;  // "" unless both extracted a file with different bytes
+    RunResult ours;
+    OracleResult theirs;
+};
+
+// Runs our decompressor (from memory, every file) and libmspack on the same bytes.
+Differential DecodeBoth(const Bytes& cabinet);
+
 }  // namespace zel::cabinet::test
