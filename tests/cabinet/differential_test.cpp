@@ -136,7 +136,9 @@ TEST(CabDifferential, MutatedCabinetsNeverDecodeDifferentlyFromLibmspack) {
                 }
                 ++damagedButAccepted;
             }
-            if (seed.checked) EXPECT_EQ(both.mismatch, "") << "round " << round;
+            if (seed.checked) {
+                EXPECT_EQ(both.mismatch, "") << "round " << round;
+            }
             total.agree += both.agree;
             total.oursOnly += both.oursOnly;
             total.theirsOnly += both.theirsOnly;

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "archive/cabinet/cab_decoder.h"
+
 namespace zel::cabinet::test {
 namespace {
 
@@ -18,7 +20,11 @@ struct MemSystem {
     mspack_system sys;  // first, so that a mspack_system* is a MemSystem*
     const Bytes* input;
     Bytes output;
+    std::size_t outputLimit;
 };
+
+// The running extraction's system (the write call carries only the file).
+thread_local MemSystem* t_system = nullptr;
 
 mspack_file* SysOpen(mspack_system* self, const char* name, int mode) {
     auto* system = reinterpret_cast<MemSystem*>(self);
@@ -49,6 +55,11 @@ int SysRead(mspack_file* f, void* buffer, int bytes) {
 int SysWrite(mspack_file* f, void* buffer, int bytes) {
     auto* file = reinterpret_cast<MemFile*>(f);
     if (file == nullptr || bytes < 0) return -1;
+    auto* system = t_system;
+    if (system != nullptr && system->outputLimit != 0 && file->data == &system->output &&
+        file->data->size() + std::size_t(bytes) > system->outputLimit) {
+        return -1;
+    }
     const auto* p = static_cast<const std::uint8_t*>(buffer);
     file->data->insert(file->data->end(), p, p + bytes);
     return bytes;
@@ -72,14 +83,19 @@ void SysCopy(void* src, void* dst, size_t bytes) { std::memmove(dst, src, bytes)
 
 }  // namespace
 
-OracleResult MspackExtract(const Bytes& cabinet) {
+OracleResult MspackExtract(const Bytes& cabinet, std::size_t outputLimit) {
     OracleResult result;
     MemSystem system{{SysOpen, SysClose, SysRead, SysWrite, SysSeek, SysTell, SysMessage, SysAlloc, SysFree,
                       SysCopy, nullptr},
                      &cabinet,
-                     {}};
+                     {},
+                     outputLimit};
+    t_system = &system;
     mscab_decompressor* cabd = mspack_create_cab_decompressor(&system.sys);
-    if (cabd == nullptr) return result;
+    if (cabd == nullptr) {
+        t_system = nullptr;
+        return result;
+    }
     mscabd_cabinet* cab = cabd->open(cabd, const_cast<char*>("in"));
     if (cab != nullptr) {
         result.opened = true;
@@ -93,6 +109,7 @@ OracleResult MspackExtract(const Bytes& cabinet) {
         cabd->close(cabd, cab);
     }
     mspack_destroy_cab_decompressor(cabd);
+    t_system = nullptr;
     return result;
 }
 
@@ -110,14 +127,15 @@ std::string CompareWithOracle(const RunResult& ours, const OracleResult& oracle)
     return "";
 }
 
-Differential DecodeBoth(const Bytes& cabinet) {
+Differential DecodeBoth(const Bytes& cabinet, std::size_t outputLimit) {
     Differential result;
     {
         MemoryFiles files;
+        if (outputLimit != 0) files.failWriteAt = int(outputLimit / kCabMaxBlockSize) + 1;
         files.Add("in", cabinet);
         result.ours = ExtractMemory(files, "", "in");
     }
-    result.theirs = MspackExtract(cabinet);
+    result.theirs = MspackExtract(cabinet, outputLimit);
     std::size_t next = 0;
     for (const auto& file : result.ours.files) {
         std::size_t at = next;

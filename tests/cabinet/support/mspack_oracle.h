@@ -24,8 +24,9 @@ struct OracleResult {
     }
 };
 
-// Opens `cabinet` (the bytes of one cabinet) with libmspack and extracts each listed file.
-OracleResult MspackExtract(const Bytes& cabinet);
+// Opens `cabinet` (the bytes of one cabinet) with libmspack and extracts each listed file. With
+// `outputLimit`, a file that grows beyond that many bytes fails with a write error.
+OracleResult MspackExtract(const Bytes& cabinet, std::size_t outputLimit = 0);
 
 // Compares an oracle run with one of ours on the same bytes. Returns "" when every file that both
 // extracted has the same bytes, else a description of the first difference.
@@ -42,7 +43,8 @@ struct Differential {
     OracleResult theirs;
 };
 
-// Runs our decompressor (from memory, every file) and libmspack on the same bytes.
-Differential DecodeBoth(const Bytes& cabinet);
+// Runs our decompressor (from memory, every file) and libmspack on the same bytes. With
+// `outputLimit`, each side stops writing (and so fails) past about that many bytes of output.
+Differential DecodeBoth(const Bytes& cabinet, std::size_t outputLimit = 0);
 
 }  // namespace zel::cabinet::test
