@@ -80,7 +80,7 @@ int CQuantumDecoder::DecodeSymbol(CQuantumModel& model, Bits& bits) {
         }
         m_low = std::uint16_t(m_low << 1);
         m_high = std::uint16_t((m_high << 1) | 1);
-        m_code = std::uint16_t((m_code << 1) | bits.Read(1));
+        m_code = std::uint16_t((m_code << 1) | bits.ReadBit());
     }
     return symbol;
 }
