@@ -36,7 +36,12 @@ CQuantumDecoder::CQuantumDecoder(int windowBits, const CabMemory& memory) : m_me
     m_windowBits = windowBits;
     m_windowSize = 1u << windowBits;
     m_window = static_cast<BYTE*>(m_memory.alloc(m_windowSize));
-    if (m_window != nullptr) Reset();
+    if (m_window == nullptr) return;
+    // Matches never reach before the start of a folder's stream (they are refused), so the window
+    // needs no clearing when a new folder starts; it is cleared once so that it never holds
+    // whatever the allocator left there.
+    std::memset(m_window, 0, m_windowSize);
+    Reset();
 }
 
 CQuantumDecoder::~CQuantumDecoder() {
@@ -45,7 +50,6 @@ CQuantumDecoder::~CQuantumDecoder() {
 
 bool CQuantumDecoder::Reset() {
     if (m_window == nullptr) return false;
-    std::memset(m_window, 0, m_windowSize);
     m_windowPos = 0;
     m_totalOut = 0;
     m_selector.Init(0, 7);
