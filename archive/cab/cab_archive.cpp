@@ -8,6 +8,7 @@
 #include "archive/reader_support.h"
 #include "framework/codepage.h"
 #include "platform/directories.h"
+#include "platform/files.h"
 #include "platform/low_io.h"
 
 using namespace zel::cabinet;
@@ -84,6 +85,12 @@ void CQVCabArchive::WorkerMain() {
     if (context != nullptr) {
         for (;;) {
             CabCopy(context, m_cabinet.c_str(), m_directory.c_str(), 0, Notify, nullptr, this);
+            // An output whose file did not come to its end (a damaged folder, a file continued in
+            // the next cabinet, a Close in the middle) is removed rather than left truncated.
+            if (!m_output.empty()) {
+                zel::platform::RemoveFileQuietly(m_output);
+                m_output.clear();
+            }
             // A restart aborts the run at the waiting file; run again from the first file. The
             // command is cleared first, so that a run that ends before offering a file (say, the
             // cabinet vanished) cannot restart for ever.
@@ -104,6 +111,7 @@ CabHandle CQVCabArchive::Notify(ECabNotification type, CabNotification* notifica
         case cabNotifyCloseFileInfo:
             // Date, time and attributes are not applied to the output file.
             zel::platform::LowClose(notification->handle);
+            self->m_output.clear();
             return 1;
         case cabNotifyNextCabinet:
             // A file continued in a further cabinet is not followed: the run ends there.
@@ -138,6 +146,7 @@ CabHandle CQVCabArchive::OnCopyFile(const char* name, std::uint16_t attributes) 
             using namespace zel::platform;
             CabHandle out = LowOpen(destination.c_str(), kLowWriteOnly | kLowBinary | kLowSequential | kLowCreate | kLowTruncate,
                                     kLowModeRead | kLowModeWrite);
+            if (out != -1) m_output = destination;
             return out;  // -1 when it cannot be opened: that ends the run
         }
         case commandSkip: return 0;

@@ -67,4 +67,5 @@ private:
     std::string m_directory;  // up to and including the last separator, or ""
     std::mutex m_exchangeLock;
     std::string m_exchange;   // the waiting entry's name, or the caller's destination
+    std::string m_output;     // worker only: the output file being written, until it is complete
 };

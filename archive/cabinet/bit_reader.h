@@ -23,20 +23,30 @@ public:
         m_fabricated = 0;
     }
 
-    // Makes at least `count` (at most 32) bits available.
+    // Makes at least `count` (at most 32) bits available. While input lasts the buffer is filled
+    // as far as it goes, so that most reads need no refill.
     void Ensure(int count) {
-        while (m_bits < count) {
-            std::uint64_t unit;
-            if (m_end - m_next >= kUnitBytes) {
-                unit = kUnitBytes == 2 ? std::uint64_t(m_next[0] | (m_next[1] << 8)) : m_next[0];
-                m_next += kUnitBytes;
-            } else {
-                unit = m_next < m_end ? *m_next++ : 0;
-                m_fabricated += kUnitBytes * 8;
-            }
+        if (m_bits >= count) return;
+        while (m_bits <= 64 - kUnitBytes * 8 && m_end - m_next >= kUnitBytes) {
+            const std::uint64_t unit = kUnitBytes == 2 ? std::uint64_t(m_next[0] | (m_next[1] << 8)) : m_next[0];
+            m_next += kUnitBytes;
             m_buffer |= unit << (64 - kUnitBytes * 8 - m_bits);
             m_bits += kUnitBytes * 8;
         }
+        while (m_bits < count) {
+            const std::uint64_t unit = m_next < m_end ? *m_next++ : 0;
+            m_fabricated += kUnitBytes * 8;
+            m_buffer |= unit << (64 - kUnitBytes * 8 - m_bits);
+            m_bits += kUnitBytes * 8;
+        }
+    }
+
+    std::uint32_t ReadBit() {
+        if (m_bits == 0) Ensure(1);
+        const std::uint32_t bit = std::uint32_t(m_buffer >> 63);
+        m_buffer <<= 1;
+        --m_bits;
+        return bit;
     }
 
     // The next `count` bits (1 to 32) without consuming them; Ensure(count) must have run.

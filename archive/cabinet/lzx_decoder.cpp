@@ -23,7 +23,12 @@ CLzxDecoder::CLzxDecoder(int windowBits, const CabMemory& memory) : m_memory(mem
     m_windowSize = 1u << windowBits;
     m_mainSymbols = kNumChars + 8 * m_positionSlots;
     m_window = static_cast<BYTE*>(m_memory.alloc(m_windowSize));
-    if (m_window != nullptr) Reset();
+    if (m_window == nullptr) return;
+    // Matches never reach before the start of a folder's stream (they are refused), so the window
+    // needs no clearing when a new folder starts; it is cleared once so that it never holds
+    // whatever the allocator left there.
+    std::memset(m_window, 0, m_windowSize);
+    Reset();
 }
 
 CLzxDecoder::~CLzxDecoder() {
@@ -32,8 +37,6 @@ CLzxDecoder::~CLzxDecoder() {
 
 bool CLzxDecoder::Reset() {
     if (m_window == nullptr) return false;
-    // A stream may refer back before its start; those bytes read as zeros, the same every time.
-    std::memset(m_window, 0, m_windowSize);
     m_windowPos = 0;
     m_totalOut = 0;
     m_r0 = m_r1 = m_r2 = 1;

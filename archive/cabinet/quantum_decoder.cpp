@@ -36,7 +36,12 @@ CQuantumDecoder::CQuantumDecoder(int windowBits, const CabMemory& memory) : m_me
     m_windowBits = windowBits;
     m_windowSize = 1u << windowBits;
     m_window = static_cast<BYTE*>(m_memory.alloc(m_windowSize));
-    if (m_window != nullptr) Reset();
+    if (m_window == nullptr) return;
+    // Matches never reach before the start of a folder's stream (they are refused), so the window
+    // needs no clearing when a new folder starts; it is cleared once so that it never holds
+    // whatever the allocator left there.
+    std::memset(m_window, 0, m_windowSize);
+    Reset();
 }
 
 CQuantumDecoder::~CQuantumDecoder() {
@@ -45,7 +50,6 @@ CQuantumDecoder::~CQuantumDecoder() {
 
 bool CQuantumDecoder::Reset() {
     if (m_window == nullptr) return false;
-    std::memset(m_window, 0, m_windowSize);
     m_windowPos = 0;
     m_totalOut = 0;
     m_selector.Init(0, 7);
@@ -80,7 +84,7 @@ int CQuantumDecoder::DecodeSymbol(CQuantumModel& model, Bits& bits) {
         }
         m_low = std::uint16_t(m_low << 1);
         m_high = std::uint16_t((m_high << 1) | 1);
-        m_code = std::uint16_t((m_code << 1) | bits.Read(1));
+        m_code = std::uint16_t((m_code << 1) | bits.ReadBit());
     }
     return symbol;
 }

@@ -55,11 +55,20 @@ std::string DisplayEntryName(const std::string& entry_name) {
 bool WalkExtraction(CQVArchive& reader,
                     const std::function<std::optional<std::string>(const std::string&)>& destination_for,
                     const std::function<void(const EntryOutcome&)>& on_entry, std::string& error) {
+    // Some back-ends (CAB) write an entry on a thread of their own after Extract has returned; the
+    // entry is complete only once the reader has moved on to the next entry or to the end. So each
+    // outcome is handed on only after the next name has been asked for.
+    std::optional<EntryOutcome> pending;
+    auto flush = [&] {
+        if (pending) on_entry(*pending);
+        pending.reset();
+    };
     try {
         reader.ExtractFirst();
         for (;;) {
             EntryOutcome outcome;
             outcome.name = reader.GetExtractName();
+            flush();
             auto destination = destination_for(outcome.name);
             try {
                 reader.Extract(destination ? *destination : std::string(), destination ? 0 : 1);
@@ -68,11 +77,15 @@ bool WalkExtraction(CQVArchive& reader,
                 if (failure.GetError() == CQVArchiveException::eEndOfArchive) throw;
                 outcome.failed = true;
             }
-            on_entry(outcome);
+            pending = std::move(outcome);
             reader.ExtractNext();
         }
     } catch (const CQVArchiveException& failure) {
-        if (failure.GetError() == CQVArchiveException::eEndOfArchive) return true;
+        if (failure.GetError() == CQVArchiveException::eEndOfArchive) {
+            flush();
+            return true;
+        }
+        flush();
         error = "damaged archive";
         return false;
     }

@@ -32,7 +32,8 @@ struct EntryOutcome {
 
 // Runs the extraction pass of an opened reader. For each entry `destination_for(name)` gives the
 // destination path (a folder ending in "/"), or nullopt to pass over the entry; `on_entry` is
-// then told the outcome. An entry that fails is reported and the pass goes on with the next one.
+// then told the outcome, once the reader has moved past the entry (a back-end may still be writing
+// it until then). An entry that fails is reported and the pass goes on with the next one.
 // Returns false, with a message in `error`, when the pass itself cannot go on (a damaged header).
 bool WalkExtraction(CQVArchive& reader,
                     const std::function<std::optional<std::string>(const std::string&)>& destination_for,

@@ -7,6 +7,7 @@
 
 #include "archive/qv_archive.h"
 #include "platform/directories.h"
+#include "platform/files.h"
 #include "tools/zel/archive_walk.h"
 #include "tools/zel/commands.h"
 #include "tools/zel/json.h"
@@ -89,7 +90,11 @@ int Extract(Args& args) {
         return destination;
     };
     auto on_entry = [&](const EntryOutcome& outcome) {
-        if (!outcome.failed) return;
+        // A back-end that cannot report a failure (CAB) leaves no file for an entry it could not
+        // write out whole.
+        const bool missing = !outcome.failed && !outcome.destination.empty() && outcome.destination.back() != '/' &&
+                             platform::KindOf(outcome.destination) == platform::EntryKind::missing;
+        if (!outcome.failed && !missing) return;
         ++failures;
         std::fprintf(stderr, "zel: %s: %s: cannot extract (damaged, encrypted or unsupported entry, or a "
                      "write error)\n", path.c_str(), DisplayEntryName(outcome.name).c_str());

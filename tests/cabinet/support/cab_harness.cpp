@@ -180,14 +180,15 @@ RunResult Run(const CabCallbacks& callbacks, const std::string& directory, const
 
 }  // namespace
 
-MemoryFiles::MemoryFiles() {
+// Stores nest: a store made while another is active replaces it until it ends.
+MemoryFiles::MemoryFiles() : m_previousFiles(t_files), m_previousOpen(t_open) {
     t_files = this;
     t_open = new std::map<CabHandle, OpenFile>;
 }
 MemoryFiles::~MemoryFiles() {
     delete t_open;
-    t_open = nullptr;
-    t_files = nullptr;
+    t_open = static_cast<std::map<CabHandle, OpenFile>*>(m_previousOpen);
+    t_files = m_previousFiles;
 }
 
 CabCallbacks MemoryFiles::Callbacks() { return CabCallbacks{MemAlloc, MemRelease, MemOpen, MemRead, MemWrite, MemClose, MemSeek}; }

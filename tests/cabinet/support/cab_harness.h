@@ -37,6 +37,10 @@ public:
     int reads = 0, allocs = 0, writes = 0;
     int openHandles = 0;
     int liveAllocations = 0;
+
+private:
+    MemoryFiles* m_previousFiles;
+    void* m_previousOpen;  // the previous store's open handles
 };
 
 // Callbacks over real files (the platform's low-level calls) with the standard heap.
