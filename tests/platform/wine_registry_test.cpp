@@ -202,21 +202,13 @@ TEST_F(WinePrefix, WritesWaitForWineToStop) {
     EXPECT_EQ(m_registry->CreateKey(RegistryRoot::kCurrentUser, "Software\\X"), RegistryStatus::kOk);
 }
 
-TEST_F(WinePrefix, ServerLockIsDetectedWhileAnotherProcessHoldsIt) {
-    fs::path temp_root = m_dir / "tmp";
-    std::ofstream(m_dir / "wineserver") << "wine-test";
-    auto paths = WineServerLockPaths(m_dir.string(), temp_root.string());
-    ASSERT_EQ(paths.size(), 2u);
-    EXPECT_EQ(fs::path(paths[0]).parent_path().parent_path(), temp_root / "wine-test");
-    fs::create_directories(fs::path(paths[0]).parent_path());
-    std::ofstream(paths[0]).close();
-    EXPECT_FALSE(IsWineServerRunning(m_dir.string(), temp_root.string()));
-
+// A child process that holds a write lock on `path` (as a running wineserver does) until killed.
+pid_t HoldLock(const std::string& path) {
     int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
+    if (::pipe(ready) != 0) return -1;
     pid_t child = ::fork();
     if (child == 0) {
-        int fd = ::open(paths[0].c_str(), O_RDWR);
+        int fd = ::open(path.c_str(), O_RDWR);
         struct flock lock {};
         lock.l_type = F_WRLCK;
         lock.l_whence = SEEK_SET;
@@ -227,13 +219,48 @@ TEST_F(WinePrefix, ServerLockIsDetectedWhileAnotherProcessHoldsIt) {
         ::_exit(0);
     }
     char byte = 0;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-    EXPECT_TRUE(IsWineServerRunning(m_dir.string(), temp_root.string()));
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
+    (void)!::read(ready[0], &byte, 1);
     ::close(ready[0]);
     ::close(ready[1]);
+    return child;
+}
+
+void Release(pid_t child) {
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+}
+
+TEST_F(WinePrefix, ServerLockIsDetectedWhileAnotherProcessHoldsIt) {
+    fs::path temp_root = m_dir / "tmp";
+    std::ofstream(m_dir / "wineserver") << "wine-test";
+    auto paths = WineServerLockPaths(m_dir.string(), temp_root.string());
+    ASSERT_EQ(paths.size(), 2u);
+    EXPECT_EQ(fs::path(paths[0]).parent_path().parent_path(), temp_root / "wine-test");
+    fs::create_directories(fs::path(paths[0]).parent_path());
+    std::ofstream(paths[0]).close();
     EXPECT_FALSE(IsWineServerRunning(m_dir.string(), temp_root.string()));
+
+    pid_t server = HoldLock(paths[0]);
+    ASSERT_GT(server, 0);
+    EXPECT_TRUE(IsWineServerRunning(m_dir.string(), temp_root.string()));
+    Release(server);
+    EXPECT_FALSE(IsWineServerRunning(m_dir.string(), temp_root.string()));
+}
+
+// Root cleaning a user's prefix: that user's server keeps its lock under the user's own folder.
+TEST_F(WinePrefix, ServerOfThePrefixOwnerIsFoundByAnotherUser) {
+    constexpr uid_t kOwner = 4321;
+    if (::geteuid() != 0 || ::chown(m_dir.c_str(), kOwner, kOwner) != 0) GTEST_SKIP() << "needs root";
+    fs::path temp_root = m_dir / "tmp";
+    auto paths = WineServerLockPaths(m_dir.string(), temp_root.string());
+    ASSERT_EQ(paths.size(), 2u);
+    EXPECT_EQ(fs::path(paths[0]).parent_path().parent_path(), temp_root / ".wine-4321");
+    fs::create_directories(fs::path(paths[0]).parent_path());
+    std::ofstream(paths[0]).close();
+    pid_t server = HoldLock(paths[0]);
+    ASSERT_GT(server, 0);
+    EXPECT_TRUE(IsWineServerRunning(m_dir.string(), temp_root.string()));
+    Release(server);
 }
 
 }  // namespace
