@@ -297,3 +297,50 @@ TEST_F(InfectedPrefix, NothingIsTouchedWhileWineRunsOnThePrefix) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(InfectedPrefix, JsonLinesSayWhetherTheFileWasDisinfected) {
+    ZelRun run = RunZel({"scan", "--disinfect", "--json", "--system-root", Prefix().string(), "--db", Database(),
+                         Trojan(), (Windows() / "notepad.exe").string()});
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("\"name\": \"Evil\", \"version\": \"1.0\", \"disinfected\": true}\n"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("notepad.exe\", \"status\": \"clean\"}\n"), std::string::npos) << run.output;
+    EXPECT_FALSE(fs::exists(Trojan()));
+}
+
+TEST_F(InfectedPrefix, SystemInfoDescribesTheRootWithoutChangingIt) {
+    auto files_before = Snapshot(Prefix());
+    ZelRun run = RunZel({"system", "info", "--json", "--system-root", Prefix().string()});
+    EXPECT_EQ(run.status, 0);
+    const std::string startup = Startup().string();
+    const std::vector<std::string> parts = {
+        "\"kind\": \"wine-prefix\"",
+        "\"windows_folder\": \"C:\\\\windows\"",
+        "\"windows_folder_on_disk\": \"" + Windows().string() + "\"",
+        "\"startup_folder_on_disk\": \"" + startup + "\"",
+        "\"startup_from_registry\": true",
+        "\"startup_exists\": true",
+        "{\"path\": \"" + (Prefix() / "user.reg").string() + "\", \"state\": \"present\"}",
+        "\"wine_running\": false",
+    };
+    for (const auto& part : parts) {
+        EXPECT_NE(run.output.find(part), std::string::npos) << part << "\n" << run.output;
+    }
+    EXPECT_EQ(Snapshot(Prefix()), files_before);
+
+    // With no root named, the private tree is described and not made.
+    fs::path data = m_dir.path() / "data";
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+    ::unsetenv("ZEL_SYSTEM_ROOT");
+    run = RunZel({"system", "info"});
+    ::unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.output.find("folder:          " + (data / "zel" / "system").string() + " (not made yet)\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_FALSE(fs::exists(data));
+}
+
+}  // namespace
