@@ -193,6 +193,19 @@ TEST_F(WinePrefix, UnreadableHivesAreNeverWritten) {
     EXPECT_EQ(ReadAll(m_dir / "user.reg"), bad);
 }
 
+TEST_F(WinePrefix, NewHivesNameTheArchitectureOfTheOthers) {
+    std::string system = ReadAll(m_dir / "system.reg");
+    Replace(system, "#arch=win64", "#arch=win32");
+    std::ofstream(m_dir / "system.reg", std::ios::binary | std::ios::trunc) << system;
+    fs::remove(m_dir / "user.reg");
+    fs::remove(m_dir / "userdef.reg");
+    ASSERT_EQ(m_registry->CreateKey(RegistryRoot::kCurrentUser, "Software\\Run"), RegistryStatus::kOk);
+    EXPECT_EQ(ReadAll(m_dir / "user.reg"),
+              "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
+              "#arch=win32\n\n[Software\\\\Run] 1796621410\n#time=1dd860c071a037e\n\n");
+    EXPECT_FALSE(fs::exists(m_dir / "userdef.reg"));
+}
+
 TEST_F(WinePrefix, WritesWaitForWineToStop) {
     m_running = true;
     EXPECT_NE(m_registry->WriteRefusal(), "");
