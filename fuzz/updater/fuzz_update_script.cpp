@@ -36,9 +36,21 @@ private:
 
 void EnterScratchFolder() { static ScratchFolder folder; }
 
+// A field of a well-formed line ends at its line's first '>' after it: it holds neither '>' nor a
+// line feed.
+void CheckField(const std::string& field) {
+    if (field.find('\n') != std::string::npos || field.find('>') != std::string::npos) std::abort();
+}
+
 void CheckRequest(const FakeWorker& worker) {
-    for (const CString* field : {&worker.Destination, &worker.URL})
-        if (field->find('\n') != CString::npos || field->find('>') != CString::npos) std::abort();
+    CheckField(worker.Destination);
+    CheckField(worker.URL);
+}
+
+void CheckHousekeeping(const FakeFileSystem& files, const FakeDesktop& desktop) {
+    for (const auto& path : files.removed) CheckField(path);
+    for (const auto& path : files.made) CheckField(path);
+    for (const auto& item : desktop.opened) CheckField(item.first);
 }
 
 }  // namespace
@@ -91,5 +103,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     if (!page.Finished()) std::abort();  // every script ends once its downloads have ended
+    CheckHousekeeping(files, desktop);
     return 0;
 }

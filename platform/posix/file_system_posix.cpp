@@ -107,6 +107,9 @@ std::optional<std::int64_t> LocalTimeToUnix(int year, int month, int day, int ho
     errno = 0;
     std::time_t result = std::mktime(&fields);
     if (result == static_cast<std::time_t>(-1) && errno != 0) return std::nullopt;
+    // mktime moves a day that the month lacks (31 February) into the next month: that is no date.
+    // An hour skipped by a daylight saving change still names a time, so only the date is compared.
+    if (fields.tm_mday != day || fields.tm_mon != month - 1 || fields.tm_year != year - 1900) return std::nullopt;
     return static_cast<std::int64_t>(result);
 }
 

@@ -130,6 +130,13 @@ TEST_F(DownloadPageTest, LogLinesNameTheFileWithoutItsUnderscore) {
               "Updated program zelscan.exe to version 1.2\r\nUpdated Zel b.dat\r\nUpdated c.dat\r\n\r\n");
 }
 
+TEST_F(DownloadPageTest, PercentSignsInNamesAreNoFormats) {
+    StartRun(CLine("p.dat", "http://h/100%s%d.dat", "50%s", "%n") + "\n");
+    Deliver(10);
+    EXPECT_EQ(app.m_settings.LogText, "Updated 50%s 100%s%d.dat to version %n\r\n");
+    EXPECT_EQ(FormatText("%s Version %s, type %s\r\n", {"a"}), "a Version , type \r\n");
+}
+
 TEST_F(DownloadPageTest, CompletionTextSpansLinesAndSkipsTheRestOfItsLastLine) {
     StartRun("f<Thank you.\r\nLine two\r\nLine three>" + CLine("x.exe", "http://h/x.exe") + "\nd<gone.txt>\n");
     EXPECT_EQ(app.m_settings.CompletionText, "Thank you.\r\nLine two\r\nLine three");

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <thread>
+
 #include "network_fixture.h"
 #include "platform/internet.h"
 
@@ -153,6 +156,12 @@ TEST_F(DownloadThreadTest, FailuresLeaveTheDestinationAndNoTemporaryFile) {
     EXPECT_EQ(seen.back().wParam, kErrorCheck);
     EXPECT_LE(worker.Received.load(), content.size() + 2048);  // stopped once it outgrew the promise
 
+    WriteFile(mirror + "/endless.lst", std::string((16u << 20) + 1, 'x'));  // no script is that long
+    worker.URL = base + "/nolength/endless.lst";
+    worker.SkipCheck = 1;
+    seen = Request(WM_DL_DOWNLOAD);
+    EXPECT_EQ(seen.back().wParam, kErrorCheck);
+
     worker.URL = base + "/file.bin";
     ExpectChecked(content);
     worker.Destination = work + "/no/such/folder/file.bin";  // cannot be copied there
@@ -242,7 +251,7 @@ TEST_F(DownloadThreadTest, NamedProxyCarriesHttpAndFtp) {
     EXPECT_EQ(ReadFile(work + "/f.bin"), content);
     std::string log = proxy->Log();
     EXPECT_NE(log.find("GET " + httpBase + "/file.bin"), std::string::npos) << log;
-    EXPECT_NE(log.find("CONNECT 127.0.0.1:" + std::to_string(ftp->port())), std::string::npos) << log;
+    EXPECT_NE(log.find("CONNECT 127.0.0.1:" + std::to_string(ftp->port()) + " HTTP/"), std::string::npos) << log;
 
     // A session made for the FTP mirror sends HTTP URLs to the FTP proxy's address; with a dead port
     // there the fetch fails, which shows which proxy the session took.
@@ -277,6 +286,94 @@ public:
     }
     std::vector<platform::InternetAccess> accesses;
 };
+
+// A transport without a network: every URL serves `size` bytes; sessions are refused on request.
+class CannedInternet final : public platform::Internet {
+public:
+    class File final : public platform::InternetFile {
+    public:
+        explicit File(std::size_t size) : m_left(size) {}
+        std::optional<std::uint64_t> Length() const override { return std::nullopt; }
+        long Read(void* buffer, std::size_t count, std::string&) override {
+            std::size_t n = std::min(count, m_left);
+            std::memset(buffer, 'z', n);
+            m_left -= n;
+            return static_cast<long>(n);
+        }
+
+    private:
+        std::size_t m_left;
+    };
+    class Session final : public platform::InternetSession {
+    public:
+        std::unique_ptr<platform::InternetFile> OpenUrl(const std::string&, std::string&) override {
+            return std::make_unique<File>(5000);
+        }
+    };
+    std::optional<std::string> UrlScheme(const std::string& url) override {
+        return platform::CurlInternet().UrlScheme(url);
+    }
+    std::unique_ptr<platform::InternetSession> OpenSession(const std::string&, const platform::InternetAccess&,
+                                                           std::string& error) override {
+        if (refuse) {
+            error = "refused";
+            return nullptr;
+        }
+        return std::make_unique<Session>();
+    }
+    std::atomic<bool> refuse{false};
+};
+
+// Sent notifications hold the worker until the page has handled them; posted ones do not.
+TEST(DownloadThreadDeliveryTest, ConnectedAndLaterErrorsAreSentErrorOneIsPosted) {
+    TempDir dir;
+    CannedInternet internet;
+    CMessageQueue window;
+    CQVDownloadThread worker(internet);
+    worker.m_pMainWnd = &window;
+    worker.SkipCheck = 1;
+    worker.URL = "http://m.test";
+    worker.Destination = dir / "file.bin";
+    auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); };
+    auto take = [&] {
+        CMessage seen;
+        EXPECT_TRUE(window.Dispatch([&](const CMessage& m) { seen = m; }, std::chrono::seconds(10)));
+        return seen;
+    };
+
+    worker.PostThreadMessage(WM_DL_CONNECT);
+    worker.PostThreadMessage(WM_DL_DOWNLOAD);
+    settle();
+    EXPECT_FALSE(FileExists(dir / "file.bin"));  // still waiting for the page to take "connected"
+    EXPECT_EQ(take().message, WM_DL_CONNECTED);
+    std::vector<UINT> order;
+    while (order.empty() || order.back() != WM_DL_DONE) order.push_back(take().message);
+    ASSERT_EQ(order.size(), 5u);  // started, three blocks (2048, 2048, 904), done
+    EXPECT_EQ(order[0], WM_DL_STARTED);
+    EXPECT_EQ(order[3], WM_DL_PROGRESS);
+    EXPECT_EQ(ReadFile(dir / "file.bin"), std::string(5000, 'z'));
+
+    internet.refuse = true;
+    worker.PostThreadMessage(WM_DL_CONNECT);  // error 2: sent
+    worker.PostThreadMessage(WM_DL_STOP);
+    settle();
+    EXPECT_FALSE(worker.HasEnded());
+    CMessage error = take();
+    EXPECT_EQ(error.message, WM_DL_ERROR);
+    EXPECT_EQ(error.wParam, kErrorSession);
+    for (int i = 0; i < 100 && !worker.HasEnded(); ++i) settle();
+    EXPECT_TRUE(worker.HasEnded());
+
+    CQVDownloadThread second(internet);
+    second.m_pMainWnd = &window;
+    second.URL = "";
+    second.PostThreadMessage(WM_DL_CONNECT);  // error 1: posted, so the stop is reached unhandled
+    second.PostThreadMessage(WM_DL_STOP);
+    for (int i = 0; i < 100 && !second.HasEnded(); ++i) settle();
+    EXPECT_TRUE(second.HasEnded());
+    EXPECT_EQ(take().wParam, kErrorBadUrl);
+    window.Close();
+}
 
 TEST(DownloadThreadProxyTextTest, ProxyTextFollowsTheScheme) {
     RecordingInternet internet;

@@ -2,7 +2,12 @@
 // the completion page's log.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+
+#include <thread>
 
 #include <array>
 #include <cstdlib>
@@ -12,6 +17,9 @@
 #include "platform/desktop.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
+#include "platform/services.h"
+#include "platform/wine/wine_registry.h"
+#include "updater/core/registry_profile.h"
 #include "updater/core/completion_page.h"
 #include "updater/core/download_page.h"
 #include "updater/core/download_thread.h"
@@ -160,7 +168,8 @@ TEST_F(UpdateRunTest, FtpMirrorDirectAndThroughTheProxy) {
     app.m_settings.FTPPort = proxy->port();
     ASSERT_EQ(RunPage(base), 2);
     EXPECT_EQ(ReadFile(work + "/data.bin"), content);
-    EXPECT_NE(proxy->Log().find("CONNECT 127.0.0.1:" + std::to_string(server->port())), std::string::npos);
+    std::string connect = "CONNECT 127.0.0.1:" + std::to_string(server->port()) + " HTTP/";
+    EXPECT_NE(proxy->Log().find(connect), std::string::npos);
 }
 
 TEST_F(UpdateRunTest, MissingScriptSendsTheUserBack) {
@@ -204,27 +213,147 @@ TEST_F(UpdateRunTest, CancelDuringATransferLeavesNothingBehind) {
     EXPECT_EQ(desktop.opened[0].first, "zelscan.exe");
 }
 
-TEST_F(UpdateRunTest, ZelUpdateCommandExitStatus) {
+// Runs `zel update` with `options` in the working folder; returns its exit status.
+int RunZel(const std::string& options) {
+    std::string command = std::string(ZEL_BINARY_DIR) + "/zel update " + options + " > out.txt 2> err.txt";
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+extern "C" char** environ;
+
+int Count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+TEST_F(UpdateRunTest, ZelUpdateOverHttpAndFtpDirectAndThroughTheProxyWithStoredSettings) {
+    auto http = Http();
+    auto ftp = Ftp();
+    auto proxy = StartProxy();
+    ASSERT_TRUE(http && ftp && proxy);
+    // The same file from two mirrors, each with a script naming its own URLs.
+    std::string httpBase = "http://127.0.0.1:" + std::to_string(http->port()) + "/h";
+    std::string ftpBase = "ftp://127.0.0.1:" + std::to_string(ftp->port()) + "/f";
+    std::string good = PatternBytes(6000, 14);
+    for (const char* sub : {"/h", "/f"}) {
+        std::filesystem::create_directories(mirror + sub);
+        WriteFile(mirror + sub + "/good.bin", good);
+    }
+    WriteFile(mirror + "/h/zelbase.lst", "s<6000>\n" + CheckedLine("good.bin", httpBase + "/good.bin", good) +
+                                             "f<Thanks for updating.>\n");
+    WriteFile(mirror + "/f/zelbase.lst", CheckedLine("good.bin", ftpBase + "/good.bin", good));
+
+    // The settings come from the registry file of the system root.
+    std::string root = dir / "root";
+    CopyFreshPrefix(root);
+    {
+        platform::WineRegistry registry(root);
+        platform::ScopedServices services(platform::Services{.registry = &registry});
+        CRegistryProfile registryProfile;
+        CUpdateSettings stored;
+        stored.Mirrors = {{"Local", httpBase}};
+        ASSERT_TRUE(SaveSettings(registryProfile, stored));
+    }
+    ScopedEnv systemRoot("ZEL_SYSTEM_ROOT", root.c_str());
+
+    ASSERT_EQ(RunZel("--region Local"), 0) << ReadFile(work + "/err.txt");
+    EXPECT_EQ(ReadFile(work + "/good.bin"), good);
+    std::string out = ReadFile(work + "/out.txt");
+    EXPECT_NE(out.find("Connecting to server..."), std::string::npos) << out;
+    EXPECT_NE(out.find("good.bin"), std::string::npos) << out;
+    EXPECT_NE(out.find("6000"), std::string::npos) << out;
+    EXPECT_NE(out.find("Thanks for updating."), std::string::npos) << out;
+    EXPECT_EQ(ReadFile(work + "/zelupdate.txt"), "Zelupdate log file.\r\n\r\nUpdated good.bin\r\n\r\n");
+    EXPECT_EQ(RunZel("--region Local"), 0);  // now up to date
+    EXPECT_NE(ReadFile(work + "/out.txt").find("We have determined"), std::string::npos);
+    EXPECT_EQ(proxy->Log().find("CONNECT 127.0.0.1"), std::string::npos);
+
+    // FTP through the proxy, stored for the next runs.
+    std::string proxyAddress = "127.0.0.1:" + std::to_string(proxy->port());
+    std::string ftpConnect = "CONNECT 127.0.0.1:" + std::to_string(ftp->port()) + " HTTP/";  // control connections
+    std::filesystem::remove(work + "/good.bin");
+    ASSERT_EQ(RunZel("--mirror " + ftpBase + "/ --proxy-ftp " + proxyAddress + " --save-settings"), 0)
+        << ReadFile(work + "/err.txt");
+    EXPECT_EQ(ReadFile(work + "/good.bin"), good);
+    EXPECT_EQ(Count(proxy->Log(), ftpConnect), 2);  // script and file
+    {
+        platform::WineRegistry registry(root);
+        platform::ScopedServices services(platform::Services{.registry = &registry});
+        CRegistryProfile registryProfile;
+        CUpdateSettings stored;
+        LoadSettings(registryProfile, stored);
+        EXPECT_EQ(stored.URL, ftpBase);  // without the trailing slash
+        EXPECT_EQ(stored.UseProxySettings, 1);
+        EXPECT_EQ(stored.FTPProxy, "127.0.0.1");
+        EXPECT_EQ(stored.FTPPort, proxy->port());
+        ASSERT_EQ(stored.Mirrors.size(), 1u);
+        EXPECT_EQ(stored.Mirrors[0].Name, "Local");
+    }
+    std::filesystem::remove(work + "/good.bin");
+    ASSERT_EQ(RunZel(""), 0);  // the stored mirror and proxy
+    EXPECT_EQ(ReadFile(work + "/good.bin"), good);
+    EXPECT_EQ(Count(proxy->Log(), ftpConnect), 4);
+    std::filesystem::remove(work + "/good.bin");
+    ASSERT_EQ(RunZel("--no-proxy"), 0);  // this run only goes direct
+    EXPECT_EQ(Count(proxy->Log(), ftpConnect), 4);
+
+    // HTTP through the proxy.
+    std::filesystem::remove(work + "/good.bin");
+    ASSERT_EQ(RunZel("--region Local --proxy-http " + proxyAddress), 0);
+    EXPECT_EQ(ReadFile(work + "/good.bin"), good);
+    EXPECT_NE(proxy->Log().find("GET " + httpBase + "/good.bin"), std::string::npos);
+    EXPECT_TRUE(TempLeftovers().empty());
+
+    // A file that fails its check, a mirror without a script, and bad options. (The stored settings
+    // name no HTTP proxy, so HTTP runs go direct with --no-proxy.)
+    WriteFile(mirror + "/h/zelbase.lst", CheckedLine("other.bin", httpBase + "/good.bin", "other"));
+    EXPECT_EQ(RunZel("--region Local --no-proxy"), 1);
+    EXPECT_FALSE(FileExists(work + "/other.bin"));
+    EXPECT_NE(ReadFile(work + "/out.txt").find("failed"), std::string::npos);
+    EXPECT_EQ(RunZel("--mirror " + httpBase + "/nowhere --no-proxy"), 2);
+    EXPECT_NE(ReadFile(work + "/err.txt").find("Unable to locate update script file. Try another server."),
+              std::string::npos);
+    EXPECT_EQ(RunZel("--region Nowhere"), 2);
+    EXPECT_EQ(RunZel("--proxy-http nohost"), 2);
+    EXPECT_EQ(RunZel("--mirror a --region Local"), 2);
+}
+
+TEST_F(UpdateRunTest, ZelUpdateInterruptedDuringATransferLeavesNothingBehind) {
     auto server = Http();
     ASSERT_TRUE(server);
     std::string base = "http://127.0.0.1:" + std::to_string(server->port());
-    std::string good = "good";
-    WriteFile(mirror + "/good.txt", good);
-    WriteFile(mirror + "/zelbase.lst", CheckedLine("good.txt", base + "/good.txt", good));
-    std::string zel = std::string(ZEL_BINARY_DIR) + "/zel update ";
-    auto run = [&](const std::string& options) {
-        int status = std::system((zel + options + " > out.txt 2> err.txt").c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    };
-    EXPECT_EQ(run("--mirror " + base), 0);
-    EXPECT_EQ(ReadFile(work + "/good.txt"), good);
-    EXPECT_NE(ReadFile(work + "/out.txt").find("good.txt"), std::string::npos);
-    EXPECT_EQ(ReadFile(work + "/zelupdate.txt"), "Zelupdate log file.\r\n\r\nUpdated good.txt\r\n\r\n");
-    EXPECT_EQ(run("--mirror " + base + "/nowhere"), 2);
-    EXPECT_NE(ReadFile(work + "/err.txt").find("Unable to locate update script file"), std::string::npos);
-    WriteFile(mirror + "/zelbase.lst", CheckedLine("other.txt", base + "/good.txt", "other"));
-    EXPECT_EQ(run("--mirror " + base), 1);
-    EXPECT_EQ(run("--region Nowhere"), 2);
+    std::string big = PatternBytes(600000, 15);
+    WriteFile(mirror + "/big.bin", big);
+    WriteFile(mirror + "/zelbase.lst", CheckedLine("big.bin", base + "/throttle/big.bin", big));
+    std::string root = dir / "root";
+    CopyFreshPrefix(root);
+
+    std::string zel = std::string(ZEL_BINARY_DIR) + "/zel";
+    std::vector<std::string> words{zel, "update", "--mirror", base, "--system-root", root};
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "out.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    ASSERT_EQ(::posix_spawn(&pid, zel.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    // Plain progress lines appear once a second while the file arrives.
+    for (int i = 0; i < 300 && ReadFile(work + "/out.txt").find("Downloaded ") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by the interrupt instead of ending the run";
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_NE(ReadFile(work + "/err.txt").find("update cancelled"), std::string::npos);
+    EXPECT_FALSE(FileExists(work + "/big.bin"));
+    EXPECT_TRUE(TempLeftovers().empty());
+    EXPECT_TRUE(FilesStartingWith(work, "big.bin").empty());
 }
 
 }  // namespace

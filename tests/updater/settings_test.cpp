@@ -3,6 +3,8 @@
 #include "fakes.h"
 #include "platform/memory_registry.h"
 #include "platform/services.h"
+#include "platform/wine/wine_registry.h"
+#include "test_support.h"
 #include "updater/core/registry_profile.h"
 #include "updater/core/update_app.h"
 #include "updater/core/update_settings.h"
@@ -41,6 +43,8 @@ TEST(SettingsTest, MirrorsAreSplitAndStoredCompacted) {
     EXPECT_EQ(settings.Mirrors[2].Name, "");
     EXPECT_EQ(settings.Mirrors[2].URL, "no separator");  // kept whole, not cut by one character
     EXPECT_EQ(settings.HTTPPort, 8080);
+    LoadSettings(profile, settings);
+    EXPECT_EQ(settings.Mirrors.size(), 3u);
     SaveSettings(profile, settings);
     EXPECT_EQ(profile.strings["Settings/Mirror 0"], "Asia\\nftp://asia.test/upd");
     EXPECT_EQ(profile.strings["Settings/Mirror 1"], "Europe\\nhttp://eu.test/a\\nb");
@@ -86,6 +90,53 @@ TEST(RegistryProfileTest, RoundTripThroughTheRegistry) {
     // A string where an integer belongs counts as missing.
     registry.SetValue(platform::RegistryRoot::kCurrentUser, key, {"FTPPort", platform::kRegSz, std::string("21\0", 3)});
     EXPECT_EQ(profile.GetProfileInt("Settings", "FTPPort", 7), 7);
+}
+
+// The stored form in Wine's user.reg, read back by a registry that has never seen the writes.
+TEST(RegistryProfileTest, RoundTripThroughARegistryFile) {
+    TempDir dir;
+    CopyFreshPrefix(dir.path());
+    platform::WineRegistry::Hooks hooks;
+    hooks.wine_running = [] { return false; };
+    CUpdateSettings settings;
+    settings.URL = "ftp://mirror.test/upd";
+    settings.HTTPProxy = "proxy1";
+    settings.HTTPPort = 8080;
+    settings.Mirrors = {{"Asia", "http://asia.test/upd"}, {"Europe", "ftp://eu.test"}};
+    {
+        platform::WineRegistry registry(dir.path(), hooks);
+        platform::ScopedServices services(platform::Services{.registry = &registry});
+        CRegistryProfile profile;
+        EXPECT_TRUE(SaveSettings(profile, settings));
+    }
+    std::string user = ReadFile(dir / "user.reg");
+    std::size_t key = user.find("[Software\\\\Quorvane\\\\Zel\\\\Zelupdate\\\\Settings]");
+    ASSERT_NE(key, std::string::npos) << user;
+    std::string block = user.substr(key, user.find("\n\n", key) - key) + "\n";
+    EXPECT_NE(block.find("\"HTTPPort\"=dword:00001f90\n"), std::string::npos) << block;
+    EXPECT_NE(block.find("\"UseProxySettings\"=dword:00000000\n"), std::string::npos) << block;
+    // The separator is a backslash and an n, which Wine's files spell with a doubled backslash.
+    EXPECT_NE(block.find("\"Mirror 0\"=\"Asia\\\\nhttp://asia.test/upd\"\n"), std::string::npos) << block;
+    EXPECT_NE(block.find("\"Mirror 15\"=\"\"\n"), std::string::npos) << block;
+
+    platform::WineRegistry again(dir.path(), hooks);
+    platform::ScopedServices services(platform::Services{.registry = &again});
+    CRegistryProfile profile;
+    CUpdateSettings loaded;
+    LoadSettings(profile, loaded);
+    EXPECT_EQ(loaded.URL, settings.URL);
+    EXPECT_EQ(loaded.HTTPProxy, "proxy1");
+    EXPECT_EQ(loaded.HTTPPort, 8080);
+    ASSERT_EQ(loaded.Mirrors.size(), 2u);
+    EXPECT_EQ(loaded.Mirrors[0].Name, "Asia");
+    EXPECT_EQ(loaded.Mirrors[0].URL, "http://asia.test/upd");
+    EXPECT_EQ(loaded.Mirrors[1].URL, "ftp://eu.test");
+
+    // While Wine runs on the prefix the registry refuses writes, and saving says so.
+    hooks.wine_running = [] { return true; };
+    platform::WineRegistry busy(dir.path(), hooks);
+    platform::ScopedServices refused(platform::Services{.registry = &busy});
+    EXPECT_FALSE(SaveSettings(profile, settings));
 }
 
 TEST(RegistryProfileTest, LanguageValue) {

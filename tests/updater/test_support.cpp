@@ -164,6 +164,15 @@ std::string PatternBytes(std::size_t size, unsigned seed) {
     return bytes;
 }
 
+void CopyFreshPrefix(const std::string& folder) {
+    const fs::path fresh = fs::path(ZEL_SHARED_DIR) / "wine-prefix" / "fresh";
+    fs::create_directories(folder);
+    for (const char* name : {"system.reg", "user.reg", "userdef.reg"}) {
+        fs::copy_file(fresh / name, fs::path(folder) / name, fs::copy_options::overwrite_existing);
+        fs::permissions(fs::path(folder) / name, fs::perms::owner_write, fs::perm_options::add);
+    }
+}
+
 void SetLocalModificationTime(const std::string& path, int year, int month, int day, int hour, int minute,
                               int second) {
     std::tm fields{};

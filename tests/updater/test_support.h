@@ -66,6 +66,9 @@ bool FileExists(const std::string& path);
 std::vector<std::string> FilesStartingWith(const std::string& folder, const std::string& prefix);
 // `size` bytes of a repeatable pattern seeded by `seed`.
 std::string PatternBytes(std::size_t size, unsigned seed);
+// Copies the registry files of the fresh Wine prefix among the shared fixtures into `folder`, which
+// then serves as a system root (its user.reg holds HKEY_CURRENT_USER).
+void CopyFreshPrefix(const std::string& folder);
 // Sets the modification time of a file to a local date and time.
 void SetLocalModificationTime(const std::string& path, int year, int month, int day, int hour, int minute,
                               int second);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "test_support.h"
 
 namespace zel::updater::test {
@@ -42,6 +44,10 @@ TEST(TextFileWriterTest, NothingIsWrittenWithoutAPathOrAFile) {
     CTextFileWriter writer;
     writer.Open(dir / "missing/log.txt", 0, 1);  // cannot be created: writes are dropped
     writer.Write("x");
+    std::filesystem::create_directories(dir / "missing");
+    writer.Write("x");  // ... until Close, even once the file could be made
+    EXPECT_FALSE(FileExists(dir / "missing/log.txt"));
+    std::filesystem::remove(dir / "missing");
     writer.Open(dir / "missing/log.txt", 1, 0);
     writer.Write("y");
     EXPECT_FALSE(FileExists(dir / "missing/log.txt"));

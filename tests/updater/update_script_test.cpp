@@ -78,10 +78,11 @@ TEST_F(IsOutOfDateTest, TildeFilesAreJudgedByTheLiveFile) {
 
 TEST_F(IsOutOfDateTest, InvalidDatesLeaveAnExistingFileUpToDate) {
     files.times["a"] = 0;
-    for (const char* date : {"32.01.2004", "01.13.2004", "00.01.2004", "", "1.1", "x.1.2004", "01.01.-5"})
+    for (const char* date : {"32.01.2004", "30.02.2004", "31.04.2004", "29.02.2003", "01.13.2004", "00.01.2004", "", "1.1", "x.1.2004", "01.01.-5"})
         EXPECT_FALSE(IsOutOfDate(files, "a", date, "10:00:00")) << date;
     for (const char* time : {"24:00:00", "10:60:00", "10:00", ""})
         EXPECT_FALSE(IsOutOfDate(files, "a", "01.01.2004", time)) << time;
+    EXPECT_TRUE(IsOutOfDate(files, "a", "29.02.2004", "10:00:00"));  // a leap day is a date
     EXPECT_TRUE(IsOutOfDate(files, "b", "garbage", "garbage"));  // missing files are fetched anyway
 }
 

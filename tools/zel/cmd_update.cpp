@@ -3,12 +3,15 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <cstdio>
 #include <string>
 
 #include "platform/desktop.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
+#include "platform/interrupts.h"
+#include "platform/services.h"
 #include "tools/zel/commands.h"
 #include "updater/core/completion_page.h"
 #include "updater/core/download_page.h"
@@ -23,18 +26,23 @@ using namespace zel::updater;
 
 constexpr const char* kUpdateUsage =
     "usage: zel update [--mirror URL | --region NAME] [--proxy-http HOST:PORT] [--proxy-ftp HOST:PORT]\n"
-    "                  [--no-proxy] [--save-settings]\n"
+    "                  [--no-proxy] [--save-settings] [--system-root DIR]\n"
     "Runs one update from the chosen mirror (default: the stored settings) into the current folder and\n"
     "writes zelupdate.txt. The proxy options apply to this run only unless --save-settings stores them.\n"
-    "Exit status: 0 finished, 1 some file failed, 2 the update script could not be fetched.\n";
+    "The settings live in the registry of the system root: --system-root DIR, else $ZEL_SYSTEM_ROOT,\n"
+    "else the private tree of `zel system info`.\n"
+    "Exit status: 0 finished, 1 some file failed, 2 the update script could not be fetched, the run\n"
+    "was interrupted (Ctrl-C stops the transfer and removes its temporary file), or the settings\n"
+    "could not be stored.\n";
 
 constexpr int kBarWidth = 30;
+constexpr std::chrono::milliseconds kRedrawInterval{100};
 
 const char* RowState(int icon) {
     switch (icon) {
         case kIconUpdated: return "updated";
         case kIconComplete: return "up to date";
-        case kIconFailed: return "failed";
+        case kIconFailed: return "";  // the size column already says "failed"
         default: return "";
     }
 }
@@ -51,10 +59,16 @@ public:
         if (!display.status.empty() && display.status != m_lastStatus) {
             EndBar();
             std::printf("%s\n", display.status.c_str());
+            std::fflush(stdout);
         }
         m_lastStatus = display.status;
         m_display = display;
-        if (m_terminal) DrawBar();
+        // The page refreshes once per 2,048-byte block; a terminal needs far fewer redraws.
+        auto now = std::chrono::steady_clock::now();
+        if (m_terminal && (!m_barShown || now - m_lastDraw >= kRedrawInterval)) {
+            DrawBar();
+            m_lastDraw = now;
+        }
     }
     void MessageBox(const CString& text) override {
         EndBar();
@@ -74,6 +88,7 @@ public:
         if (m_terminal || m_display.totalPos == m_lastPrintedTotal) return;
         m_lastPrintedTotal = m_display.totalPos;
         std::printf("%s, %s left\n", m_display.downloaded.c_str(), m_display.timeLeft.c_str());
+        std::fflush(stdout);  // a reader of a pipe or a log file sees the progress as it happens
     }
 
     int Page() const { return m_page; }
@@ -112,6 +127,7 @@ private:
     DWORD m_lastPrintedTotal = 0;
     CString m_lastStatus;
     CPageDisplay m_display;
+    std::chrono::steady_clock::time_point m_lastDraw;
 };
 
 // "HOST:PORT" into its parts, or Failure.
@@ -151,11 +167,18 @@ void ApplyOptions(Args& args, CUpdateSettings& settings) {
 }
 
 // Runs the download page until it hands over to another page; the timer ticks once a second.
-void RunDownloadPage(CDownloadPage& page, CMessageQueue& window, TextView& view) {
+// False when an interrupt cancelled the run: the page then stopped the worker, which removes its
+// temporary file before it ends.
+bool RunDownloadPage(CDownloadPage& page, CMessageQueue& window, TextView& view,
+                     const platform::ScopedInterruptWatch& interrupts) {
     using Clock = std::chrono::steady_clock;
     auto nextTick = Clock::now() + std::chrono::seconds(1);
     page.OnSetActive();
     while (view.Page() == 1) {
+        if (interrupts.Requested()) {
+            page.OnCancel();
+            return false;
+        }
         auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextTick - Clock::now());
         window.Dispatch([&](const CMessage& message) { page.OnMessage(message); },
                         std::max(wait, std::chrono::milliseconds(0)));
@@ -167,6 +190,7 @@ void RunDownloadPage(CDownloadPage& page, CMessageQueue& window, TextView& view)
             }
         }
     }
+    return true;
 }
 
 }  // namespace
@@ -176,6 +200,8 @@ int RunUpdate(Args args) {
         std::fputs(kUpdateUsage, stdout);
         return kOk;
     }
+    std::unique_ptr<platform::SystemRoot> root = TakeSystemRoot(args);
+    platform::ScopedServices services(platform::Services{.system_root = root.get()});
     CRegistryProfile profile;
     CUpdateApp app(platform::SystemDesktop(), profile);
     app.LoadSettings();
@@ -187,12 +213,18 @@ int RunUpdate(Args args) {
     CMessageQueue window;
     int status = kOk;
     {
+        // Watched until the worker has ended, so that a second interrupt cannot cut its clean-up.
+        platform::ScopedInterruptWatch interrupts;
         CQVDownloadThread worker(platform::CurlInternet());
         CDownloadPage page(app, worker, window, view, SystemPageClock(), platform::SystemFileSystem(),
                            platform::SystemDesktop());
-        RunDownloadPage(page, window, view);
+        bool finished = RunDownloadPage(page, window, view, interrupts);
         // Release a worker that may still wait on a sent notification, then let it end.
         window.Close();
+        if (!finished) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "zel: update cancelled\n");
+        }
         if (view.Page() != 2) status = kError;
     }
     if (status == kOk) {
@@ -201,7 +233,13 @@ int RunUpdate(Args args) {
         completion.OnSetActive();
         if (view.FailedRows() > 0) status = kFound;
     }
-    if (save) app.SaveSettings();
+    if (save && !app.SaveSettings()) {
+        platform::Registry* registry = platform::CurrentServices().registry;
+        std::string reason = registry ? registry->WriteRefusal() : std::string();
+        std::fprintf(stderr, "zel: the settings could not be stored%s%s\n", reason.empty() ? "" : ": ",
+                     reason.c_str());
+        status = kError;
+    }
     return status;
 }
 

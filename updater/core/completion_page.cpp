@@ -33,10 +33,8 @@ CString CCompletionPage::NewTrojanLines(const CTrojanBase2& installed, const CTr
         CString name = delivered.GetTrojanName(i);
         CString version = delivered.GetTrojanVer(i);
         if (installed.FindTrojan(type, name, version) != -1) continue;
-        if (version == "0")
-            lines += name + ", type " + type + "\r\n";
-        else
-            lines += name + " Version " + version + ", type " + type + "\r\n";
+        lines += version == "0" ? FormatText(kLogTrojanNoVersion, {name, type})
+                                : FormatText(kLogTrojan, {name, version, type});
     }
     return lines;
 }

@@ -145,12 +145,13 @@ void CDownloadPage::Step(bool success) {
     CString name = CurrentFileName();
     if (name.size() > 1 && name[0] == '_') name.erase(0, 1);
     if (!success) {
-        m_settings.LogText += "Failed update " + name + "\r\n";
+        m_settings.LogText += FormatText(kLogFailed, {name});
     } else if (m_label.empty() && m_version.empty()) {
-        if (name != m_settings.ListFileName) m_settings.LogText += "Updated " + name + "\r\n\r\n";
+        // The script itself is no file of the update; a plain file is followed by an empty line.
+        if (name != m_settings.ListFileName) m_settings.LogText += FormatText(kLogUpdatedFile, {name}) + "\r\n";
     } else {
-        m_settings.LogText += "Updated " + m_label + " " + name;
-        if (!m_version.empty()) m_settings.LogText += " to version " + m_version;
+        m_settings.LogText += FormatText(kLogUpdatedLabel, {m_label, name});
+        if (!m_version.empty()) m_settings.LogText += kLogToVersion + m_version;
         m_settings.LogText += "\r\n";
     }
     Refresh();
@@ -312,7 +313,7 @@ void CDownloadPage::Refresh() {
     display.totalRange = static_cast<DWORD>(m_totalExpected);
     display.totalPos = static_cast<DWORD>(m_totalReceived);
     m_downloadedText =
-        "Downloaded " + std::to_string(m_totalReceived) + " of " + std::to_string(m_totalExpected);
+        FormatText(kDownloadedFormat, {std::to_string(m_totalReceived), std::to_string(m_totalExpected)});
     DWORD elapsed = m_clock.TickCount() - m_fileStartTick;
     std::int64_t remaining = static_cast<std::int64_t>(m_totalExpected) - m_totalReceived;
     m_timeLeftText = FormatTimeLeft(SecondsLeft(remaining, received, elapsed));

@@ -15,6 +15,11 @@ namespace {
 // How long the thread waits for its next request before looking again (it always wakes on one).
 constexpr std::chrono::milliseconds kIdleWait{1000};
 
+// An unchecked download (the update script) has no promised size. A script is text read whole into
+// memory; no real one comes near this, and a server that sends more is refused before it fills the
+// disk or the memory.
+constexpr DWORD kMaxUncheckedSize = 16u << 20;
+
 }  // namespace
 
 DWORD Crc32(const void* data, std::size_t size) {
@@ -144,6 +149,10 @@ void CQVDownloadThread::Download() {
         // A file that has outgrown its promised size can only fail the check: stop receiving it
         // rather than let a hostile server fill the disk.
         if (!SkipCheck && (ExpectedSize < 0 || Received.load() > static_cast<DWORD>(ExpectedSize))) break;
+        if (SkipCheck && Received.load() > kMaxUncheckedSize) {
+            Fail(kErrorCheck);
+            return;
+        }
     } while (n > 0);
 
     try {

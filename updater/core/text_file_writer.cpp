@@ -5,6 +5,9 @@ CTextFileWriter::~CTextFileWriter() { Close(); }
 void CTextFileWriter::Open(const CString& path, int append, int keepOpen) {
     Close();
     m_path = path;
+    // A held file that cannot be opened drops every write until Close; it must not fall back to
+    // opening the file for each write.
+    m_keepOpen = keepOpen != 0;
     auto file = std::make_unique<CFile>();
     unsigned flags = CFile::modeWrite | CFile::modeCreate;
     if (append) flags |= CFile::modeNoTruncate;
@@ -23,6 +26,7 @@ void CTextFileWriter::Write(const CString& text) {
             m_file->Write(text.data(), static_cast<UINT>(text.size()));
             return;
         }
+        if (m_keepOpen) return;  // the held file could not be opened
         CFile file;
         if (!file.Open(m_path, CFile::modeWrite | CFile::modeCreate | CFile::modeNoTruncate)) return;
         file.Seek(0, CFile::end);
@@ -42,4 +46,5 @@ void CTextFileWriter::Close() {
         m_file.reset();
     }
     m_path.clear();
+    m_keepOpen = false;
 }

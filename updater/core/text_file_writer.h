@@ -25,4 +25,5 @@ public:
 private:
     CString m_path;
     std::unique_ptr<CFile> m_file;
+    bool m_keepOpen = false;
 };

@@ -9,8 +9,8 @@ void CUpdateApp::LoadSettings() {
     m_settingsLoaded = true;
 }
 
-void CUpdateApp::SaveSettings() {
-    if (m_settingsLoaded) zel::updater::SaveSettings(m_profile, m_settings);
+bool CUpdateApp::SaveSettings() {
+    return !m_settingsLoaded || zel::updater::SaveSettings(m_profile, m_settings);
 }
 
 void CUpdateApp::CloseRunningPrograms() {

@@ -19,8 +19,9 @@ public:
     virtual ~CUpdateApp() = default;
 
     void LoadSettings();
-    // Writes the settings back, but only when LoadSettings ran in this program run.
-    void SaveSettings();
+    // Writes the settings back, but only when LoadSettings ran in this program run. False when
+    // some value could not be stored (nothing is shown: the caller decides).
+    bool SaveSettings();
     // Asks a running monitor (close, then quit) and scanner (quit) to end; does not wait.
     void CloseRunningPrograms();
     // Starts the scanner and then the monitor again, as the flags say. The flags stay set.

@@ -20,27 +20,30 @@ void LoadSettings(CProfileStore& profile, CUpdateSettings& settings) {
     settings.HTTPProxy = profile.GetProfileString(kSettingsSection, "HTTPProxy", "");
     settings.FTPProxy = profile.GetProfileString(kSettingsSection, "FTPProxy", "");
     settings.URL = profile.GetProfileString(kSettingsSection, "URL", "");
+    settings.Mirrors.clear();  // loading again must not list the stored mirrors twice
     for (int slot = 0; slot < kMirrorSlots; ++slot) {
         CString value = profile.GetProfileString(kSettingsSection, MirrorEntry(slot), "");
         if (!value.empty()) settings.Mirrors.push_back(ParseMirror(value));
     }
 }
 
-void SaveSettings(CProfileStore& profile, const CUpdateSettings& settings) {
-    profile.WriteProfileInt(kSettingsSection, "UseProxySettings", settings.UseProxySettings);
-    profile.WriteProfileInt(kSettingsSection, "HTTPPort", settings.HTTPPort);
-    profile.WriteProfileInt(kSettingsSection, "FTPPort", settings.FTPPort);
-    profile.WriteProfileString(kSettingsSection, "HTTPProxy", settings.HTTPProxy);
-    profile.WriteProfileString(kSettingsSection, "FTPProxy", settings.FTPProxy);
-    profile.WriteProfileString(kSettingsSection, "URL", settings.URL);
+bool SaveSettings(CProfileStore& profile, const CUpdateSettings& settings) {
+    bool stored = true;
+    stored &= profile.WriteProfileInt(kSettingsSection, "UseProxySettings", settings.UseProxySettings);
+    stored &= profile.WriteProfileInt(kSettingsSection, "HTTPPort", settings.HTTPPort);
+    stored &= profile.WriteProfileInt(kSettingsSection, "FTPPort", settings.FTPPort);
+    stored &= profile.WriteProfileString(kSettingsSection, "HTTPProxy", settings.HTTPProxy);
+    stored &= profile.WriteProfileString(kSettingsSection, "FTPProxy", settings.FTPProxy);
+    stored &= profile.WriteProfileString(kSettingsSection, "URL", settings.URL);
     for (int slot = 0; slot < kMirrorSlots; ++slot) {
         CString value;
         if (static_cast<std::size_t>(slot) < settings.Mirrors.size()) {
             const CMirror& mirror = settings.Mirrors[static_cast<std::size_t>(slot)];
             value = mirror.Name + kMirrorSeparator + mirror.URL;
         }
-        profile.WriteProfileString(kSettingsSection, MirrorEntry(slot), value);
+        stored &= profile.WriteProfileString(kSettingsSection, MirrorEntry(slot), value);
     }
+    return stored;
 }
 
 }  // namespace zel::updater

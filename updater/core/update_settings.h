@@ -35,8 +35,9 @@ inline constexpr const char* kMirrorSeparator = "\\n";
 // Fills `settings` from the profile: missing values take their defaults, empty mirror slots are
 // skipped, so Mirrors holds the non-empty slots in slot order.
 void LoadSettings(CProfileStore& profile, CUpdateSettings& settings);
-// Writes `settings` back, the mirrors compacted into the first slots and the rest emptied.
-void SaveSettings(CProfileStore& profile, const CUpdateSettings& settings);
+// Writes `settings` back, the mirrors compacted into the first slots and the rest emptied. Every
+// value is attempted; false when any of them could not be stored.
+bool SaveSettings(CProfileStore& profile, const CUpdateSettings& settings);
 
 // Splits a stored mirror value at the first separator. A value without one is kept whole as the
 // URL with an empty name.

@@ -33,4 +33,18 @@ CString LoadUpdateString(UINT id) {
     return {};
 }
 
+CString FormatText(const char* format, std::initializer_list<CString> args) {
+    CString text;
+    const CString* next = args.begin();
+    for (const char* p = format; *p; ++p) {
+        if (p[0] == '%' && p[1] == 's') {
+            if (next != args.end()) text += *next++;
+            ++p;
+        } else {
+            text += *p;
+        }
+    }
+    return text;
+}
+
 }  // namespace zel::updater

@@ -2,6 +2,8 @@
 // resource can replace them. Texts that carry no number are named constants beside it.
 #pragma once
 
+#include <initializer_list>
+
 #include "framework/framework_types.h"
 
 namespace zel::updater {
@@ -22,11 +24,23 @@ enum StringId : UINT {
 // The text of string `id`, or "" when the table has none.
 CString LoadUpdateString(UINT id);
 
+// `format` with each "%s" replaced by the next of `args` (a missing one by ""). The arguments are
+// inserted as they are: a '%' inside them is never read as a format.
+CString FormatText(const char* format, std::initializer_list<CString> args);
+
 // Texts without a string number.
 inline constexpr const char* kAppName = "Zelupdate";
 inline constexpr const char* kUnknownError = "Unknown error #E0067";
 inline constexpr const char* kRowFailed = "failed";
 inline constexpr const char* kInitialTimeLeft = "00:00:00";
+// Formats whose %s are filled by FormatText, in order.
+inline constexpr const char* kDownloadedFormat = "Downloaded %s of %s";
+inline constexpr const char* kLogFailed = "Failed update %s\r\n";
+inline constexpr const char* kLogUpdatedFile = "Updated %s\r\n";
+inline constexpr const char* kLogUpdatedLabel = "Updated %s %s";
+inline constexpr const char* kLogToVersion = " to version ";
+inline constexpr const char* kLogTrojan = "%s Version %s, type %s\r\n";
+inline constexpr const char* kLogTrojanNoVersion = "%s, type %s\r\n";
 inline constexpr const char* kLogTitle = "Zelupdate log file.\r\n\r\n";
 inline constexpr const char* kLogNewTrojans =
     "\r\nThe database has been updated with information pertaining to the following Trojans:\r\n\r\n";

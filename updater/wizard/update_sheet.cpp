@@ -1,0 +1,76 @@
+#include "updater/wizard/update_sheet.h"
+
+#include <QAbstractButton>
+
+#include "updater/core/download_page.h"
+#include "updater/wizard/artwork.h"
+
+namespace zel::updater {
+
+CUpdateSheet* CSheetPage::Sheet() const { return qobject_cast<CUpdateSheet*>(wizard()); }
+
+bool CSheetPage::validatePage() {
+    CUpdateSheet* sheet = Sheet();
+    if (sheet && sheet->currentId() == sheet->pageIds().size() - 1) return OnWizardFinish();
+    return OnWizardNext();
+}
+
+CUpdateSheet::CUpdateSheet(const QString& caption, QWidget* parent) : QWizard(parent) {
+    setWindowTitle(caption);
+    setWindowIcon(ProgramIcon());
+    setWizardStyle(QWizard::ClassicStyle);
+    // Back, Next, Finish and Cancel are always shown; the pages only enable them.
+    setOptions(QWizard::HaveNextButtonOnLastPage | QWizard::HaveFinishButtonOnEarlyPages);
+    setButtonLayout({QWizard::Stretch, QWizard::BackButton, QWizard::NextButton, QWizard::FinishButton,
+                     QWizard::CancelButton});
+    setWindowFlag(Qt::WindowContextHelpButtonHint, true);
+    connect(this, &QWizard::currentIdChanged, this, &CUpdateSheet::OnCurrentIdChanged);
+}
+
+void CUpdateSheet::AddPage(CSheetPage* page) {
+    setPage(static_cast<int>(m_pages.size()), page);
+    m_pages.push_back(page);
+    connect(page, &QWizardPage::completeChanged, this, &CUpdateSheet::ApplyButtons);
+}
+
+CSheetPage* CUpdateSheet::Page(int index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < m_pages.size() ? m_pages[static_cast<std::size_t>(index)]
+                                                                          : nullptr;
+}
+
+void CUpdateSheet::SetWizardButtons(DWORD buttons) {
+    m_buttons = buttons;
+    ApplyButtons();
+}
+
+void CUpdateSheet::ApplyButtons() {
+    button(QWizard::BackButton)->setEnabled(m_buttons & PSWIZB_BACK);
+    button(QWizard::NextButton)->setEnabled(m_buttons & PSWIZB_NEXT);
+    button(QWizard::FinishButton)->setEnabled(m_buttons & PSWIZB_FINISH);
+    button(QWizard::CancelButton)->setEnabled(true);
+}
+
+void CUpdateSheet::SetActivePage(int index) {
+    while (currentId() > index) {
+        int before = currentId();
+        back();
+        if (currentId() == before) break;
+    }
+    while (currentId() >= 0 && currentId() < index) {
+        int before = currentId();
+        next();
+        if (currentId() == before) break;
+    }
+}
+
+void CUpdateSheet::OnCurrentIdChanged(int id) {
+    if (CSheetPage* page = Page(id)) page->OnSetActive();
+    ApplyButtons();
+}
+
+void CUpdateSheet::reject() {
+    if (CSheetPage* page = Page(currentId())) page->OnCancel();
+    QWizard::reject();
+}
+
+}  // namespace zel::updater
