@@ -70,6 +70,7 @@ void CTrojanCureModule::EmptyNamingLine(const CString& path, const std::pair<con
     int start = buffer.LineStart(pos);
     int end = buffer.FindOneOf("\r\n", pos, -1, 0);
     if (end == -1) end = buffer.GetLength();
+    if (end < start) return;  // a name that begins with a line end names no line
     for (int i = 0; i < count; ++i) {
         if (CompareTextPrefix(buffer.GetAt(start), prefixes[i].first, 1) > 0) continue;
         // Only the bytes before the line end are replaced, so the line keeps its CR LF.

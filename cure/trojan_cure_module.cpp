@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cure/process_list.h"
+#include "framework/codepage.h"
 #include "framework/exceptions.h"
 #include "platform/file.h"
 #include "platform/file_ops.h"
@@ -11,10 +12,14 @@
 
 namespace {
 
-// The file name with its extension: what follows the last folder separator.
+// The file name with its extension (what follows the last folder separator), as Windows spells
+// it: files on disk are named in UTF-8, while initialisation files and the registry name them in
+// the ANSI code page. A name that code page cannot hold stays as it is.
 CString FileNameOf(const CString& path) {
     auto slash = path.find_last_of('/');
-    return slash == CString::npos ? path : path.substr(slash + 1);
+    CString name = slash == CString::npos ? path : path.substr(slash + 1);
+    auto ansi = zel::codepage::Utf8ToWindows1252(name);
+    return ansi ? *ansi : name;
 }
 
 }  // namespace

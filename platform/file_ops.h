@@ -24,4 +24,8 @@ namespace zel::platform {
 // links are not followed).
 std::string AbsolutePath(const std::string& path);
 
+// `path` made absolute with every symbolic link of its existing levels resolved, the form in which
+// the system names a running program's file; AbsolutePath when that cannot be had.
+std::string CanonicalPath(const std::string& path);
+
 }  // namespace zel::platform

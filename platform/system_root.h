@@ -37,9 +37,10 @@ public:
     virtual std::vector<std::string> RegistryFiles() const = 0;
     // "" when the installation is not in use; else who uses it (a running Wine).
     virtual std::string InUseBy() = 0;
-    // Creates the folders a fresh root needs (the Windows folder, the drive mappings). False when
-    // that fails.
-    virtual bool CreateSkeleton() = 0;
+    // Creates the folders a fresh root needs (the Windows folder, the drive mappings) in a folder
+    // that is missing or empty, or completes them in one that already is such a root. "" on
+    // success, else why not: a folder that holds something else is never turned into a root.
+    virtual std::string CreateSkeleton() = 0;
 };
 
 // The root folder to use when none is named: $ZEL_SYSTEM_ROOT, else $XDG_DATA_HOME/zel/system,

@@ -11,6 +11,8 @@ using zel::platform::WineRegistryFile;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string bytes(reinterpret_cast<const char*>(data), size);
+    std::string arch = WineRegistryFile::ArchOf(bytes);
+    if (!arch.empty() && arch != "win32" && arch != "win64") std::abort();
     std::string error;
     auto file = WineRegistryFile::Parse(bytes, error);
     if (!file) return 0;

@@ -35,4 +35,10 @@ std::string AbsolutePath(const std::string& path) {
     return error ? path : absolute.lexically_normal().string();
 }
 
+std::string CanonicalPath(const std::string& path) {
+    std::error_code error;
+    auto canonical = std::filesystem::weakly_canonical(AbsolutePath(path), error);
+    return error ? AbsolutePath(path) : canonical.string();
+}
+
 }  // namespace zel::platform

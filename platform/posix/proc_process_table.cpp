@@ -8,6 +8,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "framework/codepage.h"
 #include "platform/services.h"
 #include "platform/system_root.h"
 
@@ -34,6 +35,28 @@ bool SameFolder(const std::string& a, const std::string& b) {
     std::error_code error;
     if (fs::equivalent(a, b, error)) return true;
     return fs::absolute(a).lexically_normal() == fs::absolute(b).lexically_normal();
+}
+
+// The file on disk of the program that starts a Wine process's first argument: its Windows path
+// in UTF-8, possibly quoted, possibly followed by the program's arguments in the same field; "" when
+// it names no drive.
+std::string MapWindowsProgram(SystemRoot& root, std::string program) {
+    if (program.size() >= 2 && program[0] == '"') {
+        std::size_t close = program.find('"', 1);
+        program = program.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    }
+    if (auto ansi = codepage::Utf8ToWindows1252(program)) program = *ansi;
+    if (program.size() < 3 || program[1] != ':') return "";
+    std::string whole = root.ToDiskPath(program);
+    std::error_code error;
+    if (fs::is_regular_file(whole, error)) return whole;
+    // The longest part before a space that names a file is the program.
+    for (std::size_t space = program.rfind(' '); space != std::string::npos && space > 2;
+         space = program.rfind(' ', space - 1)) {
+        std::string part = root.ToDiskPath(program.substr(0, space));
+        if (fs::is_regular_file(part, error)) return part;
+    }
+    return whole;
 }
 
 }  // namespace
@@ -66,10 +89,7 @@ std::string ProcProcessTable::WineProgramPath(const std::string& folder) {
     if (prefix.empty() && !home.empty()) prefix = home + "/.wine";
     if (prefix.empty() || !SameFolder(prefix, root->Directory())) return "";
     auto arguments = ReadFields(folder + "/cmdline");
-    if (arguments.empty()) return "";
-    const std::string& program = arguments[0];
-    if (program.size() > 2 && program[1] == ':') return root->ToDiskPath(program);
-    return "";
+    return arguments.empty() ? "" : MapWindowsProgram(*root, arguments[0]);
 }
 
 bool ProcProcessTable::ProgramPath(std::uint32_t id, std::string& path) {

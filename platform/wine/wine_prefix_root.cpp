@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "framework/codepage.h"
+#include "platform/file_ops.h"
 #include "platform/wine/wine_server.h"
 
 namespace zel::platform {
@@ -50,7 +51,7 @@ std::optional<std::string> MatchEntry(const fs::path& folder, const std::string&
 }  // namespace
 
 WinePrefixRoot::WinePrefixRoot(std::string directory, WineRegistry::Hooks hooks)
-    : m_directory(fs::absolute(directory).lexically_normal().string()), m_registry(m_directory, std::move(hooks)) {
+    : m_directory(CanonicalPath(directory)), m_registry(m_directory, std::move(hooks)) {
     while (m_directory.size() > 1 && m_directory.back() == '/') m_directory.pop_back();
 }
 
@@ -70,7 +71,7 @@ std::map<char, std::string> WinePrefixRoot::DriveMappings() const {
         fs::path target = fs::read_symlink(it->path(), link_error);
         if (link_error) continue;
         if (target.is_relative()) target = devices / target;
-        std::string folder = target.lexically_normal().string();
+        std::string folder = CanonicalPath(target.string());
         while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
         drives[static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])))] = folder;
     }
@@ -99,7 +100,7 @@ std::string WinePrefixRoot::ToDiskPath(const std::string& windows_path) const {
 }
 
 std::string WinePrefixRoot::ToWindowsPath(const std::string& disk_path) const {
-    std::string path = fs::absolute(disk_path).lexically_normal().string();
+    std::string path = CanonicalPath(disk_path);
     // The longest mapping that holds the file gives the drive (c: before z: = /).
     char best_letter = 0;
     std::string best_folder;
@@ -140,18 +141,25 @@ std::string WinePrefixRoot::InUseBy() {
     return IsWineServerRunning(m_directory) ? "wineserver" : "";
 }
 
-bool WinePrefixRoot::CreateSkeleton() {
+std::string WinePrefixRoot::CreateSkeleton() {
     std::error_code error;
     fs::path root(m_directory);
+    // A folder named by mistake (a home folder, "/") must not get Windows folders put into it.
+    if (fs::exists(root, error) && !fs::is_empty(root, error)) {
+        bool prefix = false;
+        for (const char* mark : {"drive_c", "dosdevices", "system.reg"}) prefix = prefix || fs::exists(root / mark, error);
+        if (!prefix) return m_directory + " is not a Wine prefix (it has no drive_c, dosdevices or system.reg)";
+    }
     fs::create_directories(root / "drive_c" / "windows", error);
-    if (error) return false;
+    if (error) return "cannot make " + (root / "drive_c" / "windows").string() + ": " + error.message();
     fs::path devices = root / "dosdevices";
     if (!fs::exists(devices, error)) {
         fs::create_directories(devices, error);
-        fs::create_directory_symlink("../drive_c", devices / "c:", error);
-        fs::create_directory_symlink("/", devices / "z:", error);
+        if (!error) fs::create_directory_symlink("../drive_c", devices / "c:", error);
+        if (!error) fs::create_directory_symlink("/", devices / "z:", error);
+        if (error) return "cannot make the drive mappings in " + devices.string() + ": " + error.message();
     }
-    return !error;
+    return "";
 }
 
 std::string DefaultSystemRootDirectory() {

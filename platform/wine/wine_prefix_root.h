@@ -11,6 +11,8 @@ namespace zel::platform {
 
 class WinePrefixRoot : public SystemRoot {
 public:
+    // The folder is kept with its symbolic links resolved, so that the files it maps Windows paths
+    // to are named as the process table names the programs that run them.
     explicit WinePrefixRoot(std::string directory, WineRegistry::Hooks hooks = {});
 
     std::string Kind() const override { return "wine-prefix"; }
@@ -22,7 +24,7 @@ public:
     Registry& GetRegistry() override { return m_registry; }
     std::vector<std::string> RegistryFiles() const override;
     std::string InUseBy() override;
-    bool CreateSkeleton() override;
+    std::string CreateSkeleton() override;
 
     // Drive letter (lower case) -> folder on disk, from dosdevices/ (Wine's defaults c: and z:
     // when the prefix has no dosdevices folder yet).

@@ -58,8 +58,9 @@ bool WineRegistry::Load(Hive& hive) {
     hive.content.reset();
     hive.problem.clear();
     if (stamp.size < 0) {
-        // A hive that has no file yet is empty; it is written on the first change.
-        hive.content = WineRegistryFile::CreateEmpty(hive.relative_to);
+        // A hive that has no file yet is empty; it is written on the first change, naming the
+        // architecture the prefix's other hives name (Wine loads no prefix whose hives differ).
+        hive.content = WineRegistryFile::CreateEmpty(hive.relative_to, PrefixArch());
         return true;
     }
     std::ifstream in(hive.file, std::ios::binary);
@@ -96,6 +97,19 @@ bool WineRegistry::Save(Hive& hive) {
                       static_cast<long long>(info.st_size), static_cast<long long>(info.st_ino)};
     }
     return true;
+}
+
+std::string WineRegistry::PrefixArch() const {
+    // The "#arch=" line comes within the first few lines of a hive.
+    constexpr std::size_t kHeadBytes = 512;
+    for (const auto& hive : m_hives) {
+        std::ifstream in(hive.file, std::ios::binary);
+        std::string head(kHeadBytes, '\0');
+        in.read(head.data(), static_cast<std::streamsize>(head.size()));
+        head.resize(static_cast<std::size_t>(in.gcount()));
+        if (std::string arch = WineRegistryFile::ArchOf(head); !arch.empty()) return arch;
+    }
+    return "win64";
 }
 
 std::string WineRegistry::LoadProblem() {

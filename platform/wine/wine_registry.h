@@ -64,6 +64,8 @@ private:
     bool Load(Hive& hive);
     bool Save(Hive& hive);
     std::uint64_t Now() const;
+    // The architecture the existing hives name; win64 when none does.
+    std::string PrefixArch() const;
 
     std::string m_prefix;
     Hooks m_hooks;

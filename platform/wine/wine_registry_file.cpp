@@ -399,11 +399,19 @@ std::optional<WineRegistryFile> WineRegistryFile::Parse(std::string_view bytes, 
     return file;
 }
 
-WineRegistryFile WineRegistryFile::CreateEmpty(const std::string& relative_to) {
+WineRegistryFile WineRegistryFile::CreateEmpty(const std::string& relative_to, const std::string& arch) {
     WineRegistryFile file;
     file.m_prologue = std::string(kHeader) + "\n;; All keys relative to " +
-                      Escape(ToUtf16(relative_to), "") + "\n\n#arch=win64\n\n";
+                      Escape(ToUtf16(relative_to), "") + "\n\n#arch=" + arch + "\n\n";
     return file;
+}
+
+std::string WineRegistryFile::ArchOf(std::string_view bytes) {
+    static constexpr std::string_view kArch = "\n#arch=";
+    std::size_t at = bytes.find(kArch);
+    if (at == std::string_view::npos) return "";
+    std::string_view rest = StripLineEnd(bytes.substr(at + kArch.size(), 6));
+    return rest == "win32" || rest == "win64" ? std::string(rest) : "";
 }
 
 std::string WineRegistryFile::Serialize() const {

@@ -19,8 +19,11 @@ public:
     // Reads a file's bytes; nullopt, with `error` set, when the first line is not Wine's header.
     static std::optional<WineRegistryFile> Parse(std::string_view bytes, std::string& error);
     // A new, empty file in Wine's form; `relative_to` is the hive's name as its header line says it,
-    // e.g. "REGISTRY\\Machine".
-    static WineRegistryFile CreateEmpty(const std::string& relative_to);
+    // e.g. "REGISTRY\\Machine"; `arch` the prefix's architecture ("win32" or "win64"), which every
+    // hive of a prefix must name alike.
+    static WineRegistryFile CreateEmpty(const std::string& relative_to, const std::string& arch = "win64");
+    // The architecture a file's "#arch=" line names, read from its first bytes; "" when none.
+    static std::string ArchOf(std::string_view bytes);
     // The file's bytes.
     std::string Serialize() const;
 

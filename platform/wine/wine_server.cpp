@@ -21,7 +21,10 @@ std::vector<std::string> WineServerLockPaths(const std::string& prefix, const st
         name != "." && name != "..") {
         paths.push_back(temp_root + "/" + name + server);
     }
-    paths.push_back(temp_root + "/.wine-" + std::to_string(::getuid()) + server);
+    // Wine runs only on a prefix its user owns, so the server's folder is named after the prefix's
+    // owner, who need not be the caller (root cleaning a user's prefix).
+    paths.push_back(temp_root + "/.wine-" + std::to_string(info.st_uid) + server);
+    if (::getuid() != info.st_uid) paths.push_back(temp_root + "/.wine-" + std::to_string(::getuid()) + server);
     return paths;
 }
 

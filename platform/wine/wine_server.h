@@ -12,7 +12,8 @@ namespace zel::platform {
 bool IsWineServerRunning(const std::string& prefix, const std::string& temp_root = "/tmp");
 
 // The lock files a server for `prefix` would hold, most likely first (Debian's layout names its
-// folder in the prefix's "wineserver" file; upstream Wine uses ".wine-UID").
+// folder in the prefix's "wineserver" file; upstream Wine uses ".wine-UID" with the UID of the
+// prefix's owner).
 std::vector<std::string> WineServerLockPaths(const std::string& prefix, const std::string& temp_root);
 
 }  // namespace zel::platform

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <regex>
+#include <set>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,6 +39,21 @@ std::string WithoutTimes(std::string text, const std::vector<std::string>& keys)
         text = std::regex_replace(text, stamp, key + " T\n#time=T\n");
     }
     return text;
+}
+
+// Every file and symbolic link below `root` with its bytes (or its link target).
+std::map<std::string, std::string> Snapshot(const fs::path& root) {
+    std::map<std::string, std::string> entries;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        std::string name = fs::relative(it->path(), root).string();
+        if (it->is_symlink()) {
+            entries[name] = "-> " + fs::read_symlink(it->path()).string();
+            it.disable_recursion_pending();
+        } else if (it->is_regular_file()) {
+            entries[name] = ReadText(it->path());
+        }
+    }
+    return entries;
 }
 
 struct ZelRun {
@@ -145,6 +161,7 @@ pid_t Start(const std::string& program) {
 TEST_F(InfectedPrefix, DisinfectionCleansEveryPlaceAndNothingElse) {
     pid_t trojan = Start(Trojan());
     pid_t bystander = Start("/bin/sleep");
+    auto files_before = Snapshot(Prefix());
     ZelRun run = RunZel({"scan", "--disinfect", "--system-root", Prefix().string(), "--db", Database(), Trojan()});
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_NE(run.output.find(Trojan() + ": Evil FOUND (type Backdoor, version 1.0), removed\n"), std::string::npos)
@@ -169,6 +186,23 @@ TEST_F(InfectedPrefix, DisinfectionCleansEveryPlaceAndNothingElse) {
     EXPECT_FALSE(fs::exists(Startup() / "a_exists.lnk"));
     EXPECT_FALSE(fs::exists(Startup() / "c_case_upper.lnk"));
     EXPECT_EQ(ReadText(Startup() / "b_args_workdir.lnk"), ReadText(kShortcuts / "b_args_workdir.lnk"));
+
+    // Nothing else in the prefix changed, and nothing was left behind (no temporary files).
+    const std::set<std::string> removed = {"drive_c/windows/a.exe", "drive_c/windows/winstart.bat",
+                                           fs::relative(Startup() / "a_exists.lnk", Prefix()).string(),
+                                           fs::relative(Startup() / "c_case_upper.lnk", Prefix()).string()};
+    const std::set<std::string> edited = {"drive_c/windows/win.ini",     "drive_c/windows/system.ini",
+                                          "drive_c/autoexec.bat",        "drive_c/windows/wininit.ini",
+                                          "user.reg",                    "system.reg"};
+    auto after = Snapshot(Prefix());
+    for (const auto& [name, bytes] : files_before) {
+        if (removed.count(name)) {
+            EXPECT_EQ(after.count(name), 0u) << name;
+        } else if (!edited.count(name)) {
+            EXPECT_EQ(after[name], bytes) << name;
+        }
+    }
+    for (const auto& [name, bytes] : after) EXPECT_EQ(files_before.count(name), 1u) << "new: " << name;
 
     // user.reg: the trojan's Run value is gone, the Run key's time stamp moved, nothing else changed.
     std::string user = ReadText(Prefix() / "user.reg");
@@ -203,6 +237,33 @@ TEST_F(InfectedPrefix, DisinfectionCleansEveryPlaceAndNothingElse) {
     EXPECT_EQ(WithoutTimes(system, {kRunKey, kExeKey}), WithoutTimes(expected_system, {kRunKey, kExeKey}));
 }
 
+// The kernel names a running program by its real path: a prefix and a file named through a symbolic
+// link are still matched with the process, the shortcuts and the Windows path of wininit.ini.
+TEST_F(InfectedPrefix, PathsThroughSymbolicLinksReachTheSameFiles) {
+    fs::path link = m_dir.path() / "via-link";
+    fs::create_directory_symlink(Prefix(), link);
+    pid_t trojan = Start(Trojan());
+    std::string named = (link / "drive_c" / "windows" / "a.exe").string();
+    ZelRun run = RunZel({"scan", "--disinfect", "--system-root", link.string(), "--db", Database(), named});
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find(named + ": Evil FOUND (type Backdoor, version 1.0), removed\n"), std::string::npos)
+        << run.output;
+    int status = 0;
+    EXPECT_EQ(::waitpid(trojan, &status, 0), trojan);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_FALSE(fs::exists(Startup() / "a_exists.lnk"));
+    EXPECT_EQ(ReadText(Windows() / "wininit.ini"), "[rename]\r\nNUL=C:\\windows\\a.exe\r\n");
+}
+
+TEST_F(InfectedPrefix, FoldersThatAreNoPrefixAreNeverMadeIntoOne) {
+    fs::path home = m_dir.path() / "home";
+    WriteText(home / "notes.txt", "mine");
+    ZelRun run = RunZel({"scan", "--disinfect", "--system-root", home.string(), "--db", Database(), Trojan()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(Snapshot(home), (std::map<std::string, std::string>{{"notes.txt", "mine"}}));
+    EXPECT_EQ(ReadText(Trojan()), m_trojan_bytes);
+}
+
 TEST_F(InfectedPrefix, NothingIsTouchedWhileWineRunsOnThePrefix) {
     WriteText(Prefix() / "wineserver", "zel-e2e-" + std::to_string(::getpid()));
     auto lock = zel::platform::WineServerLockPaths(Prefix().string(), "/tmp")[0];
@@ -233,6 +294,53 @@ TEST_F(InfectedPrefix, NothingIsTouchedWhileWineRunsOnThePrefix) {
     for (const auto& [name, text] : m_reg) EXPECT_EQ(ReadText(Prefix() / name), text) << name;
     EXPECT_TRUE(fs::exists(Windows() / "winstart.bat"));
     EXPECT_TRUE(fs::exists(Startup() / "a_exists.lnk"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(InfectedPrefix, JsonLinesSayWhetherTheFileWasDisinfected) {
+    ZelRun run = RunZel({"scan", "--disinfect", "--json", "--system-root", Prefix().string(), "--db", Database(),
+                         Trojan(), (Windows() / "notepad.exe").string()});
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("\"name\": \"Evil\", \"version\": \"1.0\", \"disinfected\": true}\n"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("notepad.exe\", \"status\": \"clean\"}\n"), std::string::npos) << run.output;
+    EXPECT_FALSE(fs::exists(Trojan()));
+}
+
+TEST_F(InfectedPrefix, SystemInfoDescribesTheRootWithoutChangingIt) {
+    auto files_before = Snapshot(Prefix());
+    ZelRun run = RunZel({"system", "info", "--json", "--system-root", Prefix().string()});
+    EXPECT_EQ(run.status, 0);
+    const std::string startup = Startup().string();
+    const std::vector<std::string> parts = {
+        "\"kind\": \"wine-prefix\"",
+        "\"windows_folder\": \"C:\\\\windows\"",
+        "\"windows_folder_on_disk\": \"" + Windows().string() + "\"",
+        "\"startup_folder_on_disk\": \"" + startup + "\"",
+        "\"startup_from_registry\": true",
+        "\"startup_exists\": true",
+        "{\"path\": \"" + (Prefix() / "user.reg").string() + "\", \"state\": \"present\"}",
+        "\"wine_running\": false",
+    };
+    for (const auto& part : parts) {
+        EXPECT_NE(run.output.find(part), std::string::npos) << part << "\n" << run.output;
+    }
+    EXPECT_EQ(Snapshot(Prefix()), files_before);
+
+    // With no root named, the private tree is described and not made.
+    fs::path data = m_dir.path() / "data";
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+    ::unsetenv("ZEL_SYSTEM_ROOT");
+    run = RunZel({"system", "info"});
+    ::unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.output.find("folder:          " + (data / "zel" / "system").string() + " (not made yet)\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_FALSE(fs::exists(data));
 }
 
 }  // namespace

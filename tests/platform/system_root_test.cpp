@@ -61,10 +61,33 @@ TEST_F(WinePrefixPaths, APrefixWithoutDriveFolderGetsWinesDefaults) {
     WinePrefixRoot root(m_dir.string());
     EXPECT_EQ(root.ToDiskPath("C:\\Windows"), (m_dir / "drive_c" / "windows").string());
     EXPECT_EQ(root.ToWindowsPath("/usr/bin/x"), "Z:\\usr\\bin\\x");
-    ASSERT_TRUE(root.CreateSkeleton());
+    ASSERT_EQ(root.CreateSkeleton(), "");
     EXPECT_EQ(fs::read_symlink(m_dir / "dosdevices" / "c:"), "../drive_c");
     EXPECT_EQ(root.Kind(), "wine-prefix");
     EXPECT_EQ(root.WindowsFolder(), "C:\\windows");
+}
+
+TEST_F(WinePrefixPaths, SkeletonsGoOnlyIntoEmptyFoldersOrPrefixes) {
+    fs::path empty = m_dir / "empty", other = m_dir / "other";
+    fs::create_directories(empty);
+    fs::create_directories(other / "Documents");
+    EXPECT_EQ(WinePrefixRoot((m_dir / "new" / "root").string()).CreateSkeleton(), "");
+    EXPECT_TRUE(fs::is_directory(m_dir / "new" / "root" / "drive_c" / "windows"));
+    EXPECT_EQ(WinePrefixRoot(empty.string()).CreateSkeleton(), "");
+    EXPECT_EQ(fs::read_symlink(empty / "dosdevices" / "z:"), "/");
+    EXPECT_NE(WinePrefixRoot(other.string()).CreateSkeleton(), "");
+    EXPECT_FALSE(fs::exists(other / "drive_c"));
+    EXPECT_EQ(WinePrefixRoot(m_dir.string()).CreateSkeleton(), "");  // a prefix already
+}
+
+TEST_F(WinePrefixPaths, APrefixReachedThroughASymbolicLinkMapsToItsRealFolder) {
+    fs::create_directory_symlink(m_dir, m_dir.string() + "-link");
+    WinePrefixRoot root(m_dir.string() + "-link");
+    EXPECT_EQ(root.Directory(), m_dir.string());
+    EXPECT_EQ(root.ToDiskPath("C:\\windows\\win.ini"), (m_dir / "drive_c" / "windows" / "WIN.INI").string());
+    EXPECT_EQ(root.ToWindowsPath((m_dir / "drive_c" / "a.exe").string()), "C:\\a.exe");
+    EXPECT_EQ(root.ToWindowsPath(m_dir.string() + "-link/drive_c/a.exe"), "C:\\a.exe");
+    fs::remove(m_dir.string() + "-link");
 }
 
 TEST_F(WinePrefixPaths, StartupFolderDefaultsToTheProfileInTheRegistry) {

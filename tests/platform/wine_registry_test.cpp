@@ -193,6 +193,19 @@ TEST_F(WinePrefix, UnreadableHivesAreNeverWritten) {
     EXPECT_EQ(ReadAll(m_dir / "user.reg"), bad);
 }
 
+TEST_F(WinePrefix, NewHivesNameTheArchitectureOfTheOthers) {
+    std::string system = ReadAll(m_dir / "system.reg");
+    Replace(system, "#arch=win64", "#arch=win32");
+    std::ofstream(m_dir / "system.reg", std::ios::binary | std::ios::trunc) << system;
+    fs::remove(m_dir / "user.reg");
+    fs::remove(m_dir / "userdef.reg");
+    ASSERT_EQ(m_registry->CreateKey(RegistryRoot::kCurrentUser, "Software\\Run"), RegistryStatus::kOk);
+    EXPECT_EQ(ReadAll(m_dir / "user.reg"),
+              "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
+              "#arch=win32\n\n[Software\\\\Run] 1796621410\n#time=1dd860c071a037e\n\n");
+    EXPECT_FALSE(fs::exists(m_dir / "userdef.reg"));
+}
+
 TEST_F(WinePrefix, WritesWaitForWineToStop) {
     m_running = true;
     EXPECT_NE(m_registry->WriteRefusal(), "");
@@ -200,6 +213,34 @@ TEST_F(WinePrefix, WritesWaitForWineToStop) {
     EXPECT_EQ(ReadAll(m_dir / "user.reg"), ReadAll(kFresh / "user.reg"));
     m_running = false;
     EXPECT_EQ(m_registry->CreateKey(RegistryRoot::kCurrentUser, "Software\\X"), RegistryStatus::kOk);
+}
+
+// A child process that holds a write lock on `path` (as a running wineserver does) until killed.
+pid_t HoldLock(const std::string& path) {
+    int ready[2];
+    if (::pipe(ready) != 0) return -1;
+    pid_t child = ::fork();
+    if (child == 0) {
+        int fd = ::open(path.c_str(), O_RDWR);
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        ::fcntl(fd, F_SETLK, &lock);
+        char byte = 1;
+        (void)!::write(ready[1], &byte, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char byte = 0;
+    (void)!::read(ready[0], &byte, 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    return child;
+}
+
+void Release(pid_t child) {
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
 }
 
 TEST_F(WinePrefix, ServerLockIsDetectedWhileAnotherProcessHoldsIt) {
@@ -212,28 +253,27 @@ TEST_F(WinePrefix, ServerLockIsDetectedWhileAnotherProcessHoldsIt) {
     std::ofstream(paths[0]).close();
     EXPECT_FALSE(IsWineServerRunning(m_dir.string(), temp_root.string()));
 
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    pid_t child = ::fork();
-    if (child == 0) {
-        int fd = ::open(paths[0].c_str(), O_RDWR);
-        struct flock lock {};
-        lock.l_type = F_WRLCK;
-        lock.l_whence = SEEK_SET;
-        ::fcntl(fd, F_SETLK, &lock);
-        char byte = 1;
-        (void)!::write(ready[1], &byte, 1);
-        ::pause();
-        ::_exit(0);
-    }
-    char byte = 0;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    pid_t server = HoldLock(paths[0]);
+    ASSERT_GT(server, 0);
     EXPECT_TRUE(IsWineServerRunning(m_dir.string(), temp_root.string()));
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
-    ::close(ready[0]);
-    ::close(ready[1]);
+    Release(server);
     EXPECT_FALSE(IsWineServerRunning(m_dir.string(), temp_root.string()));
+}
+
+// Root cleaning a user's prefix: that user's server keeps its lock under the user's own folder.
+TEST_F(WinePrefix, ServerOfThePrefixOwnerIsFoundByAnotherUser) {
+    constexpr uid_t kOwner = 4321;
+    if (::geteuid() != 0 || ::chown(m_dir.c_str(), kOwner, kOwner) != 0) GTEST_SKIP() << "needs root";
+    fs::path temp_root = m_dir / "tmp";
+    auto paths = WineServerLockPaths(m_dir.string(), temp_root.string());
+    ASSERT_EQ(paths.size(), 2u);
+    EXPECT_EQ(fs::path(paths[0]).parent_path().parent_path(), temp_root / ".wine-4321");
+    fs::create_directories(fs::path(paths[0]).parent_path());
+    std::ofstream(paths[0]).close();
+    pid_t server = HoldLock(paths[0]);
+    ASSERT_GT(server, 0);
+    EXPECT_TRUE(IsWineServerRunning(m_dir.string(), temp_root.string()));
+    Release(server);
 }
 
 }  // namespace

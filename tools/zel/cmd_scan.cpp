@@ -106,7 +106,8 @@ private:
     // Disinfects the system root of the record's trojan; 1 when the file was deleted.
     int Disinfect(const std::string& path, int index) {
         CTrojanCureModule module(&m_base);
-        return module.DisinfectTrojan(platform::AbsolutePath(path), index) ? 1 : 0;
+        // The canonical path is the one the process table reports for a program running the file.
+        return module.DisinfectTrojan(platform::CanonicalPath(path), index) ? 1 : 0;
     }
 
     void PrintJson(const std::string& path, const Verdict& verdict, int removed) {
@@ -165,7 +166,9 @@ int RunScan(Args args) {
         // Wine would overwrite every registry edit when it exits: refuse before touching anything.
         std::string refusal = root->GetRegistry().WriteRefusal();
         if (!refusal.empty()) throw Failure{"cannot disinfect: " + refusal};
-        if (!root->CreateSkeleton()) throw Failure{"cannot prepare the system root " + root->Directory()};
+        if (std::string problem = root->CreateSkeleton(); !problem.empty()) {
+            throw Failure{"cannot disinfect: " + problem};
+        }
         services = std::make_unique<platform::ScopedServices>(platform::Services{.system_root = root.get()});
     }
 
