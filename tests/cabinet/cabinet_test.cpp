@@ -246,7 +246,7 @@ TEST(Cabinet, FailingReadsAndAllocationsAtEveryCallLeakNothing) {
                               MakeFolder(CompressionType(3, 15), {9000}, 10)});
     int reads = 0, allocs = 0;
     {
-        // Gone before the next MemoryFiles is made: the harness keeps one set of files at a time.
+        // Counts the reads and allocations of one whole extraction.
         MemoryFiles counting;
         counting.Add("c.cab", cab);
         ASSERT_TRUE(ExtractMemory(counting, "", "c.cab").ok);
