@@ -1,6 +1,7 @@
 // The program around the wizard: start-up order, the settings page's controls and rules, the
 // language file, cancelling, and the one failure that ends the program before the wizard.
 #include <QTest>
+#include <QWhatsThis>
 
 #include "platform/registry.h"
 #include "sysutil/registry_functions.h"
@@ -148,6 +149,34 @@ TEST_F(WizardProgramTest, LanguageFileBesideTheProgramReplacesTexts) {
     // Core texts are shown in the language too.
     Completion()->ShowMessage(LoadUpdateString(IDS_NOTHING_NEW));
     EXPECT_EQ(Completion()->Message()->text(), "Nichts Neues.\nBis bald.");
+}
+
+TEST_F(WizardProgramTest, F1ShowsTheFocusedControlsHelpAndAHelpFileReplacesTexts) {
+    WriteFile(work + "/zelupdate.hlp", "130.1019=Pick <the> nearest server.\n");
+    app.LoadContextHelp(work + "/zelupdate");
+    SetMirrors({{"Near", "http://near.test"}});
+    Open();
+    // Every control with a number has help; the file's text is shown as plain text.
+    for (int id = 0; id < 3; ++id) {
+        for (const CSheetPage::HelpControl& entry : sheet->Page(id)->HelpControls())
+            EXPECT_FALSE(entry.widget->whatsThis().isEmpty()) << id << "." << entry.control;
+    }
+    EXPECT_EQ(Settings()->RegionList()->whatsThis(), "Pick &lt;the&gt; nearest server.");
+    EXPECT_NE(Settings()->DefaultButton()->whatsThis().toStdString().find("proxy servers"), std::string::npos);
+
+    auto helpShown = [] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && widget->inherits("QWhatsThat")) return true;
+        }
+        return false;
+    };
+    Settings()->RegionList()->setFocus();
+    QTest::keyClick(sheet.get(), Qt::Key_F1);
+    EXPECT_TRUE(WaitFor(helpShown, 5000));
+    QWhatsThis::hideText();
+    // A control without help shows nothing.
+    EXPECT_FALSE(sheet->ShowContextHelp(Button(QWizard::CancelButton)));
+    EXPECT_FALSE(sheet->ShowContextHelp(nullptr));
 }
 
 TEST_F(WizardProgramTest, BrokenOrMissingLanguageFileKeepsTheBuiltInTexts) {

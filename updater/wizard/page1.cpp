@@ -55,6 +55,12 @@ CPage1::CPage1(CUpdateApp& app, const CLanguage& language)
     connect(m_defaultButton, &QPushButton::clicked, this, &CPage1::OnDefault);
 }
 
+std::vector<CSheetPage::HelpControl> CPage1::HelpControls() const {
+    return {{kRegionList, m_regionList}, {kDefaultSettings, m_defaultRadio}, {kUseProxy, m_proxyRadio},
+            {kHttpProxy, m_httpProxy},   {kFtpProxy, m_ftpProxy},           {kHttpPort, m_httpPort},
+            {kFtpPort, m_ftpPort},       {kDefaultButton, m_defaultButton}};
+}
+
 void CPage1::OnSetActive() {
     if (!m_initialised) {
         m_initialised = true;

@@ -24,6 +24,8 @@ public:
     void OnSetActive() override;
     void OnCancel() override;
     bool OnWizardNext() override;
+    int DialogNumber() const override { return kDialogSettings; }
+    std::vector<HelpControl> HelpControls() const override;
 
     // The page's controls, for tests.
     QComboBox* RegionList() const { return m_regionList; }

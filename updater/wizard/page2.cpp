@@ -17,6 +17,11 @@ namespace {
 constexpr int kIconRole = Qt::UserRole + 1;
 }  // namespace
 
+std::vector<CSheetPage::HelpControl> CPage2::HelpControls() const {
+    return {{kFileList, m_fileList},   {kStatus, m_status},         {kDownloaded, m_downloaded},
+            {kTimeLeft, m_timeLeft},   {kCurrentBar, m_currentBar}, {kTotalBar, m_totalBar}};
+}
+
 CPage2::CPage2(CUpdateApp& app, const CLanguage& language, platform::Internet& internet,
                platform::FileSystem& files, platform::Desktop& desktop, CPageClock& clock)
     : m_app(app), m_language(language), m_icons(RowIcons()) {

@@ -35,6 +35,8 @@ public:
 
     void OnSetActive() override;
     void OnCancel() override;
+    int DialogNumber() const override { return kDialogDownload; }
+    std::vector<HelpControl> HelpControls() const override;
 
     // CDownloadPageView
     void SetWizardButtons(DWORD buttons) override;

@@ -29,6 +29,10 @@ CPage3::CPage3(CUpdateApp& app, const CLanguage& language) : m_language(language
     connect(m_details, &QPushButton::clicked, this, [this] { m_logic.OnDetails(); });
 }
 
+std::vector<CSheetPage::HelpControl> CPage3::HelpControls() const {
+    return {{kMessage, m_message}, {kRunScanner, m_runScanner}, {kDetails, m_details}};
+}
+
 void CPage3::OnSetActive() { m_logic.OnSetActive(); }
 
 bool CPage3::OnWizardFinish() {

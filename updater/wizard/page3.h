@@ -19,6 +19,8 @@ public:
 
     void OnSetActive() override;
     bool OnWizardFinish() override;
+    int DialogNumber() const override { return kDialogCompletion; }
+    std::vector<HelpControl> HelpControls() const override;
 
     // CCompletionPageView
     void SetWizardButtons(DWORD buttons) override;

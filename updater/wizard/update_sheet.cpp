@@ -1,9 +1,12 @@
 #include "updater/wizard/update_sheet.h"
 
 #include <QAbstractButton>
+#include <QShortcut>
+#include <QWhatsThis>
 
 #include "updater/core/download_page.h"
 #include "updater/wizard/artwork.h"
+#include "updater/wizard/text_convert.h"
 
 namespace zel::updater {
 
@@ -25,6 +28,8 @@ CUpdateSheet::CUpdateSheet(const QString& caption, QWidget* parent) : QWizard(pa
                      QWizard::CancelButton});
     setWindowFlag(Qt::WindowContextHelpButtonHint, true);
     connect(this, &QWizard::currentIdChanged, this, &CUpdateSheet::OnCurrentIdChanged);
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, [this] { ShowContextHelp(focusWidget()); });
 }
 
 void CUpdateSheet::AddPage(CSheetPage* page) {
@@ -36,6 +41,19 @@ void CUpdateSheet::AddPage(CSheetPage* page) {
 CSheetPage* CUpdateSheet::Page(int index) const {
     return index >= 0 && static_cast<std::size_t>(index) < m_pages.size() ? m_pages[static_cast<std::size_t>(index)]
                                                                           : nullptr;
+}
+
+void CUpdateSheet::AttachContextHelp(const CContextHelp& help) {
+    for (CSheetPage* page : m_pages) {
+        for (const CSheetPage::HelpControl& entry : page->HelpControls())
+            entry.widget->setWhatsThis(ToQt(help.Text(page->DialogNumber(), entry.control)).toHtmlEscaped());
+    }
+}
+
+bool CUpdateSheet::ShowContextHelp(QWidget* control) {
+    if (!control || control->whatsThis().isEmpty()) return false;
+    QWhatsThis::showText(control->mapToGlobal(control->rect().center()), control->whatsThis(), control);
+    return true;
 }
 
 void CUpdateSheet::SetWizardButtons(DWORD buttons) {

@@ -1,7 +1,7 @@
 // CUpdateSheet: the wizard window that holds the three pages. Each page says which of Back, Next and
 // Finish it offers; the sheet keeps that choice in force, because the wizard widget recomputes its
 // buttons on every page switch. Cancel (the button, Esc or the close box) first runs the current
-// page's cancel handling.
+// page's cancel handling. F1 shows the focused control's context help.
 #pragma once
 
 #include <QWizard>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/framework_types.h"
+#include "updater/wizard/context_help.h"
 
 namespace zel::updater {
 
@@ -28,6 +29,14 @@ public:
     virtual bool OnWizardNext() { return true; }
     // Finish pressed: false keeps the page open.
     virtual bool OnWizardFinish() { return true; }
+
+    // The page's dialog number and its controls that have context help, by control number.
+    struct HelpControl {
+        int control;
+        QWidget* widget;
+    };
+    virtual int DialogNumber() const = 0;
+    virtual std::vector<HelpControl> HelpControls() const = 0;
 
     CUpdateSheet* Sheet() const;
     bool validatePage() override;
@@ -49,6 +58,10 @@ public:
     // Shows page `index`, moving back or forward through the pages in between.
     void SetActivePage(int index);
     CSheetPage* Page(int index) const;
+    // Gives every control of every page its context help ("What's This?" text).
+    void AttachContextHelp(const CContextHelp& help);
+    // Shows the context help of `control` beside it; false when it has none.
+    bool ShowContextHelp(QWidget* control);
 
     void reject() override;
 

@@ -26,6 +26,7 @@ bool CZelupdateApp::InitInstance(const CString& programPath) {
     }
     QCoreApplication::setApplicationName(QString::fromUtf8(kAppName));
     LoadLanguage(programPath);
+    LoadContextHelp(programPath);
     LoadSettings();
     CloseRunningPrograms();
     // The command line is ignored: the program takes no options.
@@ -48,11 +49,14 @@ void CZelupdateApp::LoadLanguage(const CString& programPath) {
     if (loaded.LoadFile(LanguageResourcePath(programPath, language), error)) m_language = std::move(loaded);
 }
 
+void CZelupdateApp::LoadContextHelp(const CString& programPath) { m_help.LoadFile(programPath); }
+
 std::unique_ptr<CUpdateSheet> CZelupdateApp::CreateSheet() {
     auto sheet = std::make_unique<CUpdateSheet>(QString::fromUtf8(kSheetCaption));
     sheet->AddPage(new CPage1(*this, m_language));
     sheet->AddPage(new CPage2(*this, m_language, m_internet, m_files, Desktop(), m_clock));
     sheet->AddPage(new CPage3(*this, m_language));
+    sheet->AttachContextHelp(m_help);
     return sheet;
 }
 

@@ -11,6 +11,7 @@
 #include "platform/internet.h"
 #include "updater/core/download_page.h"
 #include "updater/core/update_app.h"
+#include "updater/wizard/context_help.h"
 #include "updater/wizard/language_file.h"
 #include "updater/wizard/update_sheet.h"
 
@@ -21,8 +22,8 @@ public:
     CZelupdateApp(platform::Desktop& desktop, CProfileStore& profile, platform::Internet& internet,
                   platform::FileSystem& files, CPageClock& clock);
 
-    // The whole program run; `programPath` names the language file beside it. Returns false: the
-    // program ends when the wizard closes.
+    // The whole program run; `programPath` names the language and help files beside it. Returns
+    // false: the program ends when the wizard closes.
     bool InitInstance(const CString& programPath);
     // Writes the settings back (only when they were loaded); returns the exit code.
     int ExitInstance();
@@ -31,6 +32,8 @@ public:
     // file beside `programPath`; a missing or unreadable file keeps the built-in texts.
     void LoadLanguage(const CString& programPath);
     const CLanguage& Language() const { return m_language; }
+    // The controls' help texts: the built-in ones, or those of the help file beside `programPath`.
+    void LoadContextHelp(const CString& programPath);
     // The wizard with its three pages; constructing the download page starts the download thread.
     std::unique_ptr<CUpdateSheet> CreateSheet();
 
@@ -42,6 +45,7 @@ private:
     platform::FileSystem& m_files;
     CPageClock& m_clock;
     CLanguage m_language;
+    CContextHelp m_help;
 };
 
 }  // namespace zel::updater
