@@ -21,7 +21,12 @@ public:
         modeCreate = 0x1000,
         modeNoTruncate = 0x2000,
     };
-    enum SeekPosition { begin = 0, current = 1, end = 2 };
+    // The origins of Seek. Constants rather than enumerators: an enumerator named begin or end
+    // would shadow the hidden begin/end friends that some library headers declare.
+    enum SeekPosition : unsigned {};
+    static constexpr SeekPosition begin = SeekPosition(0);
+    static constexpr SeekPosition current = SeekPosition(1);
+    static constexpr SeekPosition end = SeekPosition(2);
 
     CFile() = default;
     CFile(const CFile&) = delete;
