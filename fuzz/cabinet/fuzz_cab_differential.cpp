@@ -1,7 +1,14 @@
 // Differential fuzzing: the same cabinet bytes through our decompressor and through libmspack.
-// Where both extract a file, the bytes must be the same. (Damaged Quantum data without checksums
-// can decode to different garbage in the two, so folders of that method are left out of the
-// comparison; the differential test explains the case.)
+// Where both extract a file, the bytes must be the same. Cabinets with a Quantum folder are left
+// out of the comparison: the two disagree on which input bytes a Quantum frame reads when the frame
+// before it left bytes holding a 0xFF at its block's end or ran past its block, which intact data
+// never does (it leaves only a few zero bytes) but damaged data without checksums can. We start
+// every frame at its block's first byte, never read the bytes a frame leaves at its block's end,
+// and give zero bits to a frame that runs past its block (by at most 32 bits). libmspack reads a
+// folder's blocks as one stream with a 0xFF byte after each block: it starts the next frame behind
+// the first 0xFF at or after where the last one stopped, and a frame that runs over reads that 0xFF
+// and the next block. So after a damaged frame that both accept, the next frame decodes from other
+// bytes, to other garbage (test CabDifferential.QuantumFrameAfterADamagedOneStartsAtItsOwnBlock).
 #include <cstdint>
 #include <cstdlib>
 

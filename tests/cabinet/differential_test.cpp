@@ -2,14 +2,16 @@
 // them and of cabinets made by the test encoders (bit flips in headers and in compressed data with
 // and without checksums, truncations). Where both extract a file the bytes must agree; where only
 // we extract one, our bytes must be the file's true contents. The cases where the two disagree on
-// success are pinned down below as named tests, each with the reason we hold ours to be right.
+// success are pinned down below as named tests, each saying why ours differs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <random>
 
+#include "archive/cabinet/cab_decoder.h"
 #include "tests/cabinet/support/cab_harness.h"
 #include "tests/cabinet/support/cab_writer.h"
 #include "tests/cabinet/support/fixtures.h"
@@ -157,33 +159,121 @@ Bytes WithByte(Bytes bytes, std::size_t at, std::uint8_t value) {
     return bytes;
 }
 
+// Appends `slack` to the first frame of the inner encoder, as bytes its coder never reaches.
+class CPaddedFirstFrame : public CFrameEncoder {
+public:
+    CPaddedFirstFrame(std::unique_ptr<CFrameEncoder> inner, Bytes slack)
+        : m_inner(std::move(inner)), m_slack(std::move(slack)) {}
+    Bytes EncodeFrame(const Bytes& data, std::size_t start, std::size_t length) override {
+        Bytes frame = m_inner->EncodeFrame(data, start, length);
+        if (start == 0) frame.insert(frame.end(), m_slack.begin(), m_slack.end());
+        return frame;
+    }
+
+private:
+    std::unique_ptr<CFrameEncoder> m_inner;
+    Bytes m_slack;
+};
+
 // Each block is one frame that starts afresh at the block's first byte; bytes the coder does not
 // use at the end of a block are ignored here. libmspack reads a folder's LZX blocks as one stream,
 // so slack at a block's end shifts everything after it, and it fails.
 TEST(CabDifferential, LzxBlockWithSlackAtItsEndDecodesHereButNotInLibmspack) {
-    class CPaddedFirstFrame : public CFrameEncoder {
-    public:
-        explicit CPaddedFirstFrame(std::unique_ptr<CFrameEncoder> inner) : m_inner(std::move(inner)) {}
-        Bytes EncodeFrame(const Bytes& data, std::size_t start, std::size_t length) override {
-            Bytes frame = m_inner->EncodeFrame(data, start, length);
-            if (start == 0) frame.insert(frame.end(), 4, 0x5A);
-            return frame;
-        }
-
-    private:
-        std::unique_ptr<CFrameEncoder> m_inner;
-    };
     WriterFolder folder = TwoFiles(CompressionType(3, 15), 40000, 7);
     folder.encoder = [] {
         LzxOptions options;
         options.windowBits = 15;
         options.blocks = ELzxBlocks::verbatim;
-        return std::make_unique<CPaddedFirstFrame>(MakeLzxEncoder(options));
+        return std::make_unique<CPaddedFirstFrame>(MakeLzxEncoder(options), Bytes(4, 0x5A));
     };
     Differential both = DecodeBoth(WriteCabinet({folder}));
     ASSERT_TRUE(both.ours.ok);
     EXPECT_EQ(both.ours.files[1].data, folder.files[1].data);
     EXPECT_FALSE(both.theirs.AllOk());
+}
+
+// Quantum blocks as libmspack reads them (seen from outside): one stream per folder, in which a
+// 0xFF byte follows each block; after each frame of 32,768 bytes it drops input up to and
+// including the next 0xFF and restarts its coder behind it. Here each block is one frame whose
+// coder starts at the block's first byte, and what the coder does not reach at the block's end is
+// never read. An intact frame uses its block up to a few zero bytes of padding, so both start the
+// next frame at the next block. Two frames: mostly zero bytes, a random one about every 64, so that
+// the first block stays small (about 1,850 bytes).
+WriterFolder TwoQuantumFrames(const Bytes& slackAfterFirst = {}) {
+    std::mt19937 rng(1);
+    Bytes data;
+    while (data.size() < kCabMaxBlockSize + 2) data.push_back(rng() % 64 == 0 ? std::uint8_t(rng()) : 0);
+    WriterFolder folder;
+    folder.compressionType = CompressionType(2, 10);
+    folder.files.push_back({"sparse.bin", data});
+    folder.encoder = [slackAfterFirst] {
+        return std::make_unique<CPaddedFirstFrame>(MakeQuantumEncoder(QuantumOptions{10}), slackAfterFirst);
+    };
+    return folder;
+}
+
+Bytes SecondFrame(const Bytes& folderData) {
+    const std::size_t first = std::min<std::size_t>(kCabMaxBlockSize, folderData.size());
+    return Bytes(folderData.begin() + std::ptrdiff_t(first), folderData.end());
+}
+
+// Slack after an intact first frame is skipped here. libmspack skips it too unless it holds a
+// 0xFF: then it restarts its coder inside the slack and loses the second frame.
+TEST(CabDifferential, QuantumSlackWithAnFFAfterAFrameIsSkippedHereButNotInLibmspack) {
+    const WriterFolder plain = TwoQuantumFrames(Bytes(4, 0x5A));
+    Differential both = DecodeBoth(WriteCabinet({plain}));
+    ASSERT_TRUE(both.ours.ok);
+    EXPECT_EQ(both.ours.files[0].data, plain.files[0].data);
+    EXPECT_TRUE(both.theirs.AllOk());
+    EXPECT_EQ(both.mismatch, "");
+
+    const WriterFolder withFF = TwoQuantumFrames({0xFF, 0x5A, 0x5A, 0x5A});
+    both = DecodeBoth(WriteCabinet({withFF}));
+    ASSERT_TRUE(both.ours.ok);
+    EXPECT_EQ(both.ours.files[0].data, withFF.files[0].data);
+    ASSERT_EQ(both.theirs.files.size(), 1u);
+    EXPECT_FALSE(both.theirs.files[0].ok && both.theirs.files[0].data == withFF.files[0].data);
+}
+
+// The damaged case the mutations find (no checksums, window 2^10): one bit flipped early in the
+// first block. Both decode that frame alike, to wrong bytes, and it ends about 100 bytes before
+// its block does; the bytes left over hold a 0xFF. libmspack starts the second frame behind that
+// 0xFF, we at the second block; neither gives the true bytes, since the damage already went into
+// the models and the window. Clearing the leftover bytes changes nothing here and makes libmspack
+// agree with us, so where the second frame starts is the whole difference.
+TEST(CabDifferential, QuantumFrameAfterADamagedOneStartsAtItsOwnBlock) {
+    const WriterFolder folder = TwoQuantumFrames();
+    const Bytes& truth = folder.files[0].data;
+    WriterOptions unchecked;
+    unchecked.checksums = false;
+    Bytes damaged = WriteCabinet({folder}, unchecked);
+    const std::size_t block = damaged.at(36) | damaged.at(37) << 8;  // the folder's first block header
+    const std::size_t data = block + 8, size = damaged.at(block + 4) | damaged.at(block + 5) << 8;
+    damaged.at(data + 17) ^= 0x80;
+
+    Differential both = DecodeBoth(damaged);
+    ASSERT_TRUE(both.ours.ok);
+    ASSERT_TRUE(both.theirs.AllOk());
+    const Bytes& ours = both.ours.files[0].data;
+    const Bytes& theirs = both.theirs.files[0].data;
+    ASSERT_EQ(ours.size(), truth.size());
+    ASSERT_EQ(theirs.size(), truth.size());
+    EXPECT_TRUE(std::equal(ours.begin(), ours.begin() + kCabMaxBlockSize, theirs.begin()));
+    EXPECT_FALSE(std::equal(ours.begin(), ours.begin() + kCabMaxBlockSize, truth.begin()));
+    EXPECT_NE(SecondFrame(ours), SecondFrame(theirs));
+    EXPECT_NE(SecondFrame(ours), SecondFrame(truth));
+    EXPECT_NE(SecondFrame(theirs), SecondFrame(truth));
+
+    constexpr std::size_t kLeftOver = 64;  // the damaged frame ends before the block's last 64 bytes
+    const auto leftOver = damaged.begin() + std::ptrdiff_t(data + size - kLeftOver);
+    const auto blockEnd = damaged.begin() + std::ptrdiff_t(data + size);
+    ASSERT_NE(std::find(leftOver, blockEnd, 0xFF), blockEnd);
+    std::fill(leftOver, blockEnd, 0);
+    Differential cleared = DecodeBoth(damaged);
+    ASSERT_TRUE(cleared.ours.ok);
+    EXPECT_EQ(cleared.ours.files[0].data, ours);
+    EXPECT_TRUE(cleared.theirs.AllOk());
+    EXPECT_EQ(cleared.mismatch, "");
 }
 
 // Only version 1.3 is read; libmspack reads any version.
