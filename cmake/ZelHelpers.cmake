@@ -2,6 +2,10 @@
 
 set(ZEL_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align -Woverloaded-virtual
     -Wnull-dereference -Wformat=2 -Wimplicit-fallthrough)
+option(ZEL_WERROR "Treat compiler warnings as errors (the test script turns it on)" OFF)
+if(ZEL_WERROR)
+    list(APPEND ZEL_WARNINGS -Werror)
+endif()
 add_compile_options("$<$<COMPILE_LANGUAGE:CXX>:${ZEL_WARNINGS}>")
 
 if(ZEL_SANITIZE)
