@@ -6,8 +6,9 @@
 // reads the buffer once at each distinct offset and looks the 8 bytes up among that offset's patterns.
 // Other modes (anywhere): every pattern is keyed by the eight 8-byte pieces that start in the first
 // half of window 0, so that probing every 8th buffer position meets each possible start once. A
-// two-hash bit filter rejects almost every probe; the rest are looked up in a sorted key table and
-// verified against the whole signature.
+// bit filter that keeps each key's bits in one 64-bit word (one memory access per probe) rejects
+// almost every probe; the rest are looked up in a sorted key table and verified against the whole
+// signature.
 #pragma once
 
 #include <array>
@@ -47,7 +48,9 @@ private:
 
     void BuildFixedTable();
     void BuildAnywhereTable();
-    std::uint64_t FilterBit(std::uint64_t prefix, int which) const;
+    // The filter word of `prefix` and the bits it sets there.
+    std::uint64_t FilterWord(std::uint64_t prefix) const;
+    static std::uint64_t FilterMask(std::uint64_t prefix);
     bool FilterPasses(std::uint64_t prefix) const;
     // The first record >= start of `pattern`, or INT32_MAX.
     int FirstRecordFrom(const Pattern& pattern, int start) const;
@@ -60,7 +63,7 @@ private:
     std::vector<Key> m_fixed;     // sorted by (offset, prefix)
     std::vector<Key> m_anywhere;  // sorted by prefix; `offset` is the piece's place in window 0
     std::vector<std::uint64_t> m_filter;
-    int m_filterShift = 64;
+    int m_filterWordShift = 64;
     std::uint64_t m_baseRevision;
     std::vector<std::uint64_t> m_recordRevisions;
     std::vector<const CTrojan2*> m_recordAddresses;
