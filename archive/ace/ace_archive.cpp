@@ -38,8 +38,7 @@ struct CQVAceArchive::State {
     ZelAceOpenRecord open{};
     ZelAceHeaderRecord header{};
     bool header_read = false;  // a header was read and its entry not yet processed
-    CStringArray names;
-    std::size_t index = 0;
+    zel::arcopen::CEntryNameList names;
 
     // Opens the archive in `mode`; false (and no handle) unless the library reports success.
     bool OpenArchive(std::uint32_t mode) {
@@ -78,14 +77,13 @@ CQVAceArchive::~CQVAceArchive() { Close(); }
 int CQVAceArchive::Open(const char* path) {
     Close();
     State& s = *m_state;
-    s.names.clear();
-    s.index = 0;
+    s.names.Clear();
     if (path == nullptr) return 0;
     s.path = path;
     if (!s.OpenArchive(ZELACE_OPEN_LIST)) return 0;
     int result;
     while ((result = s.ReadHeader()) == ZELACE_SUCCESS) {
-        s.names.push_back(EntryName(s.header));
+        s.names.Add(EntryName(s.header));
         if (s.Process(ZELACE_SKIP, nullptr) != ZELACE_SUCCESS) {
             result = -1;
             break;
@@ -106,19 +104,11 @@ void CQVAceArchive::Close() {
     s.header_read = false;
 }
 
-void CQVAceArchive::MoveFirst() { m_state->index = 0; }
+void CQVAceArchive::MoveFirst() { m_state->names.MoveFirst(); }
 
-CString CQVAceArchive::GetName() {
-    const State& s = *m_state;
-    if (s.index >= s.names.size()) ThrowEnd();
-    return s.names[s.index];
-}
+CString CQVAceArchive::GetName() { return m_state->names.GetName(); }
 
-void CQVAceArchive::MoveNext() {
-    State& s = *m_state;
-    if (s.index < s.names.size()) ++s.index;
-    if (s.index >= s.names.size()) ThrowEnd();
-}
+void CQVAceArchive::MoveNext() { m_state->names.MoveNext(); }
 
 void CQVAceArchive::ExtractFirst() {
     Close();

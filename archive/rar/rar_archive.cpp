@@ -88,8 +88,7 @@ struct CQVRarArchive::State {
     std::vector<char> comments = std::vector<char>(kCommentSize);
     RARHeaderDataEx header{};
     bool header_read = false;
-    CStringArray names;
-    size_t index = 0;
+    zel::arcopen::CEntryNameList names;
     DataSink sink;
 
     // Opens the archive in `mode`; false (and no handle) when the library refuses it.
@@ -131,14 +130,13 @@ CQVRarArchive::~CQVRarArchive() { Close(); }
 int CQVRarArchive::Open(const char* path) {
     Close();
     State& s = *m_state;
-    s.names.clear();
-    s.index = 0;
+    s.names.Clear();
     if (path == nullptr) return 0;
     s.path = path;
     if (!s.OpenArchive(RAR_OM_LIST)) return 0;
     int result;
     while ((result = s.ReadHeader()) == kResultSuccess) {
-        s.names.push_back(EntryName(s.header));
+        s.names.Add(EntryName(s.header));
         // Listing only skips, so an encrypted entry does no harm here.
         if (s.Process(RAR_SKIP) != kResultSuccess) break;
     }
@@ -156,19 +154,11 @@ void CQVRarArchive::Close() {
     s.header_read = false;
 }
 
-void CQVRarArchive::MoveFirst() { m_state->index = 0; }
+void CQVRarArchive::MoveFirst() { m_state->names.MoveFirst(); }
 
-CString CQVRarArchive::GetName() {
-    const State& s = *m_state;
-    if (s.index >= s.names.size()) ThrowEnd();
-    return s.names[s.index];
-}
+CString CQVRarArchive::GetName() { return m_state->names.GetName(); }
 
-void CQVRarArchive::MoveNext() {
-    State& s = *m_state;
-    if (s.index < s.names.size()) ++s.index;
-    if (s.index >= s.names.size()) ThrowEnd();
-}
+void CQVRarArchive::MoveNext() { m_state->names.MoveNext(); }
 
 void CQVRarArchive::ExtractFirst() {
     Close();
