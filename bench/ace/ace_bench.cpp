@@ -47,7 +47,7 @@ struct Archives {
             fs::copy_file(samples / (std::string("wdlkmpx-unace_v2_multivol2") + ext), dir / (std::string("v2") + ext));
         }
         auto text = test::SampleBytes(kGeneratedSize, 1);
-        test::ArchiveSpec lz77;
+        test::ArchiveLayout lz77;
         test::EntrySpec entry;
         entry.name = "big.txt";
         entry.method = 1;
@@ -58,7 +58,7 @@ struct Archives {
 
         // A quarter each of text, x86-like code, interleaved samples and 16-bit audio.
         const std::size_t quarter = kGeneratedSize / 4;
-        test::ArchiveSpec blocked;
+        test::ArchiveLayout blocked;
         entry.method = 2;
         entry.data.clear();
         auto segment = [](std::uint8_t mode, std::vector<std::uint8_t> data) {

@@ -11,35 +11,15 @@
 #include "archive/acelib/zelace.h"
 #include "tests/ace/ace_test_util.h"
 #include "tests/ace/ace_writer.h"
+#include "tests/archive/reader_walk.h"
 
 namespace zel::ace::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-template <typename Action>
-int ErrorOf(Action action) {
-    try {
-        action();
-    } catch (const CQVArchiveException& failure) {
-        return failure.GetError();
-    }
-    return -1;
-}
-
-std::vector<std::string> ListNames(CQVArchive& reader) {
-    std::vector<std::string> names;
-    reader.MoveFirst();
-    try {
-        for (;;) {
-            names.push_back(reader.GetName());
-            reader.MoveNext();
-        }
-    } catch (const CQVArchiveException& end) {
-        EXPECT_EQ(end.GetError(), CQVArchiveException::eEndOfArchive);
-    }
-    return names;
-}
+using zel::test::ErrorOf;
+using zel::test::ListNames;
 
 std::string Slashes(std::string name) {
     for (char& c : name) {
@@ -200,7 +180,7 @@ TEST(AceArchiveTest, FailedOutputInASolidArchiveKeepsLaterEntriesIntact) {
 }
 
 TEST(AceArchiveTest, NamesFoldersAndEmptyFilesFromTheWriter) {
-    ArchiveSpec spec;
+    ArchiveLayout layout;
     EntrySpec folder;
     folder.name = "dir";
     folder.attributes = 0x10;
@@ -210,10 +190,10 @@ TEST(AceArchiveTest, NamesFoldersAndEmptyFilesFromTheWriter) {
     dos.data = SampleBytes(2000, 1);
     EntrySpec empty;
     empty.name = "empty.txt";
-    spec.entries = {folder, dos, empty};
+    layout.entries = {folder, dos, empty};
     ScratchDir dir;
     fs::path path = dir.path() / "names.ace";
-    WriteFileBytes(path, BuildArchive(spec));
+    WriteFileBytes(path, BuildArchive(layout));
 
     CQVAceArchive reader;
     ASSERT_EQ(reader.Open(path.c_str()), 1);

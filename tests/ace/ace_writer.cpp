@@ -507,18 +507,18 @@ void PutBlock(std::vector<std::uint8_t>& out, const std::vector<std::uint8_t>& b
 
 }  // namespace
 
-std::vector<std::uint8_t> BuildArchive(ArchiveSpec spec) {
-    std::vector<std::uint8_t> out = spec.stub;
+std::vector<std::uint8_t> BuildArchive(ArchiveLayout layout) {
+    std::vector<std::uint8_t> out = layout.stub;
     std::vector<std::uint8_t> main;
     main.push_back(0);
-    PutLe(main, spec.solid ? 0x8000 : 0, 2);
+    PutLe(main, layout.solid ? 0x8000 : 0, 2);
     main.insert(main.end(), {'*', '*', 'A', 'C', 'E', '*', '*'});
     main.insert(main.end(), {20, 20, 2, 0});
     PutLe(main, 0x5A8E4C21, 4);  // a DOS time
     main.insert(main.end(), 8, 0);
     main.push_back(0);  // AV size, present even without the AV flag
     PutBlock(out, main);
-    if (spec.recoveryBlock) {
+    if (layout.recoveryBlock) {
         std::vector<std::uint8_t> block = {9};
         PutLe(block, 0x0001, 2);
         PutLe(block, 6, 4);
@@ -526,9 +526,9 @@ std::vector<std::uint8_t> BuildArchive(ArchiveSpec spec) {
         out.insert(out.end(), {1, 2, 3, 4, 5, 6});
     }
     auto writer = std::make_unique<StreamWriter>(22);
-    for (auto& entry : spec.entries) {
+    for (auto& entry : layout.entries) {
         // Only solid archives carry the window from one entry to the next.
-        if (!spec.solid) writer = std::make_unique<StreamWriter>(22);
+        if (!layout.solid) writer = std::make_unique<StreamWriter>(22);
         StreamWriter& stream = *writer;
         std::vector<std::uint8_t> packed;
         stream.SetDictionaryBits(entry.dictionaryBits);
@@ -546,7 +546,7 @@ std::vector<std::uint8_t> BuildArchive(ArchiveSpec spec) {
         std::vector<std::uint8_t> body;
         body.push_back(entry.wideSizes ? 3 : 1);
         std::uint16_t flags = 0x0001 | (entry.wideSizes ? 0x0004 : 0) | (entry.encryptedFlag ? 0x4000 : 0) |
-                              (spec.solid ? 0x8000 : 0);
+                              (layout.solid ? 0x8000 : 0);
         PutLe(body, flags, 2);
         PutLe(body, packed.size(), entry.wideSizes ? 8 : 4);
         PutLe(body, entry.data.size(), entry.wideSizes ? 8 : 4);

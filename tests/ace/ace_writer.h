@@ -34,14 +34,14 @@ struct EntrySpec {
     bool storeCorruptCrc = false;
 };
 
-struct ArchiveSpec {
+struct ArchiveLayout {
     bool solid = false;
     std::vector<std::uint8_t> stub;  // bytes before the archive, as a self-extractor has
     std::vector<EntrySpec> entries;
     bool recoveryBlock = false;  // adds a block of an unknown type before the first entry
 };
 
-std::vector<std::uint8_t> BuildArchive(ArchiveSpec spec);
+std::vector<std::uint8_t> BuildArchive(ArchiveLayout layout);
 
 // The raw compressed stream of one entry (no headers), for the decoder tests. Entries given to
 // one StreamWriter share its window, like the entries of a solid archive.

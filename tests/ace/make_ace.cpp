@@ -14,12 +14,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: make_ace OUT.ace [--solid] [--method N] NAME=FILE ...\n");
         return 2;
     }
-    ArchiveSpec spec;
+    ArchiveLayout layout;
     std::uint8_t method = 1;
     for (int i = 2; i < argc; ++i) {
         std::string word = argv[i];
         if (word == "--solid") {
-            spec.solid = true;
+            layout.solid = true;
         } else if (word == "--method" && i + 1 < argc) {
             method = static_cast<std::uint8_t>(std::atoi(argv[++i]));
         } else {
@@ -29,9 +29,9 @@ int main(int argc, char** argv) {
             entry.name = word.substr(0, equals);
             entry.method = method;
             entry.data = ReadFileBytes(word.substr(equals + 1));
-            spec.entries.push_back(entry);
+            layout.entries.push_back(entry);
         }
     }
-    WriteFileBytes(argv[1], BuildArchive(spec));
+    WriteFileBytes(argv[1], BuildArchive(layout));
     return 0;
 }

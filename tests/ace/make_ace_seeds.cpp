@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
     auto text = SampleBytes(3000, 1);
     auto wave = WaveBytes(2000, 2);
 
-    ArchiveSpec spec;
-    spec.solid = true;
+    ArchiveLayout layout;
+    layout.solid = true;
     EntrySpec stored;
     stored.name = "dir\\a.txt";
     stored.data = SampleBytes(200, 3);
@@ -59,12 +59,12 @@ int main(int argc, char** argv) {
     EntrySpec folder;
     folder.name = "dir";
     folder.attributes = 0x10;
-    spec.entries = {folder, stored, lz77, blocked};
-    WriteFileBytes(root / "fuzz_ace_reader" / "solid.ace", BuildArchive(spec));
-    spec.solid = false;
-    spec.entries[2].wideSizes = true;
-    spec.stub.assign(100, 'M');
-    WriteFileBytes(root / "fuzz_ace_reader" / "stub_wide.ace", BuildArchive(spec));
+    layout.entries = {folder, stored, lz77, blocked};
+    WriteFileBytes(root / "fuzz_ace_reader" / "solid.ace", BuildArchive(layout));
+    layout.solid = false;
+    layout.entries[2].wideSizes = true;
+    layout.stub.assign(100, 'M');
+    WriteFileBytes(root / "fuzz_ace_reader" / "stub_wide.ace", BuildArchive(layout));
 
     {
         StreamWriter writer(16);

@@ -43,20 +43,20 @@ std::vector<std::vector<std::uint8_t>> UnpackAll(const std::vector<std::uint8_t>
     return contents;
 }
 
-void ExpectRoundTrip(const ArchiveSpec& spec, const char* what) {
-    auto archive = BuildArchive(spec);
+void ExpectRoundTrip(const ArchiveLayout& layout, const char* what) {
+    auto archive = BuildArchive(layout);
     int reference = ReferenceTest(archive);
     if (reference >= 0) {
         EXPECT_EQ(reference, 0) << what << ": the reference unpacker rejects the stream";
     }
     std::vector<std::vector<std::uint8_t>> contents;
     ASSERT_NO_THROW(contents = UnpackAll(archive)) << what;
-    ASSERT_EQ(contents.size(), spec.entries.size()) << what;
-    ArchiveSpec built = spec;
+    ASSERT_EQ(contents.size(), layout.entries.size()) << what;
+    ArchiveLayout built = layout;
     for (std::size_t i = 0; i < contents.size(); ++i) {
-        std::vector<std::uint8_t> expected = spec.entries[i].data;
+        std::vector<std::uint8_t> expected = layout.entries[i].data;
         if (expected.empty()) {
-            for (const auto& segment : spec.entries[i].segments) expected.insert(expected.end(), segment.data.begin(), segment.data.end());
+            for (const auto& segment : layout.entries[i].segments) expected.insert(expected.end(), segment.data.begin(), segment.data.end());
         }
         EXPECT_TRUE(contents[i] == expected) << what << ": entry " << i;
     }
@@ -88,27 +88,27 @@ std::vector<std::uint8_t> Code(std::size_t size, unsigned seed) {
 }
 
 TEST(WriterTest, Ace10EveryDictionarySize) {
-    ArchiveSpec spec;
+    ArchiveLayout layout;
     for (unsigned bits = 10; bits <= 22; ++bits) {
         EntrySpec entry;
         entry.name = "dict" + std::to_string(bits) + ".txt";
         entry.method = 1;
         entry.dictionaryBits = bits;
         entry.data = SampleBytes(3000 + bits * 500, bits);
-        spec.entries.push_back(entry);
+        layout.entries.push_back(entry);
     }
-    ExpectRoundTrip(spec, "ACE 1.0 dictionaries");
+    ExpectRoundTrip(layout, "ACE 1.0 dictionaries");
 }
 
 TEST(WriterTest, Ace10LongStreamSpansBlocksAndTheWindow) {
-    ArchiveSpec spec;
+    ArchiveLayout layout;
     EntrySpec entry;
     entry.name = "long.bin";
     entry.method = 1;
     entry.dictionaryBits = 16;
     entry.data = SampleBytes(700000, 3);  // more than one symbol block, and past the dictionary
-    spec.entries.push_back(entry);
-    ExpectRoundTrip(spec, "long ACE 1.0 entry");
+    layout.entries.push_back(entry);
+    ExpectRoundTrip(layout, "long ACE 1.0 entry");
 }
 
 TEST(WriterTest, BlockedModesEach) {
@@ -138,9 +138,9 @@ TEST(WriterTest, BlockedModesEach) {
         {"PIC one plane", {gray}},
     };
     for (const auto& test : cases) {
-        ArchiveSpec spec;
-        spec.entries.push_back(Blocked("a.bin", test.segments));
-        ExpectRoundTrip(spec, test.what);
+        ArchiveLayout layout;
+        layout.entries.push_back(Blocked("a.bin", test.segments));
+        ExpectRoundTrip(layout, test.what);
     }
 }
 
@@ -152,62 +152,62 @@ TEST(WriterTest, BlockedModesMixedInOneSolidArchive) {
     Segment picture = Of(kModePic, WaveBytes(96 * 20, 13));
     picture.picWidth = 96;
     picture.picPlanes = 4;
-    ArchiveSpec spec;
-    spec.solid = true;
+    ArchiveLayout layout;
+    layout.solid = true;
     auto text = SampleBytes(20000, 14);
-    spec.entries.push_back(Blocked("one.bin", {Of(kModeLz77, text), Of(kModeSound16, WaveBytes(4000, 15)), delta}));
+    layout.entries.push_back(Blocked("one.bin", {Of(kModeLz77, text), Of(kModeSound16, WaveBytes(4000, 15)), delta}));
     // The second entry repeats the first one's text: only the carried-over window has it.
-    spec.entries.push_back(Blocked("two.bin", {Of(kModeLz77, text), exe, picture, Of(kModeSound8, WaveBytes(400, 16)),
+    layout.entries.push_back(Blocked("two.bin", {Of(kModeLz77, text), exe, picture, Of(kModeSound8, WaveBytes(400, 16)),
                                                Of(kModeLz77, SampleBytes(500, 17))}));
     EntrySpec stored;
     stored.name = "three.txt";
     stored.data = SampleBytes(1000, 18);
-    spec.entries.push_back(stored);
+    layout.entries.push_back(stored);
     EntrySpec ace10;
     ace10.name = "four.txt";
     ace10.method = 1;
     ace10.data = text;
-    spec.entries.push_back(ace10);
-    ExpectRoundTrip(spec, "mixed solid archive");
+    layout.entries.push_back(ace10);
+    ExpectRoundTrip(layout, "mixed solid archive");
 }
 
 TEST(WriterTest, WideHeadersStubsAndUnknownBlocks) {
-    ArchiveSpec spec;
-    spec.stub.assign(300000, 0x4D);  // a self-extractor's program in front
+    ArchiveLayout layout;
+    layout.stub.assign(300000, 0x4D);  // a self-extractor's program in front
     EntrySpec wide;
     wide.name = "wide.txt";
     wide.method = 1;
     wide.wideSizes = true;
     wide.data = SampleBytes(5000, 20);
-    spec.entries.push_back(wide);
+    layout.entries.push_back(wide);
     EntrySpec empty;
     empty.name = "empty.txt";
-    spec.entries.push_back(empty);
-    ExpectRoundTrip(spec, "stub and 64-bit sizes");
+    layout.entries.push_back(empty);
+    ExpectRoundTrip(layout, "stub and 64-bit sizes");
 
-    spec.recoveryBlock = true;  // the reference unpacker does not know this block type
-    auto contents = UnpackAll(BuildArchive(spec));
+    layout.recoveryBlock = true;  // the reference unpacker does not know this block type
+    auto contents = UnpackAll(BuildArchive(layout));
     ASSERT_EQ(contents.size(), 2u);
     EXPECT_TRUE(contents[0] == wide.data);
 }
 
 TEST(WriterTest, SignatureBeyondTheSearchReachIsNotFound) {
-    ArchiveSpec spec;
+    ArchiveLayout layout;
     EntrySpec entry;
     entry.name = "a.txt";
     entry.data = {'x'};
-    spec.entries.push_back(entry);
-    spec.stub.assign(512 * 1024 - 7, 0);  // signature at 512 KiB: one byte too far
+    layout.entries.push_back(entry);
+    layout.stub.assign(512 * 1024 - 7, 0);  // signature at 512 KiB: one byte too far
     ScratchDir dir;
-    WriteFileBytes(dir.path() / "far.ace", BuildArchive(spec));
+    WriteFileBytes(dir.path() / "far.ace", BuildArchive(layout));
     EXPECT_THROW(ArchiveReader::Open((dir.path() / "far.ace").string()), AceError);
-    spec.stub.pop_back();  // the last position still found
-    WriteFileBytes(dir.path() / "near.ace", BuildArchive(spec));
+    layout.stub.pop_back();  // the last position still found
+    WriteFileBytes(dir.path() / "near.ace", BuildArchive(layout));
     EXPECT_NO_THROW(ArchiveReader::Open((dir.path() / "near.ace").string()));
 }
 
 TEST(WriterTest, CrcMismatchFailsTheEntryOnly) {
-    ArchiveSpec spec;
+    ArchiveLayout layout;
     EntrySpec bad;
     bad.name = "bad.txt";
     bad.method = 1;
@@ -216,9 +216,9 @@ TEST(WriterTest, CrcMismatchFailsTheEntryOnly) {
     EntrySpec good = bad;
     good.name = "good.txt";
     good.storeCorruptCrc = false;
-    spec.entries = {bad, good};
+    layout.entries = {bad, good};
     ScratchDir dir;
-    WriteFileBytes(dir.path() / "c.ace", BuildArchive(spec));
+    WriteFileBytes(dir.path() / "c.ace", BuildArchive(layout));
     auto reader = ArchiveReader::Open((dir.path() / "c.ace").string());
     ASSERT_TRUE(reader->Next());
     VectorSink sink;

@@ -33,20 +33,6 @@ std::map<std::string, std::string> ReadTree(const std::string& folder) {
     return files;
 }
 
-std::vector<std::string> ListNames(CQVArchive& reader) {
-    std::vector<std::string> names;
-    try {
-        reader.MoveFirst();
-        for (;;) {
-            names.push_back(reader.GetName());
-            reader.MoveNext();
-        }
-    } catch (const CQVArchiveException& failure) {
-        if (failure.GetError() != CQVArchiveException::eEndOfArchive) throw;
-    }
-    return names;
-}
-
 std::vector<std::string> ExtractAll(CQVArchive& reader, const std::string& folder) {
     std::vector<std::string> names;
     try {

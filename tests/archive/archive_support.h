@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "archive/qv_archive.h"
+#include "tests/archive/reader_walk.h"
 
 namespace zel::test {
 
@@ -22,22 +23,11 @@ bool FileExists(const std::string& path);
 std::map<std::string, std::string> ReadTree(const std::string& folder);
 
 // The names of a listing pass (MoveFirst, GetName, MoveNext until eEndOfArchive).
-std::vector<std::string> ListNames(CQVArchive& reader);
 
 // An extraction pass that writes every entry below `folder` ("\" turned into "/", folders
 // created first); returns the names in order. Lets CQVArchiveException through.
 std::vector<std::string> ExtractAll(CQVArchive& reader, const std::string& folder);
 
-// The error code of the CQVArchiveException that `action` throws; -1 when it throws none.
-template <typename Action>
-int ErrorOf(Action action) {
-    try {
-        action();
-    } catch (const CQVArchiveException& failure) {
-        return failure.GetError();
-    }
-    return -1;
-}
 
 // ARJ: the offsets of the headers in `bytes` (main header first), found by walking the archive
 // from `start`.

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "archive/cab/cab_archive.h"
+#include "tests/archive/reader_walk.h"
 #include "tests/cabinet/support/cab_writer.h"
 #include "tests/cabinet/support/test_data.h"
 #include "tests/support/temp_dir.h"
@@ -31,14 +32,8 @@ std::size_t OpenDescriptors() {
     return std::size_t(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
 }
 
-int ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const CQVArchiveException& e) {
-        return e.GetError();
-    }
-    return -1;
-}
+using zel::test::ErrorOf;
+using zel::test::ListNames;
 
 WriterFolder Folder(std::uint16_t type, std::vector<std::size_t> sizes, std::uint32_t seed) {
     WriterFolder folder;
@@ -55,19 +50,6 @@ protected:
         m_folder = Folder(CompressionType(3, 16), {70000, 10, 40000}, 1);
         m_path = m_dir.File("test.cab");
         WriteFile(m_path, WriteCabinet({m_folder}));
-    }
-    std::vector<std::string> List(CQVCabArchive& reader) {
-        std::vector<std::string> names;
-        try {
-            reader.MoveFirst();
-            for (;;) {
-                names.push_back(reader.GetName());
-                reader.MoveNext();
-            }
-        } catch (const CQVArchiveException& e) {
-            EXPECT_EQ(e.GetError(), CQVArchiveException::eEndOfArchive);
-        }
-        return names;
     }
     zel::testing::TempDir m_dir;
     WriterFolder m_folder;
@@ -94,7 +76,7 @@ TEST_F(CabArchiveTest, FactoryRecognisesACabinetByItsContentsAlone) {
 TEST_F(CabArchiveTest, ListsAndExtractsEveryEntryInOrder) {
     CQVCabArchive reader(kShortWait);
     ASSERT_TRUE(reader.Open(m_path.c_str()));
-    EXPECT_EQ(List(reader), (std::vector<std::string>{"dir\\file0.bin", "dir\\file1.bin", "dir\\file2.bin"}));
+    EXPECT_EQ(ListNames(reader), (std::vector<std::string>{"dir\\file0.bin", "dir\\file1.bin", "dir\\file2.bin"}));
     reader.Close();
 
     // Extraction in a new pass; an existing longer file keeps exactly the entry's bytes.
@@ -149,7 +131,7 @@ TEST_F(CabArchiveTest, MoveFirstRestartsFromTheFirstEntry) {
 TEST_F(CabArchiveTest, AfterTheEndEveryPassNeedsANewOpen) {
     CQVCabArchive reader(kShortWait);
     ASSERT_TRUE(reader.Open(m_path.c_str()));
-    EXPECT_EQ(List(reader).size(), 3u);
+    EXPECT_EQ(ListNames(reader).size(), 3u);
     auto start = Clock::now();
     EXPECT_EQ(ErrorOf([&] { reader.MoveFirst(); }), CQVArchiveException::eEndOfArchive);
     EXPECT_EQ(ErrorOf([&] { reader.ExtractFirst(); }), CQVArchiveException::eEndOfArchive);
@@ -157,7 +139,7 @@ TEST_F(CabArchiveTest, AfterTheEndEveryPassNeedsANewOpen) {
     EXPECT_EQ(ErrorOf([&] { reader.ExtractNext(); }), CQVArchiveException::eEndOfArchive);
     EXPECT_LT(MillisecondsSince(start), 100);
     ASSERT_TRUE(reader.Open(m_path.c_str()));
-    EXPECT_EQ(List(reader).size(), 3u);
+    EXPECT_EQ(ListNames(reader).size(), 3u);
 }
 
 TEST_F(CabArchiveTest, EmptyAndUnreadableCabinetsHaveNoEntries) {
@@ -306,7 +288,7 @@ TEST_F(CabArchiveTest, NamesAreWindows1252UnlessMarkedUtf8) {
     WriteFile(path, WriteCabinet({folder}));
     CQVCabArchive reader(kShortWait);
     ASSERT_TRUE(reader.Open(path.c_str()));
-    EXPECT_EQ(List(reader), (std::vector<std::string>{"caf\xC3\xA9.txt", "\xC3\xA9t\xC3\xA9.txt"}));
+    EXPECT_EQ(ListNames(reader), (std::vector<std::string>{"caf\xC3\xA9.txt", "\xC3\xA9t\xC3\xA9.txt"}));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// Fuzzes the ACE 2.0 blocked stream (every mode and the switches between them) decoder from memory, through the
-// decompressor as an entry of method 2. Input: see fuzz_ace_decoder.h.
+// Fuzzes one ACE compression method from memory, through the decompressor as an entry of that
+// method (FUZZ_ACE_METHOD: 1 the ACE 1.0 LZ77 stream, 2 the ACE 2.0 blocked stream with every mode
+// and the switches between them). Input: see fuzz_ace_decoder.h.
 #include <cstddef>
 #include <cstdint>
 
@@ -16,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // made once, and each entry starts its tables afresh (what carries over is window content).
     static zel::ace::Decompressor decompressor;
     try {
-        decompressor.Unpack(2, input.dictionaryBits, source, input.outputSize, sink);
+        decompressor.Unpack(FUZZ_ACE_METHOD, input.dictionaryBits, source, input.outputSize, sink);
     } catch (const zel::ace::AceError&) {
     }
     if (sink.total > input.outputSize) __builtin_trap();  // never more than the header's size
