@@ -14,18 +14,10 @@ flock 9
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
-# The source entry lives in a file of its own. apt refuses two entries for the same archive with
-# different keyrings, so follow the system's own entry: name its keyring when it names one.
-list=/etc/apt/sources.list.d/zel-src.sources
-if [ ! -f "$list" ]; then
-    signed=""
-    if grep -rqs '^Signed-By: */usr/share/keyrings/debian-archive-keyring.gpg' /etc/apt/sources.list.d/; then
-        signed="Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg"
-    fi
-    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\n%s\n' \
-        "$signed" | $sudo tee "$list" >/dev/null
-    $sudo apt-get update -qq
-fi
+# The source entry lives in a file of its own, for the system's own archive address.
+. "$(dirname "$0")/lib/debian-archive.sh"
+# (Earlier checkouts wrote the same entry as zel-src.sources.)
+[ -f /etc/apt/sources.list.d/zel-src.sources ] || add_debian_entry /etc/apt/sources.list.d/zel-src.list deb-src main
 command -v dpkg-source >/dev/null || $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq dpkg-dev
 
 work=$(mktemp -d)
