@@ -9,33 +9,14 @@
 # Usage: fetch-windows-sources.sh DEST_DIR   (idempotent: does nothing when DEST_DIR/.done exists)
 set -euo pipefail
 dest=${1:?destination dir}
-[ -f "$dest/.done" ] && exit 0
-# Two build folders may be set up at once: one fetch at a time, the other waits and finds it done.
-mkdir -p "$(dirname "$dest")"
-exec 9>"$dest.lock"
-flock 9
-[ -f "$dest/.done" ] && exit 0
-
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
-# Source entries live in files of our own, for the system's own archive address: zlib is in main
-# (the same entry the cabinet fixtures use; earlier checkouts wrote it as zel-src.sources), the
-# UnRAR library in non-free.
-. "$(dirname "$0")/lib/debian-archive.sh"
-[ -f /etc/apt/sources.list.d/zel-src.sources ] || add_debian_entry /etc/apt/sources.list.d/zel-src.list deb-src main
-add_debian_entry /etc/apt/sources.list.d/zel-src-nonfree.list deb-src non-free
-command -v dpkg-source >/dev/null || $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq dpkg-dev
+. "$(dirname "$0")/lib/source-packages.sh"
+fetch_lock "$dest" || exit 0
+# zlib is in main, the UnRAR library in non-free.
+source_entries main non-free
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# apt-get source only downloads and unpacks (no build dependencies). Package lists that went stale
-# since the entries were written get one refresh.
-fetch() {
-    (cd "$work" && apt-get source -qq "$@" >"$work/apt.log" 2>&1) && return 0
-    $sudo apt-get update -qq
-    (cd "$work" && apt-get source -qq "$@" >"$work/apt.log" 2>&1) || { cat "$work/apt.log" >&2; return 1; }
-}
-fetch zlib unrar-nonfree
+apt_source "$work" zlib unrar-nonfree
 
 one_dir() { # one_dir PATTERN: the single unpacked folder whose name matches PATTERN
     local found
