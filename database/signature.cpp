@@ -50,6 +50,7 @@ CSignature::CSignature(const CSignature& other) {
 // its own, so that no buffer is ever owned twice.
 CSignature& CSignature::operator=(const CSignature& other) {
     if (this == &other) return *this;
+    NoteChange();
     std::memcpy(m_bytes, other.m_bytes, sizeof m_bytes);
     std::memcpy(m_offsets, other.m_offsets, sizeof m_offsets);
     m_imagePath = other.m_imagePath;
@@ -132,8 +133,7 @@ void CSignature::ExtractSignature(int slot, int n) {
         return;
     }
     int offset = m_uniqueOffsets[static_cast<size_t>(n)];
-    std::memcpy(m_bytes[slot], m_attached.get() + offset, kWindowSize);
-    m_offsets[slot] = static_cast<DWORD>(offset);
+    SetWindow(slot, m_attached.get() + offset, static_cast<DWORD>(offset));
 }
 
 void CSignature::ExtractDefaultSignatures() {
@@ -166,11 +166,18 @@ void CSignature::ExtractRandomSignatures(std::uint32_t deadline_tick) {
 void CSignature::ResetSignatures() {
     std::memset(m_bytes, 0, sizeof m_bytes);
     std::memset(m_offsets, 0, sizeof m_offsets);
+    NoteChange();
 }
 
 void CSignature::SetWindow(int slot, const BYTE* bytes, DWORD offset) {
     std::memcpy(m_bytes[slot], bytes, kWindowSize);
     m_offsets[slot] = offset;
+    NoteChange();
+}
+
+void CSignature::SetOffset(int slot, DWORD offset) {
+    m_offsets[slot] = offset;
+    NoteChange();
 }
 
 void CSignature::SortAscending() {
@@ -189,6 +196,7 @@ void CSignature::SortAscending() {
     }
     std::memcpy(m_bytes, sorted_bytes, sizeof m_bytes);
     std::memcpy(m_offsets, sorted_offsets, sizeof m_offsets);
+    NoteChange();
 }
 
 int CSignature::CheckAddresses() const {
@@ -274,6 +282,7 @@ void CSignature::Serialize(CArchive& archive) {
         for (DWORD offset : m_offsets) archive << offset;
         archive << m_imagePath;
     } else {
+        NoteChange();
         archive.ReadExact(m_bytes, sizeof m_bytes);
         for (DWORD& offset : m_offsets) archive >> offset;
         archive >> m_imagePath;

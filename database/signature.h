@@ -66,12 +66,23 @@ public:
     DWORD GetOffset(int slot) const { return m_offsets[slot]; }
     const CString& GetImagePath() const { return m_imagePath; }
     void SetImagePath(const CString& path) { m_imagePath = path; }
-    // Sets one window and its offset directly (databases built by other means, tests).
+    // Sets one window and its offset, or the offset alone, directly (databases built by other
+    // means, tests).
     void SetWindow(int slot, const BYTE* bytes, DWORD offset);
+    void SetOffset(int slot, DWORD offset);
     int GetUniqueCount() const { return m_uniqueCount; }
     int GetAttachedLength() const { return m_attachedLength; }
 
+    // Makes every later change of the windows or offsets advance `*counter` (null: none), so that
+    // what was derived from them, such as the database's search index, is known to be stale even
+    // when the change comes through a reference a caller kept. Copies start unbound; assignment
+    // keeps the target's binding.
+    void BindChangeCounter(std::uint64_t* counter) { m_changeCounter = counter; }
+
 private:
+    void NoteChange() {
+        if (m_changeCounter) ++*m_changeCounter;
+    }
     static int IsValid(const BYTE* window);
     void EnumSignatures();
     void SortAscending();
@@ -86,4 +97,5 @@ private:
     int m_attachedLength = 0;
     int m_uniqueCount = 0;
     std::vector<int> m_uniqueOffsets;  // offsets of the unique windows while a file is attached
+    std::uint64_t* m_changeCounter = nullptr;
 };

@@ -2,14 +2,48 @@
 
 #include <algorithm>
 
+CTrojan2::CTrojan2(const CTrojan2& other)
+    : m_typeIndex(other.m_typeIndex),
+      m_nameIndex(other.m_nameIndex),
+      m_version(other.m_version),
+      m_cureFlags(other.m_cureFlags),
+      m_regentryCount(other.m_regentryCount),
+      m_signatures(other.m_signatures) {
+    std::copy(other.m_regentries, other.m_regentries + kMaxRegentries, m_regentries);
+}
+
+CTrojan2& CTrojan2::operator=(const CTrojan2& other) {
+    if (this == &other) return *this;
+    m_typeIndex = other.m_typeIndex;
+    m_nameIndex = other.m_nameIndex;
+    m_version = other.m_version;
+    m_cureFlags = other.m_cureFlags;
+    m_regentryCount = other.m_regentryCount;
+    std::copy(other.m_regentries, other.m_regentries + kMaxRegentries, m_regentries);
+    m_signatures = other.m_signatures;
+    BindSignatures();
+    NoteChange();
+    return *this;
+}
+
 CTrojan2::~CTrojan2() = default;
+
+void CTrojan2::BindChangeCounter(std::uint64_t* counter) {
+    m_changeCounter = counter;
+    BindSignatures();
+}
+
+void CTrojan2::BindSignatures() {
+    for (auto& signature : m_signatures) signature.BindChangeCounter(m_changeCounter);
+}
 
 void CTrojan2::AddImage(CString image) {
     if (GetSignature(image) != nullptr || GetSignatureCount() >= kMaxSignatures) return;
     CSignature signature;
     signature.SetImagePath(image);
     m_signatures.push_back(signature);
-    Touch();
+    BindSignatures();
+    NoteChange();
 }
 
 void CTrojan2::RemoveImage(CString image) {
@@ -17,20 +51,12 @@ void CTrojan2::RemoveImage(CString image) {
                            [&](const CSignature& s) { return s.GetImagePath() == image; });
     if (it == m_signatures.end()) return;
     m_signatures.erase(it);
-    Touch();
-}
-
-CSignature& CTrojan2::GetSignature(int index) {
-    Touch();
-    return m_signatures[static_cast<size_t>(index)];
+    NoteChange();
 }
 
 CSignature* CTrojan2::GetSignature(const CString& image) {
     for (auto& signature : m_signatures) {
-        if (signature.GetImagePath() == image) {
-            Touch();
-            return &signature;
-        }
+        if (signature.GetImagePath() == image) return &signature;
     }
     return nullptr;
 }
@@ -73,17 +99,14 @@ int CTrojan2::IsImagesLoaded() const {
 
 void CTrojan2::RerollSignatures() {
     for (auto& signature : m_signatures) signature.ExtractRandomSignatures();
-    Touch();
 }
 
 void CTrojan2::RerollSignatures(std::uint32_t deadline_tick) {
     for (auto& signature : m_signatures) signature.ExtractRandomSignatures(deadline_tick);
-    Touch();
 }
 
 void CTrojan2::ResetAllSignatures() {
     for (auto& signature : m_signatures) signature.ResetSignatures();
-    Touch();
 }
 
 int CTrojan2::AcceptAnotherTrojan(const CTrojan2* other) const {
@@ -119,10 +142,14 @@ void CTrojan2::Serialize(CArchive& archive) {
     if (count * kMinimumStoredSignature > archive.GetRemaining()) {
         throw CArchiveException(CArchiveException::endOfFile, "signature count beyond the data left");
     }
+    if (count == 0) return;
+    NoteChange();
+    // Reserved up front: no later growth can copy the bound signatures into unbound ones.
+    m_signatures.reserve(m_signatures.size() + count);
     CSignature loaded;
     for (int i = 0; i < count; ++i) {
         loaded.Serialize(archive);
         m_signatures.push_back(loaded);
+        m_signatures.back().BindChangeCounter(m_changeCounter);
     }
-    Touch();
 }

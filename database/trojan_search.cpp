@@ -5,8 +5,8 @@
 
 int CTrojanBase2::Find(const BYTE* buffer, int length, int start, int mode) {
     if (start >= GetSize() || buffer == nullptr) return -1;
-    if (!m_index || !m_index->IsCurrent(m_records, m_revision)) {
-        m_index = std::make_unique<zel::database::SearchIndex>(m_records, m_revision);
+    if (!m_index || !m_index->IsCurrent(m_changes)) {
+        m_index = std::make_unique<zel::database::SearchIndex>(m_records, m_changes);
     }
     return m_index->Find(buffer, length, start, mode);
 }

@@ -107,20 +107,39 @@ TEST(SearchTest, IndexFollowsChangesToRecordsAndSignatures) {
     auto source = Source(maker, 2000);
     CTrojanBase2 base;
     maker.Fill(base, source, 10);
-    auto check = [&] {
+    auto check = [&](const char* step) {
         for (int mode : {0, 1}) {
-            ASSERT_EQ(base.Find(source.data(), 2000, 0, mode), ReferenceFind(base, source.data(), 2000, 0, mode));
+            for (int start = 0; start <= base.GetSize(); ++start) {
+                ASSERT_EQ(base.Find(source.data(), 2000, start, mode), ReferenceFind(base, source.data(), 2000, start, mode))
+                    << step << " mode " << mode << " start " << start;
+            }
         }
     };
-    check();
+    check("filled");
     int added = base.Add("T", "late", "1", 0);
     base.AddImage(added, "late.exe");
-    base.GetTrojan(added)->GetSignature(0).SetWindow(0, source.data() + 1500, 1500);
-    check();
+    base.AddImage(added, "later.exe");
+    check("added");
+    // References kept across searches: each change through them must reach the next search.
+    CSignature& kept = base.GetTrojan(added)->GetSignature(0);
+    CSignature* by_path = base.GetTrojan(added)->GetSignature(CString("later.exe"));
+    for (int slot = 0; slot < 3; ++slot) {
+        kept.SetWindow(slot, source.data() + 1500 + 60 * slot, static_cast<DWORD>(1500 + 60 * slot));
+        check("window set");
+    }
+    ASSERT_EQ(base.Find(source.data(), 2000, added, 0), added);
+    kept.SetOffset(1, kept.GetOffset(1) + 1);
+    check("offset moved");
+    *by_path = kept;
+    check("assigned");
+    kept.ResetSignatures();
+    check("reset");
+    base.GetTrojan(added)->RemoveImage("late.exe");
+    check("image removed");
     base.Remove(0);
-    check();
+    check("record removed");
     base.GetTrojan(1)->ResetAllSignatures();
-    check();
+    check("record reset");
     base.EraseContent();
     EXPECT_EQ(base.Find(source.data(), 2000, 0, 1), -1);
 }
