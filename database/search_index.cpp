@@ -38,6 +38,7 @@ SearchIndex::SearchIndex(const std::vector<std::unique_ptr<CTrojan2>>& records, 
         const CTrojan2& record = *records[r];
         for (int s = 0; s < record.GetSignatureCount(); ++s) {
             const CSignature& signature = record.GetSignature(s);
+            if (!signature.IsSearchable()) continue;
             Occurrence occurrence{{}, static_cast<int>(r)};
             for (int slot = 0; slot < CSignature::kSlots; ++slot) {
                 std::memcpy(occurrence.pattern.windows.data() + slot * kWindow, signature.GetWindow(slot), kWindow);

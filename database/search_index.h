@@ -1,7 +1,8 @@
 // An index over the signatures of a database that answers CTrojanBase2::Find without trying every
 // signature on every buffer. It returns exactly what trying each record in order would return.
 //
-// Signatures with identical windows and offsets are folded into one pattern that lists its records.
+// Signatures that are not searchable (windows never generated) are left out. Signatures with
+// identical windows and offsets are folded into one pattern that lists its records.
 // Mode 0 (stored offsets): patterns sorted by the offset of window 0 and its first 8 bytes; a search
 // reads the buffer once at each distinct offset and looks the 8 bytes up among that offset's patterns.
 // Other modes (anywhere): every pattern is keyed by the eight 8-byte pieces that start in the first

@@ -1,5 +1,6 @@
 #include "database/signature.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -210,8 +211,12 @@ bool CSignature::WindowMatches(const BYTE* position, int slot) const {
     return std::memcmp(position, m_bytes[slot], kWindowSize) == 0;
 }
 
+bool CSignature::IsSearchable() const {
+    return std::any_of(&m_bytes[0][0], &m_bytes[0][0] + sizeof m_bytes, [](BYTE b) { return b != 0; });
+}
+
 int CSignature::FindMe(const BYTE* buffer, int length) const {
-    if (length <= 0) return 0;
+    if (length <= 0 || !IsSearchable()) return 0;
     for (int slot = 0; slot < kSlots; ++slot) {
         // Computed in 64 bits: an offset near 2^32 must not wrap around and pass the check.
         if (std::uint64_t{m_offsets[slot]} + kWindowSize >= static_cast<std::uint64_t>(length)) return 0;
@@ -221,7 +226,7 @@ int CSignature::FindMe(const BYTE* buffer, int length) const {
 }
 
 int CSignature::FindMeEx(const BYTE* buffer, int length) const {
-    if (length <= kMinimumAnywhereLength) return 0;
+    if (length <= kMinimumAnywhereLength || !IsSearchable()) return 0;
     const BYTE anchor = m_bytes[0][0];
     const BYTE* p = buffer;
     std::int64_t remaining = length;
@@ -248,6 +253,7 @@ int CSignature::FindMeEx(const BYTE* buffer, int length) const {
 }
 
 int CSignature::AcceptAnotherSignature(const CSignature& other) const {
+    if (!other.IsSearchable()) return 1;
     if (*this == other) return 0;
     if (!m_attached) return 1;
     return other.FindMe(m_attached.get(), m_attachedLength) ? 0 : 1;

@@ -46,12 +46,18 @@ public:
     void ExtractRandomSignatures(std::uint32_t deadline_tick);
     void ResetSignatures();
 
-    // 1 when all three windows match at their stored offsets.
+    // False while all three windows are zero, as a new image and a timed-out generation leave
+    // them: such windows would match any buffer with zeros at the offsets (most programs start
+    // with them), so they take part in no search.
+    bool IsSearchable() const;
+    // 1 when all three windows match at their stored offsets; 0 for a signature that is not searchable.
     int FindMe(const BYTE* buffer, int length) const;
-    // 1 when the three windows occur anywhere with their stored distances.
+    // 1 when the three windows occur anywhere with their stored distances; 0 for a signature that
+    // is not searchable.
     int FindMeEx(const BYTE* buffer, int length) const;
     // 1 when `other` may coexist with this signature: it is not the same signature and does not
-    // recognise this signature's attached file.
+    // recognise this signature's attached file. A signature that is not searchable recognises
+    // nothing and is acceptable to every other.
     int AcceptAnotherSignature(const CSignature& other) const;
 
     // Prints the image path and the windows to standard output.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include "database/trojan_base2.h"
@@ -166,6 +167,35 @@ TEST(SearchTest, ResumesPastEachMatch) {
     CTrojanBase2 empty;
     EXPECT_EQ(empty.Find(content.data(), 4000, 0, 1), -1);
     EXPECT_EQ(empty.GetTotalSignatureCount(), 0);
+}
+
+TEST(SearchTest, SignaturesNeverGeneratedMatchNothing) {
+    // Most programs hold zeros at the offsets a fresh record's zeroed signature names.
+    std::vector<BYTE> zeros(4096, 0);
+    BYTE window[16];
+    CTrojanBase2 base;
+    int fresh = base.Add("T", "Fresh", "1", 0);
+    base.AddImage(fresh, "fresh.exe");
+    int moved = base.Add("T", "ZeroWindowsElsewhere", "1", 0);
+    base.AddImage(moved, "moved.exe");
+    std::memset(window, 0, sizeof window);
+    for (int slot = 0; slot < 3; ++slot) base.GetTrojan(moved)->GetSignature(0).SetWindow(slot, window, 1024u + 64u * slot);
+    int mixed = base.Add("T", "Mixed", "1", 0);
+    base.AddImage(mixed, "ungenerated.exe");
+    base.AddImage(mixed, "generated.exe");
+    for (int slot = 0; slot < 3; ++slot) {
+        DWORD offset = 2000u + 100u * static_cast<DWORD>(slot);
+        for (int i = 0; i < 16; ++i) zeros[offset + static_cast<DWORD>(i)] = window[i] = static_cast<BYTE>(slot * 16 + i + 1);
+        base.GetTrojan(mixed)->GetSignature(1).SetWindow(slot, window, offset);
+    }
+    for (int mode : {0, 1}) {
+        EXPECT_EQ(base.Find(zeros.data(), 4096, 0, mode), mixed) << mode;
+        EXPECT_EQ(ReferenceFind(base, zeros.data(), 4096, 0, mode), mixed) << mode;
+    }
+    // Neither may they stand in the way of another record's new signatures.
+    const CSignature& unsearchable = base.GetTrojan(fresh)->GetSignature(0);
+    EXPECT_EQ(unsearchable.AcceptAnotherSignature(base.GetTrojan(mixed)->GetSignature(0)), 1);
+    EXPECT_EQ(base.GetTrojan(mixed)->AcceptAnotherTrojan(base.GetTrojan(fresh)), 1);
 }
 
 std::vector<BYTE> Pseudorandom(size_t n, unsigned seed) {

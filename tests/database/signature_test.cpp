@@ -129,21 +129,21 @@ TEST_F(MatchTest, AnywhereFindsShiftedContent) {
 }
 
 TEST(SignatureMatchTest, HostileOffsetsNeverReachOutsideTheBuffer) {
-    std::vector<BYTE> buffer(200, 0);
-    BYTE zeros[16] = {};
+    std::vector<BYTE> buffer(200, 1);
+    BYTE ones[16];
+    std::memset(ones, 1, sizeof ones);
     CSignature wrap;
-    wrap.SetWindow(0, zeros, 0xFFFFFFF8u);  // offset + 16 wraps in 32 bits
-    wrap.SetWindow(1, zeros, 0xFFFFFFF8u);
-    wrap.SetWindow(2, zeros, 0xFFFFFFF8u);
+    wrap.SetWindow(0, ones, 0xFFFFFFF8u);  // offset + 16 wraps in 32 bits
+    wrap.SetWindow(1, ones, 0xFFFFFFF8u);
+    wrap.SetWindow(2, ones, 0xFFFFFFF8u);
     EXPECT_EQ(wrap.FindMe(buffer.data(), 200), 0);
     CSignature backwards;
-    backwards.SetWindow(0, zeros, 1000);
-    backwards.SetWindow(1, zeros, 100);  // lies before window 0
-    backwards.SetWindow(2, zeros, 1000);
+    backwards.SetWindow(0, ones, 1000);
+    backwards.SetWindow(1, ones, 100);  // lies before window 0
+    backwards.SetWindow(2, ones, 1000);
     EXPECT_EQ(backwards.FindMeEx(buffer.data(), 200), 0);
-    std::vector<BYTE> late(200, 1);
-    late[150] = 0;  // a relative window before the buffer's start is no match
-    std::fill(late.begin() + 150, late.begin() + 166, 0);
+    std::vector<BYTE> late(200, 2);
+    std::fill(late.begin() + 150, late.begin() + 166, 1);  // a relative window before the buffer's start is no match
     EXPECT_EQ(backwards.FindMeEx(late.data(), 200), 0);
 }
 
