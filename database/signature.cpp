@@ -122,7 +122,8 @@ void CSignature::EnumSignatures() {
     m_uniqueCount = 0;
     m_uniqueOffsets.clear();
     if (!m_attached) return;
-    for (int i = kFirstCandidateOffset; i < m_attachedLength - kWindowSize; ++i) {
+    const int end = std::min(m_attachedLength, kSearchedBytes) - kWindowSize;
+    for (int i = kFirstCandidateOffset; i < end; ++i) {
         if (IsValid(m_attached.get() + i)) m_uniqueOffsets.push_back(i);
     }
     m_uniqueCount = static_cast<int>(m_uniqueOffsets.size());

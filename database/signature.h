@@ -20,6 +20,9 @@ public:
     static constexpr std::uint32_t kMinimumSpacing = 48;
     // FindMeEx needs more than this many bytes to look at.
     static constexpr int kMinimumAnywhereLength = 48;
+    // A scan reads no more than the first 2 MiB of a file, so windows are drawn only from there:
+    // a window beyond would make a signature that cannot match, not even its own sample.
+    static constexpr int kSearchedBytes = 0x200000;
 
     CSignature();
     CSignature(const CSignature& other);

@@ -229,6 +229,20 @@ TEST(GenerateTest, AcceptedSignaturesRecogniseOnlyTheirOwnSample) {
     }
 }
 
+TEST(GenerateTest, WindowsComeFromTheBytesAScanReads) {
+    TempDir dir;
+    std::string path = dir.File("large");
+    constexpr int kScanned = CSignature::kSearchedBytes;
+    auto content = Pseudorandom(4 * kScanned, 11);
+    zel::testing::WriteBytes(path, content);
+    CTrojanBase2 base;
+    int index = base.Add("T", "Large", "1", 0);
+    base.AddImage(index, path);
+    base.GenerateSignatures(index);
+    EXPECT_LT(base.GetTrojan(index)->GetSignature(0).GetOffset(2) + 16, static_cast<DWORD>(kScanned));
+    for (int mode : {0, 1}) EXPECT_EQ(base.Find(content.data(), kScanned, 0, mode), index) << mode;
+}
+
 class RecordingMessages final : public zel::platform::MessageSink {
 public:
     void ShowMessage(const std::string& text) override { shown.push_back(text); }
