@@ -7,6 +7,7 @@
 #include <new>
 
 #include "database/random.h"
+#include "database/tick_deadline.h"
 #include "platform/services.h"
 
 namespace {
@@ -162,7 +163,7 @@ void CSignature::ExtractRandomSignatures(std::uint32_t deadline_tick) {
     zel::platform::Clock& clock = *zel::platform::CurrentServices().clock;
     do {
         DrawRandomWindows();
-    } while (!CheckAddresses() && !(deadline_tick < clock.TickCount()));
+    } while (!CheckAddresses() && !zel::database::TickDeadlinePassed(deadline_tick, clock.TickCount()));
 }
 
 void CSignature::ResetSignatures() {

@@ -1,5 +1,6 @@
 // Searching the database and generating signatures.
 #include "database/search_index.h"
+#include "database/tick_deadline.h"
 #include "database/trojan_base2.h"
 #include "platform/services.h"
 
@@ -49,7 +50,7 @@ void CTrojanBase2::GenerateSignatures(int index) {
             if (i != index && !m_records[static_cast<size_t>(i)]->AcceptAnotherTrojan(target)) accepted = false;
         }
         // The deadline is looked at before the attempt's result: a late success is a timeout too.
-        if (deadline < clock.TickCount()) {
+        if (zel::database::TickDeadlinePassed(deadline, clock.TickCount())) {
             zel::platform::CurrentServices().messages->ShowMessage(kTimeoutMessage);
             target->ResetAllSignatures();
             return;

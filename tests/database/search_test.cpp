@@ -205,6 +205,12 @@ std::vector<BYTE> Pseudorandom(size_t n, unsigned seed) {
     return bytes;
 }
 
+class RecordingMessages final : public zel::platform::MessageSink {
+public:
+    void ShowMessage(const std::string& text) override { shown.push_back(text); }
+    std::vector<std::string> shown;
+};
+
 TEST(GenerateTest, AcceptedSignaturesRecogniseOnlyTheirOwnSample) {
     TempDir dir;
     CTrojanBase2 base;
@@ -214,7 +220,11 @@ TEST(GenerateTest, AcceptedSignaturesRecogniseOnlyTheirOwnSample) {
         int index = base.Add("T", "N" + std::to_string(r), "1", 0);
         base.AddImage(index, path);
     }
+    RecordingMessages messages;
     for (int r = 0; r < 3; ++r) {
+        // A deadline that lies past the wrap of the 32-bit tick must not pass at once.
+        zel::testing::FakeClock clock(0xFFFFFF00u, 10);
+        zel::platform::ScopedServices scope({&clock, &messages});
         base.GenerateSignatures(r);
         EXPECT_EQ(base.GetTrojan(r)->IsImagesLoaded(), 0) << "images attached by the call are released";
         EXPECT_GE(base.GetTrojan(r)->GetSignature(0).GetOffset(0), 1024u);
@@ -227,6 +237,7 @@ TEST(GenerateTest, AcceptedSignaturesRecogniseOnlyTheirOwnSample) {
         EXPECT_EQ(base.Find(shifted.data(), static_cast<int>(shifted.size()), 0, 0), -1);
         EXPECT_EQ(base.Find(shifted.data(), static_cast<int>(shifted.size()), 0, 1), r);
     }
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST(GenerateTest, WindowsComeFromTheBytesAScanReads) {
@@ -243,12 +254,6 @@ TEST(GenerateTest, WindowsComeFromTheBytesAScanReads) {
     for (int mode : {0, 1}) EXPECT_EQ(base.Find(content.data(), kScanned, 0, mode), index) << mode;
 }
 
-class RecordingMessages final : public zel::platform::MessageSink {
-public:
-    void ShowMessage(const std::string& text) override { shown.push_back(text); }
-    std::vector<std::string> shown;
-};
-
 TEST(GenerateTest, TimeoutShowsTheMessageAndZeroesTheSignatures) {
     TempDir dir;
     std::string path = dir.File("sample");
@@ -261,14 +266,18 @@ TEST(GenerateTest, TimeoutShowsTheMessageAndZeroesTheSignatures) {
     int other = base.Add("T", "Other", "1", 0);
     base.AddImage(other, path);
     base.LoadImages(other);
-    zel::testing::FakeClock clock(1000, 700);
-    RecordingMessages messages;
-    zel::platform::ScopedServices scope({&clock, &messages});
-    base.GenerateSignatures(target);
-    ASSERT_EQ(messages.shown, std::vector<std::string>{"Oops, timeout expired, couldn't generate signature"});
-    const CSignature& reset = base.GetTrojan(target)->GetSignature(0);
-    EXPECT_EQ(reset.GetOffset(0) + reset.GetOffset(1) + reset.GetOffset(2), 0u);
-    EXPECT_EQ(base.GetTrojan(target)->IsImagesLoaded(), 1);
+    // From the second start the tick wraps between two readings just before the deadline.
+    for (std::uint32_t start : {1000u, 0xFFFFC504u}) {
+        zel::testing::FakeClock clock(start, 700);
+        RecordingMessages messages;
+        zel::platform::ScopedServices scope({&clock, &messages});
+        base.GenerateSignatures(target);
+        ASSERT_EQ(messages.shown, std::vector<std::string>{"Oops, timeout expired, couldn't generate signature"});
+        EXPECT_LT(clock.now - start, 17000u) << start;
+        const CSignature& reset = base.GetTrojan(target)->GetSignature(0);
+        EXPECT_EQ(reset.GetOffset(0) + reset.GetOffset(1) + reset.GetOffset(2), 0u);
+        EXPECT_EQ(base.GetTrojan(target)->IsImagesLoaded(), 1);
+    }
 }
 
 }  // namespace

@@ -81,11 +81,15 @@ TEST(SignatureTest, RandomRetryEndsAtTheDeadlineWhenSpacingIsImpossible) {
     TempDir dir;
     // 60 unique windows, all within 96 bytes: three windows 48 apart cannot be had.
     CSignature signature = Attached(dir, Counting(1024 + 60 + 16));
-    zel::testing::FakeClock clock(0, 100);
-    zel::platform::ScopedServices scope({&clock, nullptr});
-    signature.ExtractRandomSignatures(5000);
-    EXPECT_GT(clock.now, 5000u);
-    EXPECT_GE(signature.GetOffset(0), 1024u);  // the last attempt stays in place
+    // The second start puts the deadline past the wrap of the 32-bit tick.
+    for (std::uint32_t start : {0u, 0xFFFFF000u}) {
+        zel::testing::FakeClock clock(start, 100);
+        zel::platform::ScopedServices scope({&clock, nullptr});
+        signature.ExtractRandomSignatures(start + 5000);
+        EXPECT_GT(clock.now - start, 5000u) << start;
+        EXPECT_LE(clock.now - start, 5300u) << start;
+        EXPECT_GE(signature.GetOffset(0), 1024u);  // the last attempt stays in place
+    }
 }
 
 class MatchTest : public ::testing::Test {
