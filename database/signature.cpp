@@ -37,6 +37,18 @@ void ReseedFromClock() {
 
 }  // namespace
 
+// A copy of an attached file in a buffer of its own, so that no buffer is ever owned twice; none
+// when the memory cannot be had.
+std::unique_ptr<CSignature::Attachment> CSignature::CopyOf(const Attachment& attachment) {
+    auto copy = std::make_unique<Attachment>();
+    copy->content.reset(new (std::nothrow) BYTE[static_cast<size_t>(attachment.length == 0 ? 1 : attachment.length)]);
+    if (!copy->content) return nullptr;
+    std::memcpy(copy->content.get(), attachment.content.get(), static_cast<size_t>(attachment.length));
+    copy->length = attachment.length;
+    copy->uniqueOffsets = attachment.uniqueOffsets;
+    return copy;
+}
+
 CSignature::CSignature() {
     ResetSignatures();
     ReseedFromClock();
@@ -56,18 +68,9 @@ CSignature& CSignature::operator=(const CSignature& other) {
     std::memcpy(m_bytes, other.m_bytes, sizeof m_bytes);
     std::memcpy(m_offsets, other.m_offsets, sizeof m_offsets);
     m_imagePath = other.m_imagePath;
-    m_attached.reset();
-    m_attachedLength = other.m_attachedLength;
     m_uniqueCount = other.m_uniqueCount;
-    m_uniqueOffsets = other.m_uniqueOffsets;
-    if (other.m_attached) {
-        m_attached.reset(new (std::nothrow) BYTE[static_cast<size_t>(other.m_attachedLength)]);
-        if (m_attached) {
-            std::memcpy(m_attached.get(), other.m_attached.get(), static_cast<size_t>(m_attachedLength));
-        } else {
-            m_attachedLength = 0;
-        }
-    }
+    m_attachment.reset();
+    if (other.m_attachment) m_attachment = CopyOf(*other.m_attachment);
     return *this;
 }
 
@@ -89,21 +92,18 @@ int CSignature::AttachFile() {
     if (length > 0x7FFFFFFFu) return 0;
     std::unique_ptr<BYTE[]> content(new (std::nothrow) BYTE[length == 0 ? 1 : length]);
     if (!content) return 0;
-    m_attachedLength = static_cast<int>(length);
     UINT read = file.Read(content.get(), static_cast<UINT>(length));
     file.Close();
+    m_attachment = std::make_unique<Attachment>();
+    m_attachment->content = std::move(content);
     // A file that shrank while it was read is taken as far as it was read.
-    m_attachedLength = static_cast<int>(read);
-    m_attached = std::move(content);
+    m_attachment->length = static_cast<int>(read);
     EnumSignatures();
     return 1;
 }
 
 void CSignature::DetachFile() {
-    m_attached.reset();
-    m_attachedLength = 0;
-    m_uniqueOffsets.clear();
-    m_uniqueOffsets.shrink_to_fit();
+    m_attachment.reset();
 }
 
 // A window is unique when its 16 bytes are pairwise different.
@@ -121,22 +121,23 @@ int CSignature::IsValid(const BYTE* window) {
 // (thousands of times while signatures are generated) costs nothing.
 void CSignature::EnumSignatures() {
     m_uniqueCount = 0;
-    m_uniqueOffsets.clear();
-    if (!m_attached) return;
-    const int end = std::min(m_attachedLength, kSearchedBytes) - kWindowSize;
+    if (!m_attachment) return;
+    std::vector<int>& unique = m_attachment->uniqueOffsets;
+    unique.clear();
+    const int end = std::min(m_attachment->length, kSearchedBytes) - kWindowSize;
     for (int i = kFirstCandidateOffset; i < end; ++i) {
-        if (IsValid(m_attached.get() + i)) m_uniqueOffsets.push_back(i);
+        if (IsValid(m_attachment->content.get() + i)) unique.push_back(i);
     }
-    m_uniqueCount = static_cast<int>(m_uniqueOffsets.size());
+    m_uniqueCount = static_cast<int>(unique.size());
 }
 
 void CSignature::ExtractSignature(int slot, int n) {
-    if (!m_attached || slot < 0 || slot >= kSlots || n < 0 || n >= m_uniqueCount ||
-        static_cast<size_t>(n) >= m_uniqueOffsets.size()) {
+    if (!m_attachment || slot < 0 || slot >= kSlots || n < 0 || n >= m_uniqueCount ||
+        static_cast<size_t>(n) >= m_attachment->uniqueOffsets.size()) {
         return;
     }
-    int offset = m_uniqueOffsets[static_cast<size_t>(n)];
-    SetWindow(slot, m_attached.get() + offset, static_cast<DWORD>(offset));
+    int offset = m_attachment->uniqueOffsets[static_cast<size_t>(n)];
+    SetWindow(slot, m_attachment->content.get() + offset, static_cast<DWORD>(offset));
 }
 
 void CSignature::ExtractDefaultSignatures() {
@@ -159,7 +160,7 @@ void CSignature::ExtractRandomSignatures() {
 }
 
 void CSignature::ExtractRandomSignatures(std::uint32_t deadline_tick) {
-    if (!m_attached || m_uniqueCount <= 3) return;
+    if (!m_attachment || m_uniqueCount <= 3) return;
     zel::platform::Clock& clock = *zel::platform::CurrentServices().clock;
     do {
         DrawRandomWindows();
@@ -257,8 +258,8 @@ int CSignature::FindMeEx(const BYTE* buffer, int length) const {
 int CSignature::AcceptAnotherSignature(const CSignature& other) const {
     if (!other.IsSearchable()) return 1;
     if (*this == other) return 0;
-    if (!m_attached) return 1;
-    return other.FindMe(m_attached.get(), m_attachedLength) ? 0 : 1;
+    if (!m_attachment) return 1;
+    return other.FindMe(m_attachment->content.get(), m_attachment->length) ? 0 : 1;
 }
 
 void CSignature::Show(CString& text) const {
@@ -269,9 +270,9 @@ void CSignature::Show(CString& text) const {
         text += "\r\n";
     }
     text += Format("Total %d unique signatures available\r\n", m_uniqueCount);
-    if (m_attached) {
+    if (m_attachment) {
         text += "File Attached!\r\n";
-        text += Format("File len: %xh(%d)\r\n", m_attachedLength, m_attachedLength);
+        text += Format("File len: %xh(%d)\r\n", m_attachment->length, m_attachment->length);
     }
 }
 

@@ -36,7 +36,7 @@ public:
     // file cannot be opened or the memory cannot be had (the signature is then detached).
     int AttachFile();
     void DetachFile();
-    int IsFileAttached() const { return m_attached != nullptr ? 1 : 0; }
+    int IsFileAttached() const { return m_attachment != nullptr ? 1 : 0; }
 
     // Copies the n-th unique window of the attached file (from 0) into `slot`; nothing when n is out of range.
     void ExtractSignature(int slot, int n);
@@ -80,7 +80,7 @@ public:
     void SetWindow(int slot, const BYTE* bytes, DWORD offset);
     void SetOffset(int slot, DWORD offset);
     int GetUniqueCount() const { return m_uniqueCount; }
-    int GetAttachedLength() const { return m_attachedLength; }
+    int GetAttachedLength() const { return m_attachment ? m_attachment->length : 0; }
 
     // Makes every later change of the windows or offsets advance `*counter` (null: none), so that
     // what was derived from them, such as the database's search index, is known to be stale even
@@ -89,6 +89,15 @@ public:
     void BindChangeCounter(std::uint64_t* counter) { m_changeCounter = counter; }
 
 private:
+    // The sample file while it is attached. One pointer, so that the many signatures of a loaded
+    // database, which have none, pay little for it.
+    struct Attachment {
+        std::unique_ptr<BYTE[]> content;
+        int length = 0;
+        std::vector<int> uniqueOffsets;  // where the unique windows start
+    };
+    static std::unique_ptr<Attachment> CopyOf(const Attachment& attachment);
+
     void NoteChange() {
         if (m_changeCounter) ++*m_changeCounter;
     }
@@ -101,10 +110,8 @@ private:
 
     BYTE m_bytes[kSlots][kWindowSize];
     DWORD m_offsets[kSlots];
+    int m_uniqueCount = 0;  // kept after detaching
     CString m_imagePath;
-    std::unique_ptr<BYTE[]> m_attached;
-    int m_attachedLength = 0;
-    int m_uniqueCount = 0;
-    std::vector<int> m_uniqueOffsets;  // offsets of the unique windows while a file is attached
+    std::unique_ptr<Attachment> m_attachment;
     std::uint64_t* m_changeCounter = nullptr;
 };

@@ -3,23 +3,21 @@
 #include <algorithm>
 
 CTrojan2::CTrojan2(const CTrojan2& other)
-    : m_typeIndex(other.m_typeIndex),
+    : m_version(other.m_version),
+      m_typeIndex(other.m_typeIndex),
       m_nameIndex(other.m_nameIndex),
-      m_version(other.m_version),
       m_cureFlags(other.m_cureFlags),
-      m_regentryCount(other.m_regentryCount),
       m_signatures(other.m_signatures) {
-    std::copy(other.m_regentries, other.m_regentries + kMaxRegentries, m_regentries);
+    CopyRegentries(other);
 }
 
 CTrojan2& CTrojan2::operator=(const CTrojan2& other) {
     if (this == &other) return *this;
+    m_version = other.m_version;
     m_typeIndex = other.m_typeIndex;
     m_nameIndex = other.m_nameIndex;
-    m_version = other.m_version;
     m_cureFlags = other.m_cureFlags;
-    m_regentryCount = other.m_regentryCount;
-    std::copy(other.m_regentries, other.m_regentries + kMaxRegentries, m_regentries);
+    CopyRegentries(other);
     m_signatures = other.m_signatures;
     BindSignatures();
     NoteChange();
@@ -61,9 +59,18 @@ CSignature* CTrojan2::GetSignature(const CString& image) {
     return nullptr;
 }
 
+void CTrojan2::CopyRegentries(const CTrojan2& other) {
+    m_regentryCount = other.m_regentryCount;
+    m_regentries.reset(m_regentryCount ? new WORD[m_regentryCount] : nullptr);
+    std::copy(other.m_regentries.get(), other.m_regentries.get() + m_regentryCount, m_regentries.get());
+}
+
 void CTrojan2::AddRegentry(WORD entry) {
     if (FindRegentry(entry) || m_regentryCount >= kMaxRegentries) return;
-    m_regentries[m_regentryCount++] = entry;
+    std::unique_ptr<WORD[]> grown(new WORD[m_regentryCount + 1u]);
+    std::copy(m_regentries.get(), m_regentries.get() + m_regentryCount, grown.get());
+    grown[m_regentryCount++] = entry;
+    m_regentries = std::move(grown);
 }
 
 void CTrojan2::RemoveRegentry(WORD entry) {
@@ -77,9 +84,9 @@ void CTrojan2::RemoveRegentry(WORD entry) {
 }
 
 int CTrojan2::FindRegentry(WORD entry) const {
-    return std::find(m_regentries, m_regentries + m_regentryCount, entry) != m_regentries + m_regentryCount
-               ? 1
-               : 0;
+    const WORD* begin = m_regentries.get();
+    const WORD* end = begin + m_regentryCount;
+    return std::find(begin, end, entry) != end ? 1 : 0;
 }
 
 void CTrojan2::LoadImages() {
@@ -133,8 +140,12 @@ void CTrojan2::Serialize(CArchive& archive) {
         for (auto& signature : m_signatures) signature.Serialize(archive);
         return;
     }
-    archive >> m_typeIndex >> m_nameIndex >> m_version >> m_cureFlags >> m_regentryCount;
-    for (int i = 0; i < m_regentryCount; ++i) archive >> m_regentries[i];
+    BYTE regentry_count;
+    archive >> m_typeIndex >> m_nameIndex >> m_version >> m_cureFlags >> regentry_count;
+    std::unique_ptr<WORD[]> regentries(regentry_count ? new WORD[regentry_count] : nullptr);
+    for (int i = 0; i < regentry_count; ++i) archive >> regentries[static_cast<size_t>(i)];
+    m_regentryCount = regentry_count;
+    m_regentries = std::move(regentries);
     BYTE count;
     archive >> count;
     // Each stored signature takes at least 61 bytes: a count beyond the data left is a truncation.

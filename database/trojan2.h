@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "database/signature.h"
@@ -52,7 +53,7 @@ public:
     void RemoveRegentry(WORD entry);
     int FindRegentry(WORD entry) const;
     int GetRegentryCount() const { return m_regentryCount; }
-    WORD GetRegentry(int index) const { return m_regentries[index]; }
+    WORD GetRegentry(int index) const { return m_regentries[static_cast<size_t>(index)]; }
 
     void LoadImages();
     void UnloadImages();
@@ -72,9 +73,10 @@ public:
     // advance `*counter`, which the owning database keeps to know when its search index is stale.
     void BindChangeCounter(std::uint64_t* counter);
 
+    // Ordered so that the small fields share one word: a database may hold millions of records.
+    CString m_version;
     BYTE m_typeIndex = 0;
     WORD m_nameIndex = 0;
-    CString m_version;
     WORD m_cureFlags = 0;
 
 private:
@@ -84,8 +86,11 @@ private:
     // Binds signatures that were added or copied in, which start unbound.
     void BindSignatures();
 
+    // Exactly as many entries as used (most records have a few, many none), not room for 255.
+    void CopyRegentries(const CTrojan2& other);
+
     BYTE m_regentryCount = 0;
-    WORD m_regentries[kMaxRegentries] = {};
+    std::unique_ptr<WORD[]> m_regentries;
     std::vector<CSignature> m_signatures;
     std::uint64_t* m_changeCounter = nullptr;
 };
