@@ -8,6 +8,7 @@
 
 #include "database/random.h"
 #include "database/tick_deadline.h"
+#include "platform/files.h"
 #include "platform/services.h"
 
 namespace {
@@ -85,6 +86,8 @@ int CSignature::operator==(const CSignature& other) const {
 
 int CSignature::AttachFile() {
     DetachFile();
+    // A FIFO or device could block the read or never end: only a regular file is a sample.
+    if (zel::platform::KindOfTarget(m_imagePath) != zel::platform::EntryKind::file) return 0;
     CFile file;
     if (!file.Open(m_imagePath, CFile::modeRead | CFile::shareExclusive)) return 0;
     std::uint64_t length = file.GetLength();

@@ -33,7 +33,8 @@ public:
     int operator==(const CSignature& other) const;
 
     // Reads the image file into memory and counts its unique windows; 1 on success, 0 when the
-    // file cannot be opened or the memory cannot be had (the signature is then detached).
+    // file is not a regular file, cannot be opened or the memory cannot be had (the signature is
+    // then detached).
     int AttachFile();
     void DetachFile();
     int IsFileAttached() const { return m_attachment != nullptr ? 1 : 0; }

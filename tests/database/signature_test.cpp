@@ -1,6 +1,7 @@
 #include "database/signature.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 
@@ -38,10 +39,14 @@ TEST(SignatureTest, CountsUniqueWindowsPastTheFirstKilobyte) {
     repeated[1030] = repeated[1031];  // spoils the 7 candidate windows that hold both bytes
     EXPECT_EQ(Attached(dir, repeated).GetUniqueCount(), 2000 - 16 - 1024 - 7);
 
-    CSignature missing;
-    missing.SetImagePath(dir.File("no-such-file"));
-    EXPECT_EQ(missing.AttachFile(), 0);
-    EXPECT_EQ(missing.IsFileAttached(), 0);
+    // None of these is a sample, and a FIFO without a writer must not block the reader.
+    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    for (const char* name : {"no-such-file", "fifo", "."}) {
+        CSignature unreadable;
+        unreadable.SetImagePath(dir.File(name));
+        EXPECT_EQ(unreadable.AttachFile(), 0) << name;
+        EXPECT_EQ(unreadable.IsFileAttached(), 0) << name;
+    }
 }
 
 TEST(SignatureTest, DefaultWindowsAreAtZeroTwoAndFourNinths) {
