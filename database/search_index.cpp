@@ -27,8 +27,8 @@ constexpr int kMaxFilterLog2 = 26;
 
 }  // namespace
 
-SearchIndex::SearchIndex(const std::vector<std::unique_ptr<CTrojan2>>& records, std::uint64_t base_revision)
-    : m_baseRevision(base_revision) {
+SearchIndex::SearchIndex(const std::vector<std::unique_ptr<CTrojan2>>& records, std::uint64_t changes)
+    : m_builtAtChange(changes) {
     struct Occurrence {
         Pattern pattern;
         int record;
@@ -36,10 +36,9 @@ SearchIndex::SearchIndex(const std::vector<std::unique_ptr<CTrojan2>>& records, 
     std::vector<Occurrence> occurrences;
     for (size_t r = 0; r < records.size(); ++r) {
         const CTrojan2& record = *records[r];
-        m_recordRevisions.push_back(record.GetRevision());
-        m_recordAddresses.push_back(&record);
         for (int s = 0; s < record.GetSignatureCount(); ++s) {
             const CSignature& signature = record.GetSignature(s);
+            if (!signature.IsSearchable()) continue;
             Occurrence occurrence{{}, static_cast<int>(r)};
             for (int slot = 0; slot < CSignature::kSlots; ++slot) {
                 std::memcpy(occurrence.pattern.windows.data() + slot * kWindow, signature.GetWindow(slot), kWindow);
@@ -65,17 +64,6 @@ SearchIndex::SearchIndex(const std::vector<std::unique_ptr<CTrojan2>>& records, 
     }
     BuildFixedTable();
     BuildAnywhereTable();
-}
-
-bool SearchIndex::IsCurrent(const std::vector<std::unique_ptr<CTrojan2>>& records,
-                            std::uint64_t base_revision) const {
-    if (base_revision != m_baseRevision || records.size() != m_recordRevisions.size()) return false;
-    for (size_t r = 0; r < records.size(); ++r) {
-        if (records[r].get() != m_recordAddresses[r] || records[r]->GetRevision() != m_recordRevisions[r]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 void SearchIndex::BuildFixedTable() {

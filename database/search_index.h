@@ -1,7 +1,8 @@
 // An index over the signatures of a database that answers CTrojanBase2::Find without trying every
 // signature on every buffer. It returns exactly what trying each record in order would return.
 //
-// Signatures with identical windows and offsets are folded into one pattern that lists its records.
+// Signatures that are not searchable (windows never generated) are left out. Signatures with
+// identical windows and offsets are folded into one pattern that lists its records.
 // Mode 0 (stored offsets): patterns sorted by the offset of window 0 and its first 8 bytes; a search
 // reads the buffer once at each distinct offset and looks the 8 bytes up among that offset's patterns.
 // Other modes (anywhere): every pattern is keyed by the eight 8-byte pieces that start in the first
@@ -23,11 +24,12 @@ namespace zel::database {
 
 class SearchIndex {
 public:
-    // Builds the index over `records` as they are now.
-    explicit SearchIndex(const std::vector<std::unique_ptr<CTrojan2>>& records, std::uint64_t base_revision);
+    // Builds the index over `records` as they are now; `changes` is the owner's change counter
+    // at this moment.
+    SearchIndex(const std::vector<std::unique_ptr<CTrojan2>>& records, std::uint64_t changes);
 
-    // True when the records have not changed since the index was built.
-    bool IsCurrent(const std::vector<std::unique_ptr<CTrojan2>>& records, std::uint64_t base_revision) const;
+    // True when nothing the search depends on has changed since the index was built.
+    bool IsCurrent(std::uint64_t changes) const { return changes == m_builtAtChange; }
 
     // The lowest record index >= start with a matching signature, or -1.
     int Find(const BYTE* buffer, int length, int start, int mode) const;
@@ -64,9 +66,7 @@ private:
     std::vector<Key> m_anywhere;  // sorted by prefix; `offset` is the piece's place in window 0
     std::vector<std::uint64_t> m_filter;
     int m_filterWordShift = 64;
-    std::uint64_t m_baseRevision;
-    std::vector<std::uint64_t> m_recordRevisions;
-    std::vector<const CTrojan2*> m_recordAddresses;
+    std::uint64_t m_builtAtChange;
 };
 
 }  // namespace zel::database

@@ -1,11 +1,14 @@
 #include "database/signature.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "database/random.h"
+#include "database/tick_deadline.h"
+#include "platform/files.h"
 #include "platform/services.h"
 
 namespace {
@@ -35,6 +38,18 @@ void ReseedFromClock() {
 
 }  // namespace
 
+// A copy of an attached file in a buffer of its own, so that no buffer is ever owned twice; none
+// when the memory cannot be had.
+std::unique_ptr<CSignature::Attachment> CSignature::CopyOf(const Attachment& attachment) {
+    auto copy = std::make_unique<Attachment>();
+    copy->content.reset(new (std::nothrow) BYTE[static_cast<size_t>(attachment.length == 0 ? 1 : attachment.length)]);
+    if (!copy->content) return nullptr;
+    std::memcpy(copy->content.get(), attachment.content.get(), static_cast<size_t>(attachment.length));
+    copy->length = attachment.length;
+    copy->uniqueOffsets = attachment.uniqueOffsets;
+    return copy;
+}
+
 CSignature::CSignature() {
     ResetSignatures();
     ReseedFromClock();
@@ -50,21 +65,13 @@ CSignature::CSignature(const CSignature& other) {
 // its own, so that no buffer is ever owned twice.
 CSignature& CSignature::operator=(const CSignature& other) {
     if (this == &other) return *this;
+    NoteChange();
     std::memcpy(m_bytes, other.m_bytes, sizeof m_bytes);
     std::memcpy(m_offsets, other.m_offsets, sizeof m_offsets);
     m_imagePath = other.m_imagePath;
-    m_attached.reset();
-    m_attachedLength = other.m_attachedLength;
     m_uniqueCount = other.m_uniqueCount;
-    m_uniqueOffsets = other.m_uniqueOffsets;
-    if (other.m_attached) {
-        m_attached.reset(new (std::nothrow) BYTE[static_cast<size_t>(other.m_attachedLength)]);
-        if (m_attached) {
-            std::memcpy(m_attached.get(), other.m_attached.get(), static_cast<size_t>(m_attachedLength));
-        } else {
-            m_attachedLength = 0;
-        }
-    }
+    m_attachment.reset();
+    if (other.m_attachment) m_attachment = CopyOf(*other.m_attachment);
     return *this;
 }
 
@@ -79,6 +86,8 @@ int CSignature::operator==(const CSignature& other) const {
 
 int CSignature::AttachFile() {
     DetachFile();
+    // A FIFO or device could block the read or never end: only a regular file is a sample.
+    if (zel::platform::KindOfTarget(m_imagePath) != zel::platform::EntryKind::file) return 0;
     CFile file;
     if (!file.Open(m_imagePath, CFile::modeRead | CFile::shareExclusive)) return 0;
     std::uint64_t length = file.GetLength();
@@ -86,21 +95,18 @@ int CSignature::AttachFile() {
     if (length > 0x7FFFFFFFu) return 0;
     std::unique_ptr<BYTE[]> content(new (std::nothrow) BYTE[length == 0 ? 1 : length]);
     if (!content) return 0;
-    m_attachedLength = static_cast<int>(length);
     UINT read = file.Read(content.get(), static_cast<UINT>(length));
     file.Close();
+    m_attachment = std::make_unique<Attachment>();
+    m_attachment->content = std::move(content);
     // A file that shrank while it was read is taken as far as it was read.
-    m_attachedLength = static_cast<int>(read);
-    m_attached = std::move(content);
+    m_attachment->length = static_cast<int>(read);
     EnumSignatures();
     return 1;
 }
 
 void CSignature::DetachFile() {
-    m_attached.reset();
-    m_attachedLength = 0;
-    m_uniqueOffsets.clear();
-    m_uniqueOffsets.shrink_to_fit();
+    m_attachment.reset();
 }
 
 // A window is unique when its 16 bytes are pairwise different.
@@ -118,22 +124,23 @@ int CSignature::IsValid(const BYTE* window) {
 // (thousands of times while signatures are generated) costs nothing.
 void CSignature::EnumSignatures() {
     m_uniqueCount = 0;
-    m_uniqueOffsets.clear();
-    if (!m_attached) return;
-    for (int i = kFirstCandidateOffset; i < m_attachedLength - kWindowSize; ++i) {
-        if (IsValid(m_attached.get() + i)) m_uniqueOffsets.push_back(i);
+    if (!m_attachment) return;
+    std::vector<int>& unique = m_attachment->uniqueOffsets;
+    unique.clear();
+    const int end = std::min(m_attachment->length, kSearchedBytes) - kWindowSize;
+    for (int i = kFirstCandidateOffset; i < end; ++i) {
+        if (IsValid(m_attachment->content.get() + i)) unique.push_back(i);
     }
-    m_uniqueCount = static_cast<int>(m_uniqueOffsets.size());
+    m_uniqueCount = static_cast<int>(unique.size());
 }
 
 void CSignature::ExtractSignature(int slot, int n) {
-    if (!m_attached || slot < 0 || slot >= kSlots || n < 0 || n >= m_uniqueCount ||
-        static_cast<size_t>(n) >= m_uniqueOffsets.size()) {
+    if (!m_attachment || slot < 0 || slot >= kSlots || n < 0 || n >= m_uniqueCount ||
+        static_cast<size_t>(n) >= m_attachment->uniqueOffsets.size()) {
         return;
     }
-    int offset = m_uniqueOffsets[static_cast<size_t>(n)];
-    std::memcpy(m_bytes[slot], m_attached.get() + offset, kWindowSize);
-    m_offsets[slot] = static_cast<DWORD>(offset);
+    int offset = m_attachment->uniqueOffsets[static_cast<size_t>(n)];
+    SetWindow(slot, m_attachment->content.get() + offset, static_cast<DWORD>(offset));
 }
 
 void CSignature::ExtractDefaultSignatures() {
@@ -156,21 +163,28 @@ void CSignature::ExtractRandomSignatures() {
 }
 
 void CSignature::ExtractRandomSignatures(std::uint32_t deadline_tick) {
-    if (!m_attached || m_uniqueCount <= 3) return;
+    if (!m_attachment || m_uniqueCount <= 3) return;
     zel::platform::Clock& clock = *zel::platform::CurrentServices().clock;
     do {
         DrawRandomWindows();
-    } while (!CheckAddresses() && !(deadline_tick < clock.TickCount()));
+    } while (!CheckAddresses() && !zel::database::TickDeadlinePassed(deadline_tick, clock.TickCount()));
 }
 
 void CSignature::ResetSignatures() {
     std::memset(m_bytes, 0, sizeof m_bytes);
     std::memset(m_offsets, 0, sizeof m_offsets);
+    NoteChange();
 }
 
 void CSignature::SetWindow(int slot, const BYTE* bytes, DWORD offset) {
     std::memcpy(m_bytes[slot], bytes, kWindowSize);
     m_offsets[slot] = offset;
+    NoteChange();
+}
+
+void CSignature::SetOffset(int slot, DWORD offset) {
+    m_offsets[slot] = offset;
+    NoteChange();
 }
 
 void CSignature::SortAscending() {
@@ -189,6 +203,7 @@ void CSignature::SortAscending() {
     }
     std::memcpy(m_bytes, sorted_bytes, sizeof m_bytes);
     std::memcpy(m_offsets, sorted_offsets, sizeof m_offsets);
+    NoteChange();
 }
 
 int CSignature::CheckAddresses() const {
@@ -202,8 +217,12 @@ bool CSignature::WindowMatches(const BYTE* position, int slot) const {
     return std::memcmp(position, m_bytes[slot], kWindowSize) == 0;
 }
 
+bool CSignature::IsSearchable() const {
+    return std::any_of(&m_bytes[0][0], &m_bytes[0][0] + sizeof m_bytes, [](BYTE b) { return b != 0; });
+}
+
 int CSignature::FindMe(const BYTE* buffer, int length) const {
-    if (length <= 0) return 0;
+    if (length <= 0 || !IsSearchable()) return 0;
     for (int slot = 0; slot < kSlots; ++slot) {
         // Computed in 64 bits: an offset near 2^32 must not wrap around and pass the check.
         if (std::uint64_t{m_offsets[slot]} + kWindowSize >= static_cast<std::uint64_t>(length)) return 0;
@@ -213,7 +232,7 @@ int CSignature::FindMe(const BYTE* buffer, int length) const {
 }
 
 int CSignature::FindMeEx(const BYTE* buffer, int length) const {
-    if (length <= kMinimumAnywhereLength) return 0;
+    if (length <= kMinimumAnywhereLength || !IsSearchable()) return 0;
     const BYTE anchor = m_bytes[0][0];
     const BYTE* p = buffer;
     std::int64_t remaining = length;
@@ -240,9 +259,10 @@ int CSignature::FindMeEx(const BYTE* buffer, int length) const {
 }
 
 int CSignature::AcceptAnotherSignature(const CSignature& other) const {
+    if (!other.IsSearchable()) return 1;
     if (*this == other) return 0;
-    if (!m_attached) return 1;
-    return other.FindMe(m_attached.get(), m_attachedLength) ? 0 : 1;
+    if (!m_attachment) return 1;
+    return other.FindMe(m_attachment->content.get(), m_attachment->length) ? 0 : 1;
 }
 
 void CSignature::Show(CString& text) const {
@@ -253,9 +273,9 @@ void CSignature::Show(CString& text) const {
         text += "\r\n";
     }
     text += Format("Total %d unique signatures available\r\n", m_uniqueCount);
-    if (m_attached) {
+    if (m_attachment) {
         text += "File Attached!\r\n";
-        text += Format("File len: %xh(%d)\r\n", m_attachedLength, m_attachedLength);
+        text += Format("File len: %xh(%d)\r\n", m_attachment->length, m_attachment->length);
     }
 }
 
@@ -274,6 +294,7 @@ void CSignature::Serialize(CArchive& archive) {
         for (DWORD offset : m_offsets) archive << offset;
         archive << m_imagePath;
     } else {
+        NoteChange();
         archive.ReadExact(m_bytes, sizeof m_bytes);
         for (DWORD& offset : m_offsets) archive >> offset;
         archive >> m_imagePath;

@@ -20,6 +20,9 @@ public:
     static constexpr std::uint32_t kMinimumSpacing = 48;
     // FindMeEx needs more than this many bytes to look at.
     static constexpr int kMinimumAnywhereLength = 48;
+    // A scan reads no more than the first 2 MiB of a file, so windows are drawn only from there:
+    // a window beyond would make a signature that cannot match, not even its own sample.
+    static constexpr int kSearchedBytes = 0x200000;
 
     CSignature();
     CSignature(const CSignature& other);
@@ -30,10 +33,11 @@ public:
     int operator==(const CSignature& other) const;
 
     // Reads the image file into memory and counts its unique windows; 1 on success, 0 when the
-    // file cannot be opened or the memory cannot be had (the signature is then detached).
+    // file is not a regular file, cannot be opened or the memory cannot be had (the signature is
+    // then detached).
     int AttachFile();
     void DetachFile();
-    int IsFileAttached() const { return m_attached != nullptr ? 1 : 0; }
+    int IsFileAttached() const { return m_attachment != nullptr ? 1 : 0; }
 
     // Copies the n-th unique window of the attached file (from 0) into `slot`; nothing when n is out of range.
     void ExtractSignature(int slot, int n);
@@ -46,12 +50,18 @@ public:
     void ExtractRandomSignatures(std::uint32_t deadline_tick);
     void ResetSignatures();
 
-    // 1 when all three windows match at their stored offsets.
+    // False while all three windows are zero, as a new image and a timed-out generation leave
+    // them: such windows would match any buffer with zeros at the offsets (most programs start
+    // with them), so they take part in no search.
+    bool IsSearchable() const;
+    // 1 when all three windows match at their stored offsets; 0 for a signature that is not searchable.
     int FindMe(const BYTE* buffer, int length) const;
-    // 1 when the three windows occur anywhere with their stored distances.
+    // 1 when the three windows occur anywhere with their stored distances; 0 for a signature that
+    // is not searchable.
     int FindMeEx(const BYTE* buffer, int length) const;
     // 1 when `other` may coexist with this signature: it is not the same signature and does not
-    // recognise this signature's attached file.
+    // recognise this signature's attached file. A signature that is not searchable recognises
+    // nothing and is acceptable to every other.
     int AcceptAnotherSignature(const CSignature& other) const;
 
     // Prints the image path and the windows to standard output.
@@ -66,12 +76,32 @@ public:
     DWORD GetOffset(int slot) const { return m_offsets[slot]; }
     const CString& GetImagePath() const { return m_imagePath; }
     void SetImagePath(const CString& path) { m_imagePath = path; }
-    // Sets one window and its offset directly (databases built by other means, tests).
+    // Sets one window and its offset, or the offset alone, directly (databases built by other
+    // means, tests).
     void SetWindow(int slot, const BYTE* bytes, DWORD offset);
+    void SetOffset(int slot, DWORD offset);
     int GetUniqueCount() const { return m_uniqueCount; }
-    int GetAttachedLength() const { return m_attachedLength; }
+    int GetAttachedLength() const { return m_attachment ? m_attachment->length : 0; }
+
+    // Makes every later change of the windows or offsets advance `*counter` (null: none), so that
+    // what was derived from them, such as the database's search index, is known to be stale even
+    // when the change comes through a reference a caller kept. Copies start unbound; assignment
+    // keeps the target's binding.
+    void BindChangeCounter(std::uint64_t* counter) { m_changeCounter = counter; }
 
 private:
+    // The sample file while it is attached. One pointer, so that the many signatures of a loaded
+    // database, which have none, pay little for it.
+    struct Attachment {
+        std::unique_ptr<BYTE[]> content;
+        int length = 0;
+        std::vector<int> uniqueOffsets;  // where the unique windows start
+    };
+    static std::unique_ptr<Attachment> CopyOf(const Attachment& attachment);
+
+    void NoteChange() {
+        if (m_changeCounter) ++*m_changeCounter;
+    }
     static int IsValid(const BYTE* window);
     void EnumSignatures();
     void SortAscending();
@@ -81,9 +111,8 @@ private:
 
     BYTE m_bytes[kSlots][kWindowSize];
     DWORD m_offsets[kSlots];
+    int m_uniqueCount = 0;  // kept after detaching
     CString m_imagePath;
-    std::unique_ptr<BYTE[]> m_attached;
-    int m_attachedLength = 0;
-    int m_uniqueCount = 0;
-    std::vector<int> m_uniqueOffsets;  // offsets of the unique windows while a file is attached
+    std::unique_ptr<Attachment> m_attachment;
+    std::uint64_t* m_changeCounter = nullptr;
 };

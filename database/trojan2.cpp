@@ -2,14 +2,46 @@
 
 #include <algorithm>
 
+CTrojan2::CTrojan2(const CTrojan2& other)
+    : m_version(other.m_version),
+      m_typeIndex(other.m_typeIndex),
+      m_nameIndex(other.m_nameIndex),
+      m_cureFlags(other.m_cureFlags),
+      m_signatures(other.m_signatures) {
+    CopyRegentries(other);
+}
+
+CTrojan2& CTrojan2::operator=(const CTrojan2& other) {
+    if (this == &other) return *this;
+    m_version = other.m_version;
+    m_typeIndex = other.m_typeIndex;
+    m_nameIndex = other.m_nameIndex;
+    m_cureFlags = other.m_cureFlags;
+    CopyRegentries(other);
+    m_signatures = other.m_signatures;
+    BindSignatures();
+    NoteChange();
+    return *this;
+}
+
 CTrojan2::~CTrojan2() = default;
+
+void CTrojan2::BindChangeCounter(std::uint64_t* counter) {
+    m_changeCounter = counter;
+    BindSignatures();
+}
+
+void CTrojan2::BindSignatures() {
+    for (auto& signature : m_signatures) signature.BindChangeCounter(m_changeCounter);
+}
 
 void CTrojan2::AddImage(CString image) {
     if (GetSignature(image) != nullptr || GetSignatureCount() >= kMaxSignatures) return;
     CSignature signature;
     signature.SetImagePath(image);
     m_signatures.push_back(signature);
-    Touch();
+    BindSignatures();
+    NoteChange();
 }
 
 void CTrojan2::RemoveImage(CString image) {
@@ -17,27 +49,28 @@ void CTrojan2::RemoveImage(CString image) {
                            [&](const CSignature& s) { return s.GetImagePath() == image; });
     if (it == m_signatures.end()) return;
     m_signatures.erase(it);
-    Touch();
-}
-
-CSignature& CTrojan2::GetSignature(int index) {
-    Touch();
-    return m_signatures[static_cast<size_t>(index)];
+    NoteChange();
 }
 
 CSignature* CTrojan2::GetSignature(const CString& image) {
     for (auto& signature : m_signatures) {
-        if (signature.GetImagePath() == image) {
-            Touch();
-            return &signature;
-        }
+        if (signature.GetImagePath() == image) return &signature;
     }
     return nullptr;
 }
 
+void CTrojan2::CopyRegentries(const CTrojan2& other) {
+    m_regentryCount = other.m_regentryCount;
+    m_regentries.reset(m_regentryCount ? new WORD[m_regentryCount] : nullptr);
+    std::copy(other.m_regentries.get(), other.m_regentries.get() + m_regentryCount, m_regentries.get());
+}
+
 void CTrojan2::AddRegentry(WORD entry) {
     if (FindRegentry(entry) || m_regentryCount >= kMaxRegentries) return;
-    m_regentries[m_regentryCount++] = entry;
+    std::unique_ptr<WORD[]> grown(new WORD[m_regentryCount + 1u]);
+    std::copy(m_regentries.get(), m_regentries.get() + m_regentryCount, grown.get());
+    grown[m_regentryCount++] = entry;
+    m_regentries = std::move(grown);
 }
 
 void CTrojan2::RemoveRegentry(WORD entry) {
@@ -51,9 +84,9 @@ void CTrojan2::RemoveRegentry(WORD entry) {
 }
 
 int CTrojan2::FindRegentry(WORD entry) const {
-    return std::find(m_regentries, m_regentries + m_regentryCount, entry) != m_regentries + m_regentryCount
-               ? 1
-               : 0;
+    const WORD* begin = m_regentries.get();
+    const WORD* end = begin + m_regentryCount;
+    return std::find(begin, end, entry) != end ? 1 : 0;
 }
 
 void CTrojan2::LoadImages() {
@@ -73,17 +106,14 @@ int CTrojan2::IsImagesLoaded() const {
 
 void CTrojan2::RerollSignatures() {
     for (auto& signature : m_signatures) signature.ExtractRandomSignatures();
-    Touch();
 }
 
 void CTrojan2::RerollSignatures(std::uint32_t deadline_tick) {
     for (auto& signature : m_signatures) signature.ExtractRandomSignatures(deadline_tick);
-    Touch();
 }
 
 void CTrojan2::ResetAllSignatures() {
     for (auto& signature : m_signatures) signature.ResetSignatures();
-    Touch();
 }
 
 int CTrojan2::AcceptAnotherTrojan(const CTrojan2* other) const {
@@ -110,8 +140,12 @@ void CTrojan2::Serialize(CArchive& archive) {
         for (auto& signature : m_signatures) signature.Serialize(archive);
         return;
     }
-    archive >> m_typeIndex >> m_nameIndex >> m_version >> m_cureFlags >> m_regentryCount;
-    for (int i = 0; i < m_regentryCount; ++i) archive >> m_regentries[i];
+    BYTE regentry_count;
+    archive >> m_typeIndex >> m_nameIndex >> m_version >> m_cureFlags >> regentry_count;
+    std::unique_ptr<WORD[]> regentries(regentry_count ? new WORD[regentry_count] : nullptr);
+    for (int i = 0; i < regentry_count; ++i) archive >> regentries[static_cast<size_t>(i)];
+    m_regentryCount = regentry_count;
+    m_regentries = std::move(regentries);
     BYTE count;
     archive >> count;
     // Each stored signature takes at least 61 bytes: a count beyond the data left is a truncation.
@@ -119,10 +153,14 @@ void CTrojan2::Serialize(CArchive& archive) {
     if (count * kMinimumStoredSignature > archive.GetRemaining()) {
         throw CArchiveException(CArchiveException::endOfFile, "signature count beyond the data left");
     }
+    if (count == 0) return;
+    NoteChange();
+    // Reserved up front: no later growth can copy the bound signatures into unbound ones.
+    m_signatures.reserve(m_signatures.size() + count);
     CSignature loaded;
     for (int i = 0; i < count; ++i) {
         loaded.Serialize(archive);
         m_signatures.push_back(loaded);
+        m_signatures.back().BindChangeCounter(m_changeCounter);
     }
-    Touch();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "database/signature.h"
@@ -29,8 +30,10 @@ public:
     };
 
     CTrojan2() = default;
-    CTrojan2(const CTrojan2&) = default;
-    CTrojan2& operator=(const CTrojan2&) = default;
+    // Copies everything but the change counter binding: a copy starts unbound, an assigned record
+    // keeps its own.
+    CTrojan2(const CTrojan2& other);
+    CTrojan2& operator=(const CTrojan2& other);
     virtual ~CTrojan2();
 
     // Appends a signature for `image` unless one has this path (byte-wise) or 255 are held.
@@ -38,9 +41,9 @@ public:
     // Destroys the first signature with this path; later ones move down.
     void RemoveImage(CString image);
     int GetSignatureCount() const { return static_cast<int>(m_signatures.size()); }
-    // The signature at `index` (below the count). The non-const forms count as a change of the
-    // record, so the database's search index is refreshed before its next search.
-    CSignature& GetSignature(int index);
+    // The signature at `index` (below the count). A change made through the reference later on
+    // still reaches the record's change counter.
+    CSignature& GetSignature(int index) { return m_signatures[static_cast<size_t>(index)]; }
     const CSignature& GetSignature(int index) const { return m_signatures[static_cast<size_t>(index)]; }
     CSignature* GetSignature(const CString& image);
 
@@ -50,7 +53,7 @@ public:
     void RemoveRegentry(WORD entry);
     int FindRegentry(WORD entry) const;
     int GetRegentryCount() const { return m_regentryCount; }
-    WORD GetRegentry(int index) const { return m_regentries[index]; }
+    WORD GetRegentry(int index) const { return m_regentries[static_cast<size_t>(index)]; }
 
     void LoadImages();
     void UnloadImages();
@@ -66,19 +69,28 @@ public:
 
     void Serialize(CArchive& archive);
 
-    // A number that changes whenever the record's signatures may have changed.
-    std::uint64_t GetRevision() const { return m_revision; }
+    // Makes every later change of the record's signatures (their windows, offsets or count)
+    // advance `*counter`, which the owning database keeps to know when its search index is stale.
+    void BindChangeCounter(std::uint64_t* counter);
 
+    // Ordered so that the small fields share one word: a database may hold millions of records.
+    CString m_version;
     BYTE m_typeIndex = 0;
     WORD m_nameIndex = 0;
-    CString m_version;
     WORD m_cureFlags = 0;
 
 private:
-    void Touch() { ++m_revision; }
+    void NoteChange() {
+        if (m_changeCounter) ++*m_changeCounter;
+    }
+    // Binds signatures that were added or copied in, which start unbound.
+    void BindSignatures();
+
+    // Exactly as many entries as used (most records have a few, many none), not room for 255.
+    void CopyRegentries(const CTrojan2& other);
 
     BYTE m_regentryCount = 0;
-    WORD m_regentries[kMaxRegentries] = {};
+    std::unique_ptr<WORD[]> m_regentries;
     std::vector<CSignature> m_signatures;
-    std::uint64_t m_revision = 0;
+    std::uint64_t* m_changeCounter = nullptr;
 };

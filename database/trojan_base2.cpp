@@ -122,8 +122,10 @@ void CTrojanBase2::Serialize(CArchive& archive) {
     DWORD count;
     archive >> count;
     RequireRoom(archive, count, kMinimumStoredRecord, "record count");
+    m_records.reserve(m_records.size() + count);
     for (DWORD i = 0; i < count; ++i) {
         auto record = std::make_unique<CTrojan2>();
+        record->BindChangeCounter(&m_changes);
         record->Serialize(archive);
         m_records.push_back(std::move(record));
     }
@@ -164,6 +166,7 @@ int CTrojanBase2::Add(CString type, CString name, CString version, WORD cure_fla
     record->m_nameIndex = RegisterName(name);
     record->m_version = version;
     record->m_cureFlags = cure_flags;
+    record->BindChangeCounter(&m_changes);
     m_records.push_back(std::move(record));
     Changed();
     return GetSize() - 1;

@@ -100,7 +100,7 @@ protected:
 private:
     void LoadTable(CArchive& archive, CStringArray& table);
     static void StoreTable(CArchive& archive, const CStringArray& table);
-    void Changed() { ++m_revision; }
+    void Changed() { ++m_changes; }
     bool FitsInEntry(const CString& subkey) const;
 
     CString m_header;
@@ -109,6 +109,8 @@ private:
     CStringArray m_names;
     CStringArray m_subkeys;
     std::vector<std::unique_ptr<CTrojan2>> m_records;
-    std::uint64_t m_revision = 0;
+    // Advanced by every change the search depends on: records added, removed or loaded, and every
+    // change of a record's signatures, which the records report through their binding to it.
+    std::uint64_t m_changes = 0;
     std::unique_ptr<zel::database::SearchIndex> m_index;
 };

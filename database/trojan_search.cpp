@@ -1,12 +1,13 @@
 // Searching the database and generating signatures.
 #include "database/search_index.h"
+#include "database/tick_deadline.h"
 #include "database/trojan_base2.h"
 #include "platform/services.h"
 
 int CTrojanBase2::Find(const BYTE* buffer, int length, int start, int mode) {
     if (start >= GetSize() || buffer == nullptr) return -1;
-    if (!m_index || !m_index->IsCurrent(m_records, m_revision)) {
-        m_index = std::make_unique<zel::database::SearchIndex>(m_records, m_revision);
+    if (!m_index || !m_index->IsCurrent(m_changes)) {
+        m_index = std::make_unique<zel::database::SearchIndex>(m_records, m_changes);
     }
     return m_index->Find(buffer, length, start, mode);
 }
@@ -49,7 +50,7 @@ void CTrojanBase2::GenerateSignatures(int index) {
             if (i != index && !m_records[static_cast<size_t>(i)]->AcceptAnotherTrojan(target)) accepted = false;
         }
         // The deadline is looked at before the attempt's result: a late success is a timeout too.
-        if (deadline < clock.TickCount()) {
+        if (zel::database::TickDeadlinePassed(deadline, clock.TickCount())) {
             zel::platform::CurrentServices().messages->ShowMessage(kTimeoutMessage);
             target->ResetAllSignatures();
             return;

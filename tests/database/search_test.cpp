@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include "database/trojan_base2.h"
@@ -107,20 +108,39 @@ TEST(SearchTest, IndexFollowsChangesToRecordsAndSignatures) {
     auto source = Source(maker, 2000);
     CTrojanBase2 base;
     maker.Fill(base, source, 10);
-    auto check = [&] {
+    auto check = [&](const char* step) {
         for (int mode : {0, 1}) {
-            ASSERT_EQ(base.Find(source.data(), 2000, 0, mode), ReferenceFind(base, source.data(), 2000, 0, mode));
+            for (int start = 0; start <= base.GetSize(); ++start) {
+                ASSERT_EQ(base.Find(source.data(), 2000, start, mode), ReferenceFind(base, source.data(), 2000, start, mode))
+                    << step << " mode " << mode << " start " << start;
+            }
         }
     };
-    check();
+    check("filled");
     int added = base.Add("T", "late", "1", 0);
     base.AddImage(added, "late.exe");
-    base.GetTrojan(added)->GetSignature(0).SetWindow(0, source.data() + 1500, 1500);
-    check();
+    base.AddImage(added, "later.exe");
+    check("added");
+    // References kept across searches: each change through them must reach the next search.
+    CSignature& kept = base.GetTrojan(added)->GetSignature(0);
+    CSignature* by_path = base.GetTrojan(added)->GetSignature(CString("later.exe"));
+    for (int slot = 0; slot < 3; ++slot) {
+        kept.SetWindow(slot, source.data() + 1500 + 60 * slot, static_cast<DWORD>(1500 + 60 * slot));
+        check("window set");
+    }
+    ASSERT_EQ(base.Find(source.data(), 2000, added, 0), added);
+    kept.SetOffset(1, kept.GetOffset(1) + 1);
+    check("offset moved");
+    *by_path = kept;
+    check("assigned");
+    kept.ResetSignatures();
+    check("reset");
+    base.GetTrojan(added)->RemoveImage("late.exe");
+    check("image removed");
     base.Remove(0);
-    check();
+    check("record removed");
     base.GetTrojan(1)->ResetAllSignatures();
-    check();
+    check("record reset");
     base.EraseContent();
     EXPECT_EQ(base.Find(source.data(), 2000, 0, 1), -1);
 }
@@ -149,12 +169,47 @@ TEST(SearchTest, ResumesPastEachMatch) {
     EXPECT_EQ(empty.GetTotalSignatureCount(), 0);
 }
 
+TEST(SearchTest, SignaturesNeverGeneratedMatchNothing) {
+    // Most programs hold zeros at the offsets a fresh record's zeroed signature names.
+    std::vector<BYTE> zeros(4096, 0);
+    BYTE window[16];
+    CTrojanBase2 base;
+    int fresh = base.Add("T", "Fresh", "1", 0);
+    base.AddImage(fresh, "fresh.exe");
+    int moved = base.Add("T", "ZeroWindowsElsewhere", "1", 0);
+    base.AddImage(moved, "moved.exe");
+    std::memset(window, 0, sizeof window);
+    for (int slot = 0; slot < 3; ++slot) base.GetTrojan(moved)->GetSignature(0).SetWindow(slot, window, 1024u + 64u * slot);
+    int mixed = base.Add("T", "Mixed", "1", 0);
+    base.AddImage(mixed, "ungenerated.exe");
+    base.AddImage(mixed, "generated.exe");
+    for (int slot = 0; slot < 3; ++slot) {
+        DWORD offset = 2000u + 100u * static_cast<DWORD>(slot);
+        for (int i = 0; i < 16; ++i) zeros[offset + static_cast<DWORD>(i)] = window[i] = static_cast<BYTE>(slot * 16 + i + 1);
+        base.GetTrojan(mixed)->GetSignature(1).SetWindow(slot, window, offset);
+    }
+    for (int mode : {0, 1}) {
+        EXPECT_EQ(base.Find(zeros.data(), 4096, 0, mode), mixed) << mode;
+        EXPECT_EQ(ReferenceFind(base, zeros.data(), 4096, 0, mode), mixed) << mode;
+    }
+    // Neither may they stand in the way of another record's new signatures.
+    const CSignature& unsearchable = base.GetTrojan(fresh)->GetSignature(0);
+    EXPECT_EQ(unsearchable.AcceptAnotherSignature(base.GetTrojan(mixed)->GetSignature(0)), 1);
+    EXPECT_EQ(base.GetTrojan(mixed)->AcceptAnotherTrojan(base.GetTrojan(fresh)), 1);
+}
+
 std::vector<BYTE> Pseudorandom(size_t n, unsigned seed) {
     std::mt19937 random(seed);
     std::vector<BYTE> bytes(n);
     for (auto& b : bytes) b = static_cast<BYTE>(random());
     return bytes;
 }
+
+class RecordingMessages final : public zel::platform::MessageSink {
+public:
+    void ShowMessage(const std::string& text) override { shown.push_back(text); }
+    std::vector<std::string> shown;
+};
 
 TEST(GenerateTest, AcceptedSignaturesRecogniseOnlyTheirOwnSample) {
     TempDir dir;
@@ -165,7 +220,11 @@ TEST(GenerateTest, AcceptedSignaturesRecogniseOnlyTheirOwnSample) {
         int index = base.Add("T", "N" + std::to_string(r), "1", 0);
         base.AddImage(index, path);
     }
+    RecordingMessages messages;
     for (int r = 0; r < 3; ++r) {
+        // A deadline that lies past the wrap of the 32-bit tick must not pass at once.
+        zel::testing::FakeClock clock(0xFFFFFF00u, 10);
+        zel::platform::ScopedServices scope({&clock, &messages});
         base.GenerateSignatures(r);
         EXPECT_EQ(base.GetTrojan(r)->IsImagesLoaded(), 0) << "images attached by the call are released";
         EXPECT_GE(base.GetTrojan(r)->GetSignature(0).GetOffset(0), 1024u);
@@ -178,13 +237,22 @@ TEST(GenerateTest, AcceptedSignaturesRecogniseOnlyTheirOwnSample) {
         EXPECT_EQ(base.Find(shifted.data(), static_cast<int>(shifted.size()), 0, 0), -1);
         EXPECT_EQ(base.Find(shifted.data(), static_cast<int>(shifted.size()), 0, 1), r);
     }
+    EXPECT_TRUE(messages.shown.empty());
 }
 
-class RecordingMessages final : public zel::platform::MessageSink {
-public:
-    void ShowMessage(const std::string& text) override { shown.push_back(text); }
-    std::vector<std::string> shown;
-};
+TEST(GenerateTest, WindowsComeFromTheBytesAScanReads) {
+    TempDir dir;
+    std::string path = dir.File("large");
+    constexpr int kScanned = CSignature::kSearchedBytes;
+    auto content = Pseudorandom(4 * kScanned, 11);
+    zel::testing::WriteBytes(path, content);
+    CTrojanBase2 base;
+    int index = base.Add("T", "Large", "1", 0);
+    base.AddImage(index, path);
+    base.GenerateSignatures(index);
+    EXPECT_LT(base.GetTrojan(index)->GetSignature(0).GetOffset(2) + 16, static_cast<DWORD>(kScanned));
+    for (int mode : {0, 1}) EXPECT_EQ(base.Find(content.data(), kScanned, 0, mode), index) << mode;
+}
 
 TEST(GenerateTest, TimeoutShowsTheMessageAndZeroesTheSignatures) {
     TempDir dir;
@@ -198,14 +266,18 @@ TEST(GenerateTest, TimeoutShowsTheMessageAndZeroesTheSignatures) {
     int other = base.Add("T", "Other", "1", 0);
     base.AddImage(other, path);
     base.LoadImages(other);
-    zel::testing::FakeClock clock(1000, 700);
-    RecordingMessages messages;
-    zel::platform::ScopedServices scope({&clock, &messages});
-    base.GenerateSignatures(target);
-    ASSERT_EQ(messages.shown, std::vector<std::string>{"Oops, timeout expired, couldn't generate signature"});
-    const CSignature& reset = base.GetTrojan(target)->GetSignature(0);
-    EXPECT_EQ(reset.GetOffset(0) + reset.GetOffset(1) + reset.GetOffset(2), 0u);
-    EXPECT_EQ(base.GetTrojan(target)->IsImagesLoaded(), 1);
+    // From the second start the tick wraps between two readings just before the deadline.
+    for (std::uint32_t start : {1000u, 0xFFFFC504u}) {
+        zel::testing::FakeClock clock(start, 700);
+        RecordingMessages messages;
+        zel::platform::ScopedServices scope({&clock, &messages});
+        base.GenerateSignatures(target);
+        ASSERT_EQ(messages.shown, std::vector<std::string>{"Oops, timeout expired, couldn't generate signature"});
+        EXPECT_LT(clock.now - start, 17000u) << start;
+        const CSignature& reset = base.GetTrojan(target)->GetSignature(0);
+        EXPECT_EQ(reset.GetOffset(0) + reset.GetOffset(1) + reset.GetOffset(2), 0u);
+        EXPECT_EQ(base.GetTrojan(target)->IsImagesLoaded(), 1);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "database/signature.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 
@@ -38,10 +39,14 @@ TEST(SignatureTest, CountsUniqueWindowsPastTheFirstKilobyte) {
     repeated[1030] = repeated[1031];  // spoils the 7 candidate windows that hold both bytes
     EXPECT_EQ(Attached(dir, repeated).GetUniqueCount(), 2000 - 16 - 1024 - 7);
 
-    CSignature missing;
-    missing.SetImagePath(dir.File("no-such-file"));
-    EXPECT_EQ(missing.AttachFile(), 0);
-    EXPECT_EQ(missing.IsFileAttached(), 0);
+    // None of these is a sample, and a FIFO without a writer must not block the reader.
+    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    for (const char* name : {"no-such-file", "fifo", "."}) {
+        CSignature unreadable;
+        unreadable.SetImagePath(dir.File(name));
+        EXPECT_EQ(unreadable.AttachFile(), 0) << name;
+        EXPECT_EQ(unreadable.IsFileAttached(), 0) << name;
+    }
 }
 
 TEST(SignatureTest, DefaultWindowsAreAtZeroTwoAndFourNinths) {
@@ -81,11 +86,15 @@ TEST(SignatureTest, RandomRetryEndsAtTheDeadlineWhenSpacingIsImpossible) {
     TempDir dir;
     // 60 unique windows, all within 96 bytes: three windows 48 apart cannot be had.
     CSignature signature = Attached(dir, Counting(1024 + 60 + 16));
-    zel::testing::FakeClock clock(0, 100);
-    zel::platform::ScopedServices scope({&clock, nullptr});
-    signature.ExtractRandomSignatures(5000);
-    EXPECT_GT(clock.now, 5000u);
-    EXPECT_GE(signature.GetOffset(0), 1024u);  // the last attempt stays in place
+    // The second start puts the deadline past the wrap of the 32-bit tick.
+    for (std::uint32_t start : {0u, 0xFFFFF000u}) {
+        zel::testing::FakeClock clock(start, 100);
+        zel::platform::ScopedServices scope({&clock, nullptr});
+        signature.ExtractRandomSignatures(start + 5000);
+        EXPECT_GT(clock.now - start, 5000u) << start;
+        EXPECT_LE(clock.now - start, 5300u) << start;
+        EXPECT_GE(signature.GetOffset(0), 1024u);  // the last attempt stays in place
+    }
 }
 
 class MatchTest : public ::testing::Test {
@@ -129,21 +138,21 @@ TEST_F(MatchTest, AnywhereFindsShiftedContent) {
 }
 
 TEST(SignatureMatchTest, HostileOffsetsNeverReachOutsideTheBuffer) {
-    std::vector<BYTE> buffer(200, 0);
-    BYTE zeros[16] = {};
+    std::vector<BYTE> buffer(200, 1);
+    BYTE ones[16];
+    std::memset(ones, 1, sizeof ones);
     CSignature wrap;
-    wrap.SetWindow(0, zeros, 0xFFFFFFF8u);  // offset + 16 wraps in 32 bits
-    wrap.SetWindow(1, zeros, 0xFFFFFFF8u);
-    wrap.SetWindow(2, zeros, 0xFFFFFFF8u);
+    wrap.SetWindow(0, ones, 0xFFFFFFF8u);  // offset + 16 wraps in 32 bits
+    wrap.SetWindow(1, ones, 0xFFFFFFF8u);
+    wrap.SetWindow(2, ones, 0xFFFFFFF8u);
     EXPECT_EQ(wrap.FindMe(buffer.data(), 200), 0);
     CSignature backwards;
-    backwards.SetWindow(0, zeros, 1000);
-    backwards.SetWindow(1, zeros, 100);  // lies before window 0
-    backwards.SetWindow(2, zeros, 1000);
+    backwards.SetWindow(0, ones, 1000);
+    backwards.SetWindow(1, ones, 100);  // lies before window 0
+    backwards.SetWindow(2, ones, 1000);
     EXPECT_EQ(backwards.FindMeEx(buffer.data(), 200), 0);
-    std::vector<BYTE> late(200, 1);
-    late[150] = 0;  // a relative window before the buffer's start is no match
-    std::fill(late.begin() + 150, late.begin() + 166, 0);
+    std::vector<BYTE> late(200, 2);
+    std::fill(late.begin() + 150, late.begin() + 166, 1);  // a relative window before the buffer's start is no match
     EXPECT_EQ(backwards.FindMeEx(late.data(), 200), 0);
 }
 

@@ -42,6 +42,10 @@ TEST(Trojan2Test, RegentriesFormASetAndRemovalMovesTheLastIntoThePlace) {
     EXPECT_EQ(Regentries(record), (std::vector<WORD>{0x0003, 0x0202}));
     EXPECT_EQ(record.FindRegentry(0x0202), 1);
     EXPECT_EQ(record.FindRegentry(0x0301), 0);
+    CTrojan2 copy = record;
+    copy.AddRegentry(0x0404);
+    record = copy;
+    EXPECT_EQ(Regentries(record), (std::vector<WORD>{0x0003, 0x0202, 0x0404}));
 }
 
 TEST(Trojan2Test, StoresAndLoadsAFullRecord) {

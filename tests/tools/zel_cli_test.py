@@ -100,11 +100,14 @@ class BuildingDatabases(unittest.TestCase):
     def test_generate_remove_show_and_errors(self):
         image = os.path.join(self.dir, "t.exe")
         random_file(image, 6000, 1)
+        gone = os.path.join(self.dir, "gone.exe")
+        random_file(gone, 6000, 3)
         zel("db", "add", "--type", "T", "--name", "A", "--version", "1", "--image", image, db=self.db, check=0)
-        zel("db", "add", "--type", "T", "--name", "B", "--version", "1", "--image", "/no/such/file", db=self.db, check=0)
+        zel("db", "add", "--type", "T", "--name", "B", "--version", "1", "--image", gone, db=self.db, check=0)
+        os.remove(gone)
         zel("db", "generate", "0", db=self.db, check=0)
         failed = zel("db", "generate", "1", db=self.db, check=2)
-        self.assertIn("cannot be read", failed.stderr)
+        self.assertIn("record 1 (T B 1): image " + gone + " cannot be read", failed.stderr)
         show = zel("db", "show", "0", db=self.db, check=0).stdout
         self.assertIn('From "' + image + '" file:', show)
         self.assertEqual(zel("scan", image, db=self.db).returncode, 1)
@@ -114,6 +117,32 @@ class BuildingDatabases(unittest.TestCase):
         zel("db", "add", "--type", "T", "--name", "C", "--version", "1", "--registry", "HKEY_NOWHERE\\x",
             db=self.db, check=2)
         zel("db", "frobnicate", db=self.db, check=2)
+
+    def test_images_must_be_readable_files_and_are_stored_absolute(self):
+        fifo = os.path.join(self.dir, "fifo")
+        os.mkfifo(fifo)
+        for bad in ["/no/such/file", fifo, self.dir]:
+            refused = zel("db", "add", "--type", "T", "--name", "A", "--version", "1", "--image", bad, db=self.db, check=2)
+            self.assertIn("image " + bad + " cannot be read", refused.stderr)
+        random_file(os.path.join(self.dir, "t.exe"), 6000, 4)
+        subprocess.run([ZEL, "db", "--db", self.db, "add", "--type", "T", "--name", "A", "--version", "1",
+                        "--image", "./t.exe"], cwd=self.dir, check=True, capture_output=True)
+        listing = json.loads(zel("db", "list", "--json", db=self.db, check=0).stdout)
+        self.assertEqual(listing["records"][0]["signatures"][0]["image"],
+                         os.path.join(os.path.realpath(self.dir), "t.exe"))
+
+    def test_records_without_generated_signatures_match_nothing_and_are_shown(self):
+        image = os.path.join(self.dir, "t.exe")
+        random_file(image, 6000, 5)
+        zel("db", "add", "--type", "T", "--name", "A", "--version", "1", "--image", image, db=self.db, check=0)
+        self.assertIn("no signatures generated", zel("db", "list", db=self.db, check=0).stdout)
+        record = json.loads(zel("db", "list", "--json", db=self.db, check=0).stdout)["records"][0]
+        self.assertEqual((record["generated"], record["signatures"][0]["generated"]), (False, False))
+        zeros = os.path.join(self.dir, "zeros.bin")  # as most programs, zeros where the windows point
+        with open(zeros, "wb") as out:
+            out.write(bytes(5000))
+        result = zel("scan", zeros, image, db=self.db, check=0)
+        self.assertEqual(result.stderr.count("no signatures generated"), 1)
 
     def test_generate_reports_the_timeout(self):
         # 30 unique windows packed in a short file: three windows 48 apart cannot be found.

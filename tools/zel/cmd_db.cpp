@@ -1,8 +1,12 @@
 // zel db: build and inspect the trojan database.
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/file.h"
+#include "platform/files.h"
 #include "platform/services.h"
 #include "tools/zel/commands.h"
 #include "tools/zel/database_io.h"
@@ -42,6 +46,40 @@ std::pair<HKEY, std::string> ParseRegistry(const std::string& text) {
     throw Failure{"unknown registry root '" + root + "' (use HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, ...)"};
 }
 
+// Why `path` cannot serve as a sample file, or "" when it can: it must be a regular file (a FIFO
+// or device could block the reader or never end) that can be opened for reading.
+std::string ImageProblem(const std::string& path) {
+    switch (platform::KindOfTarget(path)) {
+        case platform::EntryKind::file: break;
+        case platform::EntryKind::missing: return "it does not exist or cannot be reached";
+        default: return "it is not a regular file";
+    }
+    CFile file;
+    CFileException error(CFileException::none);
+    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone, &error)) return std::strerror(error.m_osError);
+    return "";
+}
+
+// The image path to store: absolute, since a relative one names another file (or none) when the
+// database is used from another folder. The folder is resolved to its real location, so that
+// ".." after a symbolic link cannot lead elsewhere than it does now; the file keeps its name.
+std::string StoredImagePath(const std::string& path) {
+    if (std::string problem = ImageProblem(path); !problem.empty()) {
+        throw Failure{"image " + path + " cannot be read: " + problem};
+    }
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    std::filesystem::path folder = error ? absolute : std::filesystem::canonical(absolute.parent_path(), error);
+    if (error) throw Failure{"image " + path + ": cannot make the path absolute: " + error.message()};
+    return ToAnsi((folder / absolute.filename()).string(), "image path");
+}
+
+// "record 3 (Backdoor Alpha 1.0)", for messages about one record.
+std::string RecordLabel(const CTrojanBase2& base, int index) {
+    return "record " + std::to_string(index) + " (" + ToUtf8(base.GetTrojanType(index)) + " " +
+           ToUtf8(base.GetTrojanName(index)) + " " + ToUtf8(base.GetTrojanVer(index)) + ")";
+}
+
 int RecordIndex(const CTrojanBase2& base, const std::string& text) {
     long long index = ParseNumber(text, "record index");
     if (index < 0 || index >= base.GetSize()) throw Failure{"no record " + text};
@@ -59,6 +97,7 @@ int Add(Args& args) {
     auto images = args.TakeAll("--image");
     auto registries = args.TakeAll("--registry");
     if (!args.Positionals().empty()) throw Failure{"db add takes no other arguments"};
+    for (auto& image : images) image = StoredImagePath(image);
 
     CTrojanBase2 base;
     LoadDatabase(base, path, true);
@@ -67,7 +106,7 @@ int Add(Args& args) {
     CTrojan2* record = base.GetTrojan(index);
     for (const auto& image : images) {
         if (record->GetSignatureCount() >= CTrojan2::kMaxSignatures) throw Failure{"a record holds at most 255 images"};
-        base.AddImage(index, ToAnsi(image, "image path"));
+        base.AddImage(index, image);
     }
     for (const auto& text : registries) {
         auto [root, subkey] = ParseRegistry(text);
@@ -85,6 +124,26 @@ public:
     std::vector<std::string> messages;
 };
 
+// Fails naming the record and the image unless every image of the record can give a signature:
+// one that cannot keeps windows that match nothing.
+void CheckSamples(const CTrojanBase2& base, int index) {
+    const CTrojan2& record = *base.GetTrojan(index);
+    for (int s = 0; s < record.GetSignatureCount(); ++s) {
+        CSignature probe;
+        probe.SetImagePath(record.GetSignature(s).GetImagePath());
+        const std::string image = RecordLabel(base, index) + ": image " + ToUtf8(probe.GetImagePath());
+        if (std::string problem = ImageProblem(probe.GetImagePath()); !problem.empty()) {
+            throw Failure{image + " cannot be read: " + problem};
+        }
+        if (!probe.AttachFile()) throw Failure{image + " cannot be read"};
+        if (probe.GetUniqueCount() <= 3) {
+            throw Failure{image + " has " + std::to_string(probe.GetUniqueCount()) +
+                          " windows of 16 distinct bytes past its first 1024 bytes and within its first 2 MiB;"
+                          " a signature needs at least 4"};
+        }
+    }
+}
+
 int Generate(Args& args) {
     std::string path = DatabasePath(args);
     bool all = args.TakeFlag("--all");
@@ -98,13 +157,7 @@ int Generate(Args& args) {
         if (words.empty()) throw Failure{"db generate needs record indices or --all"};
         for (const auto& word : words) targets.push_back(RecordIndex(base, word));
     }
-    for (int index : targets) {
-        CTrojan2* record = base.GetTrojan(index);
-        record->LoadImages();
-        bool readable = record->IsImagesLoaded();
-        record->UnloadImages();
-        if (!readable) throw Failure{"record " + std::to_string(index) + ": an image file cannot be read"};
-    }
+    for (int index : targets) CheckSamples(base, index);
     // Every readable sample file is attached while generating, so that no new signature
     // recognises another trojan's file.
     for (int i = 0; i < base.GetSize(); ++i) base.LoadImages(i);
@@ -112,7 +165,7 @@ int Generate(Args& args) {
     platform::ScopedServices scope({nullptr, &messages});
     for (int index : targets) {
         base.GenerateSignatures(index);
-        if (!messages.messages.empty()) throw Failure{"record " + std::to_string(index) + ": " + messages.messages.front()};
+        if (!messages.messages.empty()) throw Failure{RecordLabel(base, index) + ": " + messages.messages.front()};
     }
     for (int i = 0; i < base.GetSize(); ++i) base.UnloadImages(i);
     SaveDatabase(base, path);
@@ -186,10 +239,12 @@ std::string JsonRecord(const CTrojanBase2& base, int index) {
         out += (i ? ", " : "") + std::string("{\"root\": ") + JsonString(root_name) +
                ", \"subkey\": " + JsonString(ToUtf8(subkey)) + "}";
     }
-    out += "], \"signatures\": [";
+    out += "], \"generated\": " + std::string(UngeneratedSignatures(record) == 0 ? "true" : "false") +
+           ", \"signatures\": [";
     for (int s = 0; s < record.GetSignatureCount(); ++s) {
         const CSignature& signature = record.GetSignature(s);
         out += (s ? ", " : "") + std::string("{\"image\": ") + JsonString(ToUtf8(signature.GetImagePath())) +
+               ", \"generated\": " + (signature.IsSearchable() ? "true" : "false") +
                ", \"offsets\": [" + std::to_string(signature.GetOffset(0)) + ", " +
                std::to_string(signature.GetOffset(1)) + ", " + std::to_string(signature.GetOffset(2)) +
                "], \"windows\": [" + JsonString(HexWindow(signature.GetWindow(0))) + ", " +
@@ -197,6 +252,17 @@ std::string JsonRecord(const CTrojanBase2& base, int index) {
                "]}";
     }
     return out + "]}";
+}
+
+// " - no signatures generated" (for N of M images), or "" for a record whose signatures all were.
+std::string UngeneratedNote(const CTrojan2& record) {
+    int ungenerated = UngeneratedSignatures(record);
+    if (ungenerated == 0) return "";
+    std::string note = " - no signatures generated";
+    if (ungenerated < record.GetSignatureCount()) {
+        note += " for " + std::to_string(ungenerated) + " of " + std::to_string(record.GetSignatureCount()) + " images";
+    }
+    return note;
 }
 
 int List(Args& args) {
@@ -216,10 +282,10 @@ int List(Args& args) {
     }
     for (int i = 0; i < base.GetSize(); ++i) {
         const CTrojan2& record = *base.GetTrojan(i);
-        std::printf("%d: %s %s %s (%d signatures, %d registry entries, cure flags 0x%02X)\n", i,
+        std::printf("%d: %s %s %s (%d signatures, %d registry entries, cure flags 0x%02X)%s\n", i,
                     ToUtf8(base.GetTrojanType(i)).c_str(), ToUtf8(base.GetTrojanName(i)).c_str(),
                     ToUtf8(base.GetTrojanVer(i)).c_str(), record.GetSignatureCount(), record.GetRegentryCount(),
-                    record.m_cureFlags);
+                    record.m_cureFlags, UngeneratedNote(record).c_str());
     }
     return kOk;
 }

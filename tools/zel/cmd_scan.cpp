@@ -174,6 +174,7 @@ int RunScan(Args args) {
 
     CTrojanBase2 base;
     LoadDatabase(base, db_path, false);
+    WarnOfUngeneratedSignatures(base);
     ScanRun run(base, options);
     for (const auto& path : paths) run.ScanPath(path, true);
 

@@ -1,5 +1,6 @@
 #include "tools/zel/database_io.h"
 
+#include <cstdio>
 #include <filesystem>
 
 #include "framework/codepage.h"
@@ -18,6 +19,22 @@ void LoadDatabase(CTrojanBase2& base, const std::string& path, bool missing_ok) 
 
 void SaveDatabase(CTrojanBase2& base, const std::string& path) {
     if (!base.SaveToCryptFile(path)) throw Failure{path + ": cannot save the database"};
+}
+
+int UngeneratedSignatures(const CTrojan2& record) {
+    int count = 0;
+    for (int s = 0; s < record.GetSignatureCount(); ++s) count += record.GetSignature(s).IsSearchable() ? 0 : 1;
+    return count;
+}
+
+void WarnOfUngeneratedSignatures(const CTrojanBase2& base) {
+    int records = 0;
+    for (int i = 0; i < base.GetSize(); ++i) records += UngeneratedSignatures(*base.GetTrojan(i)) > 0 ? 1 : 0;
+    if (records == 0) return;
+    std::fprintf(stderr,
+                 "zel: warning: %d record%s of the database hold%s images with no signatures generated, which "
+                 "match nothing (zel db list shows them, zel db generate draws them)\n",
+                 records, records == 1 ? "" : "s", records == 1 ? "s" : "");
 }
 
 std::string ToAnsi(const std::string& utf8, const std::string& what) {

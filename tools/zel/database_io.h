@@ -13,6 +13,12 @@ namespace zel::cli {
 void LoadDatabase(CTrojanBase2& base, const std::string& path, bool missing_ok);
 void SaveDatabase(CTrojanBase2& base, const std::string& path);
 
+// How many of the record's signatures were never generated: they match nothing.
+int UngeneratedSignatures(const CTrojan2& record);
+// Says once, on standard error, that records hold signatures never generated (and so miss their
+// trojan's files); nothing when none do.
+void WarnOfUngeneratedSignatures(const CTrojanBase2& base);
+
 // UTF-8 from the command line to the database's code page, or Failure naming `what`.
 std::string ToAnsi(const std::string& utf8, const std::string& what);
 std::string ToUtf8(const std::string& ansi);
