@@ -26,6 +26,10 @@ public:
     // drive mappings, each level matched without regard to letter case. Levels that do not exist
     // keep the spelling given. "" when the path has no drive letter or no drive maps it.
     virtual std::string ToDiskPath(const std::string& windows_path) const = 0;
+    // The folder on disk (without symbolic links) of the drive a Windows path names; "" when the path
+    // names no drive that is mapped. Files reached through a drive may lie outside the root's folder
+    // (Wine's z: is "/"): a drive's folder counts as part of the root for what is reached through it.
+    virtual std::string DriveFolder(const std::string& windows_path) const = 0;
     // The Windows path of a file on disk (the drive mappings read backwards, e.g. "C:\windows\a.exe");
     // "" when no drive reaches it.
     virtual std::string ToWindowsPath(const std::string& disk_path) const = 0;

@@ -78,14 +78,19 @@ std::map<char, std::string> WinePrefixRoot::DriveMappings() const {
     return drives;
 }
 
-std::string WinePrefixRoot::ToDiskPath(const std::string& windows_path) const {
+std::string WinePrefixRoot::DriveFolder(const std::string& windows_path) const {
     if (windows_path.size() < 2 || windows_path[1] != ':' || !std::isalpha(static_cast<unsigned char>(windows_path[0]))) {
         return "";
     }
     auto drives = DriveMappings();
     auto drive = drives.find(static_cast<char>(std::tolower(static_cast<unsigned char>(windows_path[0]))));
-    if (drive == drives.end()) return "";
-    fs::path path = drive->second;
+    return drive == drives.end() ? "" : drive->second;
+}
+
+std::string WinePrefixRoot::ToDiskPath(const std::string& windows_path) const {
+    std::string drive = DriveFolder(windows_path);
+    if (drive.empty()) return "";
+    fs::path path = drive;
     bool resolving = true;
     for (const auto& level : SplitWindowsPath(windows_path.substr(2))) {
         std::optional<std::string> entry = resolving ? MatchEntry(path, level) : std::nullopt;

@@ -20,6 +20,7 @@ public:
     std::string WindowsFolder() const override { return "C:\\windows"; }
     std::string ToDiskPath(const std::string& windows_path) const override;
     std::string ToWindowsPath(const std::string& disk_path) const override;
+    std::string DriveFolder(const std::string& windows_path) const override;
     std::string DefaultStartupFolder() override;
     Registry& GetRegistry() override { return m_registry; }
     std::vector<std::string> RegistryFiles() const override;

@@ -13,6 +13,7 @@ public:
         return true;
     }
     bool ProgramPath(std::uint32_t, std::string&) override { return false; }
+    bool ParentId(std::uint32_t, std::uint32_t&) override { return false; }
     std::uint32_t OwnId() override { return 1; }
     std::string OwnPath() override { return "/nowhere/zel"; }
     bool Terminate(std::uint32_t) override { return false; }
