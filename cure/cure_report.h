@@ -11,7 +11,7 @@ struct CureFailure {
                           // "system.ini", "startup-folder", "wininit-request", "open-commands", "registry",
                           // "delete"
     std::string subject;  // what kind of thing was to be cleaned: "file", "process", "registry value", ...
-    std::string target;   // which one: a path, a process, a registry key or value
+    std::string target;   // which one: a path, a process, a registry key or value (in UTF-8)
     std::string action;   // what could not be done to it: "deleted", "cleaned", "ended", "removed", ...
     std::string reason;   // why not
 

@@ -6,6 +6,7 @@
 
 #include "cure/cure_files.h"
 #include "cure/trojan_cure_module.h"
+#include "framework/codepage.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/services.h"
@@ -150,11 +151,18 @@ CString CTrojanCureModule::ShortcutTarget(const CString& shortcutPath, std::stri
 void CTrojanCureModule::CureAutoeraseWininit() {
     if (!Root()) return;
     CureFiles files(Root(), m_report);
+    const CureFiles::Step step{"wininit-request", "file", "written"};
+    CureFiles::Place wininit = files.WindowsPlace(WindowsFile("wininit.ini"));
+    // The request deletes later what the cure deletes now, so it may name only what the cure may
+    // delete: not a file that a link leads to outside the root.
+    std::string refusal;
+    std::string trojan = files.RealPlace(files.DiskPlace(m_strFilePath), refusal);
+    if (trojan.empty()) return files.Fail(step, wininit.disk, "the request would name " + m_strFilePath + ", but " + refusal);
     // Windows reads this file, so it names the trojan by its Windows path.
-    CString windows_path = Root()->ToWindowsPath(m_strFilePath);
-    if (windows_path.empty()) windows_path = m_strFilePath;
+    CString windows_path = Root()->ToWindowsPath(trojan);
+    if (windows_path.empty()) windows_path = trojan;
     CTextBuffer buffer(("[rename]\r\nNUL=" + windows_path + "\r\n").c_str());
-    files.Save(files.WindowsPlace(WindowsFile("wininit.ini")), {"wininit-request", "file", "written"}, buffer);
+    files.Save(wininit, step, buffer);
 }
 
 void CTrojanCureModule::CureTracerRegistry() {
@@ -174,7 +182,8 @@ void CTrojanCureModule::CureRegistry(HKEY root, const CString& subkey) {
     Registry* registry = zel::platform::CurrentServices().registry;
     RegistryRoot which;
     if (!registry || !zel::platform::RootFromHandle(root, which)) return;
-    const std::string key = std::string(zel::platform::RootName(which)) + "\\" + subkey;
+    // The report speaks UTF-8, as paths on disk do; key and value names are in the ANSI code page.
+    const std::string key = std::string(zel::platform::RootName(which)) + "\\" + zel::codepage::Windows1252ToUtf8(subkey);
     auto fail = [&](const char* subject, const std::string& target, const char* action, RegistryStatus status) {
         m_report.Fail(CureFailure{"registry", subject, target, action, RegistryReason(*registry, status)});
     };
@@ -194,7 +203,7 @@ void CTrojanCureModule::CureRegistry(HKEY root, const CString& subkey) {
             ++index;
             continue;
         }
-        std::string target = key + "\\" + (value.name.empty() ? "(default)" : value.name);
+        std::string target = key + "\\" + (value.name.empty() ? "(default)" : zel::codepage::Windows1252ToUtf8(value.name));
         RegistryStatus removed = registry->DeleteValue(which, subkey, value.name);
         RegistryValue left;
         if (removed != RegistryStatus::kOk) {

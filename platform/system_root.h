@@ -41,9 +41,12 @@ public:
     virtual std::vector<std::string> RegistryFiles() const = 0;
     // "" when the installation is not in use; else who uses it (a running Wine).
     virtual std::string InUseBy() = 0;
+    // Why disinfection must not work on this root now ("" when it may; a root that does not exist
+    // yet may be made): a folder that holds something else, or a program that owns the registry.
+    virtual std::string Refusal() = 0;
     // Creates the folders a fresh root needs (the Windows folder, the drive mappings) in a folder
     // that is missing or empty, or completes them in one that already is such a root. "" on
-    // success, else why not: a folder that holds something else is never turned into a root.
+    // success, else why not: a root that Refusal refuses is never touched.
     virtual std::string CreateSkeleton() = 0;
 };
 

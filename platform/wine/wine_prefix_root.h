@@ -25,6 +25,7 @@ public:
     Registry& GetRegistry() override { return m_registry; }
     std::vector<std::string> RegistryFiles() const override;
     std::string InUseBy() override;
+    std::string Refusal() override;
     std::string CreateSkeleton() override;
 
     // Drive letter (lower case) -> folder on disk, from dosdevices/ (Wine's defaults c: and z:

@@ -89,7 +89,7 @@ bool WineRegistry::Save(Hive& hive, const std::string& bytes) {
     ResolvedPath place = ResolvePath(hive.file);
     if (place.through_link && !IsWithinFolder(place.real, CanonicalPath(m_prefix))) {
         m_failure = hive.file + " leads through a symbolic link to " + place.real +
-                    ", outside the Wine prefix; it is left alone";
+                    ", outside the Wine prefix, so it is left alone";
         return false;
     }
     std::error_code ignored;

@@ -204,22 +204,23 @@ TEST_F(WinePrefix, RepeatedNamesReadAsWineReadsThemAndAreEditedEverywhere) {
     EXPECT_TRUE(file->QueryValue("Other", "Evil", *std::make_unique<RegistryValue>()));
 }
 
-// A file cut short inside hex data ends in a continuation mark: a line added after it must stay a
-// line of its own, and the saved hive must read back with the new value.
+// A hive cut short inside hex data (as a file cut short by a full disk is) ends in a continuation
+// mark: a value added after it must stay a line of its own, and the saved hive must read back.
 TEST_F(WinePrefix, ValuesAddedAfterACutContinuationStayApart) {
-    for (const char* end : {"", "\n", "\r\n"}) {
-        std::string text = std::string("WINE REGISTRY Version 2\n\n[Run] 1\n\"Bin\"=hex:01,02,\\") + end;
-        std::ofstream(m_dir / "user.reg", std::ios::binary | std::ios::trunc) << text;
-        RegistryValue added{"Zed", kRegSz, std::string("z.exe\0", 6)};
-        ASSERT_EQ(m_registry->SetValue(RegistryRoot::kCurrentUser, "Run", added), RegistryStatus::kOk) << end;
+    const std::string metrics = "Control Panel\\Desktop\\WindowMetrics";
+    std::string whole = ReadAll(kFresh / "user.reg");
+    std::size_t cut = whole.find(",\\\n", whole.find("\"CaptionFont\"=hex:")) + 2;
+    for (const std::string& end : {std::string(), std::string("\n")}) {
+        std::ofstream(m_dir / "user.reg", std::ios::binary | std::ios::trunc) << whole.substr(0, cut) + end;
+        RegistryValue added{"CaptionGone", kRegSz, std::string("z.exe\0", 6)};
+        ASSERT_EQ(m_registry->SetValue(RegistryRoot::kCurrentUser, metrics, added), RegistryStatus::kOk);
         std::string error;
         auto saved = WineRegistryFile::Parse(ReadAll(m_dir / "user.reg"), error);
         ASSERT_TRUE(saved);
         RegistryValue read;
-        ASSERT_TRUE(saved->QueryValue("Run", "Zed", read)) << ReadAll(m_dir / "user.reg");
+        ASSERT_TRUE(saved->QueryValue(metrics, "CaptionGone", read));
         EXPECT_EQ(read, added);
-        ASSERT_TRUE(saved->QueryValue("Run", "Bin", read));
-        EXPECT_EQ(read.type, kRegNone);  // the cut value reads as Wine reads a malformed one, before and after
+        EXPECT_EQ(saved->Values(metrics).size(), 3u);  // BorderWidth, the cut CaptionFont, CaptionGone
     }
 }
 
