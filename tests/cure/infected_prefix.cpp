@@ -1,6 +1,5 @@
 #include "tests/cure/infected_prefix.h"
 
-#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,39 +56,6 @@ ZelRun RunZel(const std::vector<std::string>& words, const std::string& program,
     ::waitpid(child, &status, 0);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
-}
-
-pid_t Start(const std::string& program, const std::vector<std::string>& arguments) {
-    pid_t child = ::fork();
-    if (child == 0) {
-        std::vector<std::string> words = arguments;
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (auto& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    std::string real = fs::canonical(program).string();
-    for (int i = 0; i < 200; ++i) {
-        std::error_code error;
-        if (fs::read_symlink("/proc/" + std::to_string(child) + "/exe", error) == real) break;
-        ::usleep(10000);
-    }
-    return child;
-}
-
-void Stop(pid_t child) {
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
-}
-
-bool KilledBySigkill(pid_t child) {
-    int status = 0;
-    for (int i = 0; i < 500; ++i) {
-        if (::waitpid(child, &status, WNOHANG) == child) return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-        ::usleep(10000);
-    }
-    return false;
 }
 
 void InfectedPrefix::SaveDatabase(const std::vector<TrojanRecord>& records) {

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <map>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 #include "framework/hkey.h"
@@ -36,13 +35,6 @@ struct ZelRun {
 // Runs `program` (the zel command by default) with `words`; it is killed after `seconds`.
 ZelRun RunZel(const std::vector<std::string>& words, const std::string& program = "", unsigned seconds = 120);
 
-// Starts `program` with `arguments` and waits until it runs the program (not the copy of the test
-// made by fork). Stop it with Stop.
-pid_t Start(const std::string& program, const std::vector<std::string>& arguments = {"300"});
-void Stop(pid_t child);
-// True when `child` ended by SIGKILL within a few seconds (and is reaped).
-bool KilledBySigkill(pid_t child);
-
 struct TrojanRecord {
     std::string name;
     std::string bytes;  // the sample whose windows the signature takes
@@ -57,10 +49,7 @@ protected:
     std::filesystem::path Prefix() const { return m_dir.path() / "prefix"; }
     std::filesystem::path DriveC() const { return Prefix() / "drive_c"; }
     std::filesystem::path Windows() const { return DriveC() / "windows"; }
-    std::filesystem::path Startup() const {
-        return DriveC() / "users" / "root" / "AppData" / "Roaming" / "Microsoft" / "Windows" / "Start Menu" /
-               "Programs" / "StartUp";
-    }
+    std::filesystem::path Startup() const { return StartupFolderOf(DriveC()); }
     std::string Trojan() const { return (Windows() / "a.exe").string(); }
     std::string Database() const { return (m_dir.path() / "default.tdb").string(); }
     void SaveDatabase(const std::vector<TrojanRecord>& records);

@@ -12,12 +12,16 @@
 #include "cure/trojan_cure_module.h"
 #include "platform/posix/proc_process_table.h"
 #include "platform/services.h"
+#include "tests/cure/cure_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using zel::platform::ProcessTable;
 using zel::platform::ScopedServices;
+using zel::testing::KilledBySigkill;
+using zel::testing::Start;
+using zel::testing::Stop;
 
 class ScriptedTable : public ProcessTable {
 public:
@@ -108,38 +112,12 @@ public:
     std::vector<std::uint32_t> waits;
 };
 
-pid_t Start(const std::string& program) {
-    pid_t child = ::fork();
-    if (child == 0) {
-        ::execl(program.c_str(), program.c_str(), "60", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    return child;
-}
-
-bool KilledBySigkill(pid_t child) {
-    int status = 0;
-    for (int i = 0; i < 200; ++i) {
-        if (::waitpid(child, &status, WNOHANG) == child) return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-        ::usleep(10000);
-    }
-    return false;
-}
-
 TEST(ProcessList, RealProcessesOfTheCopiedFileDieAndOthersLive) {
     zel::testing::TempDir dir;
     std::string trojan = dir.File("Trojan.exe");
     std::filesystem::copy_file("/bin/sleep", trojan);
     std::filesystem::permissions(trojan, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
     pid_t first = Start(trojan), second = Start(trojan), bystander = Start("/bin/sleep");
-    // Wait until the children run the program (their exe link names it).
-    for (int i = 0; i < 200; ++i) {
-        std::error_code error;
-        auto a = std::filesystem::read_symlink("/proc/" + std::to_string(first) + "/exe", error).string();
-        auto b = std::filesystem::read_symlink("/proc/" + std::to_string(second) + "/exe", error).string();
-        if (a == trojan && b == trojan) break;
-        ::usleep(10000);
-    }
     RealTableNoWait table;
     ScopedServices services({.processes = &table});
     // The same program under another letter case is another file.
@@ -151,8 +129,7 @@ TEST(ProcessList, RealProcessesOfTheCopiedFileDieAndOthersLive) {
     EXPECT_TRUE(KilledBySigkill(second));
     EXPECT_EQ(table.waits, (std::vector<std::uint32_t>{1000, 1000}));
     EXPECT_EQ(::waitpid(bystander, nullptr, WNOHANG), 0);  // still running
-    ::kill(bystander, SIGKILL);
-    ::waitpid(bystander, nullptr, 0);
+    Stop(bystander);
 }
 
 }  // namespace
