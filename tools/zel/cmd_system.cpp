@@ -43,7 +43,7 @@ RootInfo Describe(platform::SystemRoot& root) {
     RootInfo info;
     info.kind = root.Kind();
     info.folder = root.Directory();
-    info.exists = platform::IsFolder(info.folder);
+    info.exists = platform::KindOfTarget(info.folder) != platform::EntryKind::missing;
     info.windows_folder = ToUtf8(root.WindowsFolder());
     info.windows_on_disk = root.ToDiskPath(root.WindowsFolder());
     platform::RegistryValue value;
@@ -99,7 +99,9 @@ int Info(std::unique_ptr<platform::SystemRoot> root, bool json) {
     } else {
         PrintText(info);
     }
-    return info.refusal.empty() ? kOk : kError;
+    if (info.refusal.empty()) return kOk;
+    std::fprintf(stderr, "zel: cannot disinfect: %s\n", info.refusal.c_str());
+    return kError;
 }
 
 }  // namespace
