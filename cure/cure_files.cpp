@@ -69,10 +69,19 @@ bool CureFiles::Delete(const Place& place, const Step& step, bool missing_fails)
 }
 
 bool CureFiles::Load(const Place& place, const Step& step, CTextBuffer& buffer) {
-    if (place.disk.empty()) return false;
+    if (place.disk.empty() || platform::KindOfTarget(place.disk) == platform::EntryKind::missing) return false;
+    // A link out of the root is left alone unread: what it leads to is none of the cure's business.
     std::string reason;
-    if (buffer.LoadFile(place.disk, &reason)) return true;
+    std::string real = RealPlace(place, reason);
+    if (!real.empty() && buffer.LoadFile(real, &reason)) return true;
     if (!reason.empty()) Fail(step, place.disk, reason);
+    return false;
+}
+
+bool CureFiles::Examine(const Place& place, const Step& step) {
+    std::string refusal;
+    if (!RealPlace(place, refusal).empty()) return true;
+    Fail(step, place.disk, refusal);
     return false;
 }
 

@@ -45,6 +45,9 @@ public:
 
     // Deletes the file. Nothing there is no failure, unless `missing_fails`. True when it is gone.
     bool Delete(const Place& place, const Step& step, bool missing_fails = false);
+    // True when the cure may look at what the place holds; false, reported, for a link out of the
+    // step's areas (left alone unread).
+    bool Examine(const Place& place, const Step& step);
     // Reads the file: false when it is not there (no failure) or cannot be read (a failure).
     bool Load(const Place& place, const Step& step, CTextBuffer& buffer);
     // Writes the file atomically, keeping its owner, group and mode.

@@ -115,16 +115,20 @@ void CTrojanCureModule::CureStartUp() {
     CSpecialFolder folder;
     if (!folder.Open(CSpecialFolder::kStartup)) return;
     CString path = folder.GetPath();
-    CureFiles files(Root(), m_report);
-    std::vector<std::string> names;
     if (path.empty()) return;
+    CureFiles files(Root(), m_report);
+    CString shown = path.substr(0, path.size() - 1);  // without the final "/"
+    std::vector<std::string> names;
+    if (!files.Examine(files.PlaceIn(folder.GetWindowsPath(), shown), {"startup-folder", "folder", "cleaned"})) return;
     if (!zel::platform::ListDirectory(path, names)) {
-        files.Fail({"startup-folder", "folder", "read"}, path, "it cannot be listed");
+        files.Fail({"startup-folder", "folder", "read"}, shown, "it cannot be listed");
         return;
     }
     for (const auto& name : names) {
         if (!EndsWithLnk(name)) continue;
         CString shortcut = path + name;
+        CureFiles::Place place = files.PlaceIn(folder.GetWindowsPath(), shortcut);
+        if (!files.Examine(place, {"startup-folder", "shortcut", "examined"})) continue;
         std::string unreadable;
         CString target = ShortcutTarget(shortcut, &unreadable);
         if (!unreadable.empty()) {
@@ -133,7 +137,7 @@ void CTrojanCureModule::CureStartUp() {
             continue;
         }
         if (!zel::cure::SameFile(target, m_strFilePath)) continue;
-        files.Delete(files.PlaceIn(folder.GetWindowsPath(), shortcut), {"startup-folder", "shortcut", "deleted"});
+        files.Delete(place, {"startup-folder", "shortcut", "deleted"});
     }
 }
 
