@@ -1,5 +1,7 @@
 #include "cure/cure_files.h"
 
+#include <filesystem>
+
 #include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/regular_file.h"
@@ -9,7 +11,8 @@ namespace zel::cure {
 
 bool SameFile(const std::string& a, const std::string& b) {
     // Only absolute paths name files on disk (an unmapped Windows path or "System" never does).
-    return !a.empty() && !b.empty() && a[0] == '/' && b[0] == '/' && platform::CanonicalPath(a) == platform::CanonicalPath(b);
+    return std::filesystem::path(a).is_absolute() && std::filesystem::path(b).is_absolute() &&
+           platform::CanonicalPath(a) == platform::CanonicalPath(b);
 }
 
 CureFiles::CureFiles(platform::SystemRoot* root, CureReport& report) : m_root(root), m_report(report) {}

@@ -11,7 +11,11 @@ const CureReport& Disinfection::Run(const std::string& path, int index) {
     // Absolute but not resolved: the cure must see whether a symbolic link lies on the way.
     module.DisinfectTrojan(platform::AbsolutePath(path), index);
     m_last = module.GetReport();
-    ++(m_last.deleted ? m_removed : m_not_removed);
+    if (m_last.deleted) {
+        ++m_removed;
+    } else {
+        ++m_not_removed;
+    }
     m_failed_steps += static_cast<int>(m_last.failed_steps.size());
     return m_last;
 }
