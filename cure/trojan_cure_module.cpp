@@ -1,16 +1,30 @@
 #include "cure/trojan_cure_module.h"
 
 #include <cstring>
+#include <set>
 
+#include "cure/cure_files.h"
 #include "cure/process_list.h"
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
 #include "platform/file.h"
 #include "platform/file_ops.h"
+#include "platform/files.h"
 #include "platform/services.h"
-#include "sysutil/text_compare.h"
 
 namespace {
+
+// The calling process and every process above it: ending any of them would end the scan.
+std::set<DWORD> OwnLine(zel::platform::ProcessTable& table) {
+    std::set<DWORD> line;
+    std::uint32_t id = table.OwnId();
+    while (line.insert(id).second) {
+        std::uint32_t parent = 0;
+        if (!table.ParentId(id, parent)) break;
+        id = parent;
+    }
+    return line;
+}
 
 // The file name with its extension (what follows the last folder separator), as Windows spells
 // it: files on disk are named in UTF-8, while initialisation files and the registry name them in
@@ -30,7 +44,8 @@ CTrojanCureModule::CTrojanCureModule(const CTrojanCureModule& other)
     : m_pBase(other.m_pBase),
       m_nDataLength(other.m_nDataLength),
       m_strFilePath(other.m_strFilePath),
-      m_strFileName(other.m_strFileName) {
+      m_strFileName(other.m_strFileName),
+      m_report(other.m_report) {
     if (other.m_pData) {
         m_pData = std::make_unique<BYTE[]>(static_cast<std::size_t>(other.m_nDataLength));
         std::memcpy(m_pData.get(), other.m_pData.get(), static_cast<std::size_t>(other.m_nDataLength));
@@ -45,6 +60,7 @@ CTrojanCureModule& CTrojanCureModule::operator=(const CTrojanCureModule& other) 
         m_nDataLength = copy.m_nDataLength;
         m_strFilePath = std::move(copy.m_strFilePath);
         m_strFileName = std::move(copy.m_strFileName);
+        m_report = std::move(copy.m_report);
     }
     return *this;
 }
@@ -104,9 +120,11 @@ int CTrojanCureModule::SearchTrojan(int start, int mode) {
 }
 
 int CTrojanCureModule::DisinfectTrojan(const CString& path, int index) {
+    m_report = CureReport{};
     m_strFilePath = path;
-    m_strFileName = FileNameOf(path);
-    DisinfectTrojanFromMemory(path.c_str());
+    // Start-up places name the file Windows runs: the real one when the path is a link to it.
+    m_strFileName = FileNameOf(zel::platform::CanonicalPath(path));
+    EndProcesses(path, &m_report);
 
     const CTrojan2* record = m_pBase && index >= 0 ? m_pBase->GetTrojan(index) : nullptr;
     if (record) {
@@ -132,26 +150,48 @@ int CTrojanCureModule::DisinfectTrojan(const CString& path, int index) {
             CureRegistry(root, subkey);
         }
     }
-    zel::platform::ClearReadOnly(path);
-    return zel::platform::RemoveFile(path) ? 1 : 0;
+    zel::cure::CureFiles files(zel::platform::CurrentServices().system_root, m_report);
+    zel::cure::CureFiles::Place place = files.DiskPlace(path);
+    std::string refusal;
+    std::string real = files.RealPlace(place, refusal);
+    if (!real.empty() && zel::platform::KindOf(real) == zel::platform::EntryKind::file) {
+        zel::platform::ClearReadOnly(real);
+    }
+    m_report.deleted = files.Delete(place, {"delete", "file", "deleted"}, true);
+    return m_report.deleted ? 1 : 0;
 }
 
 void CTrojanCureModule::DisinfectTrojanFromMemory(const char* path) {
-    if (!path) return;
+    if (path) EndProcesses(path, nullptr);
+}
+
+void CTrojanCureModule::EndProcesses(const std::string& path, CureReport* report) {
     zel::platform::ProcessTable* table = zel::platform::CurrentServices().processes;
+    if (path.empty() || !table) return;
+    auto fail = [&](const std::string& target, const std::string& reason) {
+        if (report) report->Fail(CureFailure{"processes", "process", target, "ended", reason});
+    };
     CProcessList list;
-    if (!list.Capture()) return;
+    if (!list.Capture()) {
+        fail("running " + path, "the running processes cannot be listed");
+        return;
+    }
+    std::set<DWORD> spared = OwnLine(*table);
     for (int pass = 0; pass < list.GetCount(); ++pass) {
         CString program;
-        // Whole paths only, letter case aside: CompareTextPrefix is 0 exactly when both end together.
-        if (list.GetProcessPath(program) && CompareTextPrefix(program.c_str(), path, 1) == 0) {
-            KillInfectedProcess(list.GetCurrentID());
-            if (table) table->Sleep(kKillWaitMs);
+        if (list.GetProcessPath(program) && zel::cure::SameFile(program, path)) {
+            DWORD id = list.GetCurrentID();
+            std::string target = std::to_string(id) + " (" + program + ")";
+            if (spared.count(id)) {
+                fail(target, "it is this scanner or one of the processes that started it");
+            } else {
+                if (!table->Terminate(id)) fail(target, "the system refused to end it");
+                table->Sleep(kKillWaitMs);
+            }
         }
         list.Advance(1);
     }
 }
-
 void CTrojanCureModule::KillInfectedProcess(DWORD processId) {
     if (zel::platform::ProcessTable* table = zel::platform::CurrentServices().processes) table->Terminate(processId);
 }

@@ -1,10 +1,14 @@
 // CTrojanCureModule: reads a suspect file's leading bytes, asks the database which trojan they
 // belong to, and disinfects the system root of a found trojan: ends the processes running the
-// file, cleans the start-up places the record names and deletes the file.
+// file, cleans the start-up places the record names and deletes the file. Each destructive step is
+// aimed at what the record names and nothing else (see cure/cure_files.h); whatever could not be
+// done is kept in a report beside the result.
 #pragma once
 
 #include <memory>
+#include <string>
 
+#include "cure/cure_report.h"
 #include "database/trojan_base2.h"
 #include "framework/framework_types.h"
 #include "framework/hkey.h"
@@ -34,10 +38,14 @@ public:
     // The first record at or after `start` whose signatures match the content, or -1.
     int SearchTrojan(int start, int mode);
     // Disinfects the system root of the file at `path` (a path on disk) for the record at `index`.
-    // Nonzero when the file was deleted.
+    // Nonzero when the file was deleted. GetReport then says what could not be done.
     int DisinfectTrojan(const CString& path, int index);
+    // What the last DisinfectTrojan left undone, step by step.
+    const CureReport& GetReport() const { return m_report; }
 
-    // Ends every process whose program file is `path` (compared without regard to case).
+    // Ends every process whose program file is `path`: both resolved to their real file and compared
+    // exactly (a file whose name differs only in letter case is another program). The calling
+    // process and the processes that started it are never ended.
     static void DisinfectTrojanFromMemory(const char* path);
     static void KillInfectedProcess(DWORD processId);
 
@@ -60,9 +68,16 @@ protected:
     int m_nDataLength = 0;
     CString m_strFilePath;
     CString m_strFileName;
+    CureReport m_report;
 
 private:
-    // Replaces, in the file at `path`, the line holding the first mention of the file name by
-    // `replacement` when the line begins with one of `prefixes` (tried in order).
-    void EmptyNamingLine(const CString& path, const std::pair<const char*, const char*>* prefixes, int count);
+    // Replaces, in the Windows folder's file `name`, the line holding the first mention of the file
+    // name by `replacement` when the line begins with one of `prefixes` (tried in order).
+    void EmptyNamingLine(const char* name, const std::pair<const char*, const char*>* prefixes, int count);
+    // Deletes a file of the Windows folder.
+    void DeleteWindowsFile(const char* name);
+    // The target of a shortcut as a path on disk; `unreadable` says why a file could not be read.
+    CString ShortcutTarget(const CString& shortcutPath, std::string* unreadable);
+    // DisinfectTrojanFromMemory, writing what it could not end into `report` when given.
+    static void EndProcesses(const std::string& path, CureReport* report);
 };

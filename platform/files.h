@@ -10,10 +10,13 @@ namespace zel::platform {
 // or "" when none can be made.
 std::string CreateTempFileBeside(const std::string& target);
 
-// Makes `temp` durable and renames it over `target` in one step. The new file takes the
-// permissions of the file it replaces (or the usual ones for a new file). On failure `temp`
-// is removed and false returned; `target` is then untouched.
-bool ReplaceFileAtomically(const std::string& temp, const std::string& target);
+// Makes `temp` durable and renames it over `target` in one step. The new file takes the owner,
+// group and mode of the regular file it replaces, so that root editing a user's file leaves it the
+// user's. A new file gets mode 0644 and, when we are root, the owner and group of its folder. A
+// `target` that is a symbolic link or anything but a regular file is refused (a link is never
+// silently turned into a plain file), as is an owner or group that cannot be kept. On failure
+// `temp` is removed, `reason` (when given) says why and false is returned; `target` is untouched.
+bool ReplaceFileAtomically(const std::string& temp, const std::string& target, std::string* reason = nullptr);
 
 // Removes a file, ignoring every error.
 void RemoveFileQuietly(const std::string& path);

@@ -25,6 +25,7 @@ public:
     RegistryStatus DeleteValue(RegistryRoot root, const std::string& subkey,
                                const std::string& name) override;
     std::string WriteRefusal() override { return m_refusal; }
+    std::string FailureReason() override { return m_refusal; }
 
     // Makes every later write fail with kLocked and this reason ("" allows writes again).
     void RefuseWrites(std::string reason) { m_refusal = std::move(reason); }

@@ -17,6 +17,10 @@ public:
     // The program file that a process runs, as a path on disk; false when it cannot be known (the
     // process ended, or may not be looked at).
     virtual bool ProgramPath(std::uint32_t id, std::string& path) = 0;
+    // The process that started process `id` (its parent); false when it cannot be known or there is
+    // none. Used to keep the caller's own ancestors alive: a default that knows no parent would leave
+    // them unprotected, so every table that can tell, tells.
+    virtual bool ParentId(std::uint32_t id, std::uint32_t& parent) = 0;
     // The calling process's ID and program file.
     virtual std::uint32_t OwnId() = 0;
     virtual std::string OwnPath() = 0;

@@ -42,6 +42,12 @@ int CompareRegistryNames(const std::string& a, const std::string& b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
+std::string FoldRegistryName(const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
+    return folded;
+}
+
 bool RootFromHandle(std::uint32_t handle, RegistryRoot& root) {
     for (const auto& info : kRoots) {
         if (info.handle == handle) {

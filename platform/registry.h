@@ -77,6 +77,8 @@ public:
                                        const std::string& name) = 0;
     // "" when writes are possible now, else a one-line reason why they are refused.
     virtual std::string WriteRefusal() = 0;
+    // Why the last call that answered kFailed or kLocked failed, in one line ("" when unknown).
+    virtual std::string FailureReason() { return ""; }
 };
 
 // Letter-case-blind comparison of key and value names: ASCII and the Latin-1 letters of the ANSI
@@ -85,6 +87,8 @@ int CompareRegistryNames(const std::string& a, const std::string& b);
 inline bool RegistryNamesEqual(const std::string& a, const std::string& b) {
     return CompareRegistryNames(a, b) == 0;
 }
+// The name with its letters folded as CompareRegistryNames folds them: equal names fold alike.
+std::string FoldRegistryName(const std::string& name);
 
 // The registry root for a handle value of the 32-bit Windows API (0x80000000 = HKEY_CLASSES_ROOT
 // ... 0x80000006 = HKEY_DYN_DATA); false for any other value.

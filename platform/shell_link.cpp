@@ -1,9 +1,9 @@
 #include "platform/shell_link.h"
 
 #include <cstdint>
-#include <fstream>
 
 #include "framework/codepage.h"
+#include "platform/regular_file.h"
 
 namespace zel::platform {
 namespace {
@@ -174,14 +174,11 @@ std::optional<ShellLink> ParseShellLink(std::string_view bytes) {
     return link;
 }
 
-std::string ReadShortcutTarget(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "";
-    std::string bytes(kMaxFileSize + 1, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    auto got = static_cast<std::size_t>(in.gcount());
-    if (got > kMaxFileSize) return "";
-    bytes.resize(got);
+std::string ReadShortcutTarget(const std::string& path, std::string* unreadable) {
+    std::string bytes, reason;
+    ReadOutcome outcome = ReadRegularFile(path, bytes, reason, kMaxFileSize);
+    if (unreadable) *unreadable = outcome == ReadOutcome::kFailed ? reason : "";
+    if (outcome != ReadOutcome::kOk) return "";
     auto link = ParseShellLink(bytes);
     return link ? link->target : "";
 }

@@ -20,7 +20,8 @@ struct ShellLink {
 std::optional<ShellLink> ParseShellLink(std::string_view bytes);
 
 // The target of the shortcut file at `path` (a path on disk), or "" when the file cannot be read
-// or the shortcut is damaged or names no target.
-std::string ReadShortcutTarget(const std::string& path);
+// or the shortcut is damaged or names no target. Anything but a regular file is refused unopened;
+// `unreadable`, when given, then says why (it stays "" for a damaged shortcut or a missing file).
+std::string ReadShortcutTarget(const std::string& path, std::string* unreadable = nullptr);
 
 }  // namespace zel::platform

@@ -26,6 +26,10 @@ public:
     // drive mappings, each level matched without regard to letter case. Levels that do not exist
     // keep the spelling given. "" when the path has no drive letter or no drive maps it.
     virtual std::string ToDiskPath(const std::string& windows_path) const = 0;
+    // The folder on disk (without symbolic links) of the drive a Windows path names; "" when the path
+    // names no drive that is mapped. Files reached through a drive may lie outside the root's folder
+    // (Wine's z: is "/"): a drive's folder counts as part of the root for what is reached through it.
+    virtual std::string DriveFolder(const std::string& windows_path) const = 0;
     // The Windows path of a file on disk (the drive mappings read backwards, e.g. "C:\windows\a.exe");
     // "" when no drive reaches it.
     virtual std::string ToWindowsPath(const std::string& disk_path) const = 0;
@@ -37,9 +41,12 @@ public:
     virtual std::vector<std::string> RegistryFiles() const = 0;
     // "" when the installation is not in use; else who uses it (a running Wine).
     virtual std::string InUseBy() = 0;
+    // Why disinfection must not work on this root now ("" when it may; a root that does not exist
+    // yet may be made): a folder that holds something else, or a program that owns the registry.
+    virtual std::string Refusal() = 0;
     // Creates the folders a fresh root needs (the Windows folder, the drive mappings) in a folder
     // that is missing or empty, or completes them in one that already is such a root. "" on
-    // success, else why not: a folder that holds something else is never turned into a root.
+    // success, else why not: a root that Refusal refuses is never touched.
     virtual std::string CreateSkeleton() = 0;
 };
 

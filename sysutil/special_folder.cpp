@@ -16,6 +16,7 @@ CSpecialFolder::~CSpecialFolder() = default;
 
 int CSpecialFolder::Open(int folderNumber) {
     m_path.clear();
+    m_windowsPath.clear();
     zel::platform::SystemRoot* root = zel::platform::CurrentServices().system_root;
     if (!root || folderNumber != kStartup) return 0;
     CString windows_path = RegistryReadString(HKEY_CURRENT_USER, kShellFolders, "StartUp", "");
@@ -23,6 +24,7 @@ int CSpecialFolder::Open(int folderNumber) {
     CString path = root->ToDiskPath(windows_path);
     if (path.empty() || !zel::platform::IsFolder(path)) return 0;
     m_path = path;
+    m_windowsPath = windows_path;
     return 1;
 }
 

@@ -20,7 +20,10 @@ public:
     // The opened folder's path on disk ending in "/", so that path + "*.lnk" names its shortcuts;
     // "" when nothing is open.
     CString GetPath() const;
+    // The opened folder as a Windows path of the system root; "" when nothing is open.
+    CString GetWindowsPath() const { return m_windowsPath; }
 
 private:
     CString m_path;
+    CString m_windowsPath;
 };

@@ -5,9 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "framework/exceptions.h"
-#include "platform/file.h"
-#include "platform/files.h"
+#include "platform/regular_file.h"
 #include "sysutil/text_compare.h"
 
 namespace {
@@ -30,43 +28,21 @@ void CTextBuffer::Assign(CString content) {
     m_length = static_cast<int>(m_data.size());
 }
 
-int CTextBuffer::LoadFile(const CString& path) {
-    CFile file;
-    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone)) return 0;
-    CString content;
-    try {
-        std::uint64_t size = file.GetLength();
-        if (size > static_cast<std::uint64_t>(kMaxLength)) return 0;
-        content.resize(static_cast<std::size_t>(size));
-        std::size_t done = 0;
-        while (done < content.size()) {
-            UINT got = file.Read(content.data() + done, static_cast<UINT>(content.size() - done));
-            if (got == 0) break;
-            done += got;
-        }
-        // A file that shrank while it was read keeps only what was there.
-        content.resize(done);
-    } catch (const CFileException&) {
-        return 0;
-    }
+int CTextBuffer::LoadFile(const CString& path, std::string* reason) {
+    std::string content, why;
+    auto outcome = zel::platform::ReadRegularFile(path, content, why, static_cast<std::uint64_t>(kMaxLength));
+    if (reason) *reason = outcome == zel::platform::ReadOutcome::kFailed ? why : "";
+    if (outcome != zel::platform::ReadOutcome::kOk) return 0;
     Assign(std::move(content));
     return 1;
 }
 
-int CTextBuffer::SaveFile(const CString& path) const {
-    std::string temp = zel::platform::CreateTempFileBeside(path);
-    if (temp.empty()) return 0;
-    zel::platform::TempFileGuard guard(temp);
-    try {
-        CFile file;
-        if (!file.Open(temp, CFile::modeWrite | CFile::modeCreate)) return 0;
-        file.Write(m_data.data(), static_cast<UINT>(m_length));
-        file.Close();
-    } catch (const CFileException&) {
-        return 0;
-    }
-    guard.Release();
-    return zel::platform::ReplaceFileAtomically(temp, path) ? 1 : 0;
+int CTextBuffer::SaveFile(const CString& path, std::string* reason) const {
+    std::string why;
+    std::string_view content(m_data.data(), static_cast<std::size_t>(m_length));
+    bool saved = zel::platform::WriteFileAtomically(path, content, why);
+    if (reason) *reason = why;
+    return saved ? 1 : 0;
 }
 
 const char* CTextBuffer::GetData() const { return m_data.c_str(); }

@@ -5,6 +5,8 @@
 // last byte, as a result -1 means "not found".
 #pragma once
 
+#include <string>
+
 #include "framework/framework_types.h"
 
 class CTextBuffer {
@@ -17,11 +19,14 @@ public:
     CTextBuffer& operator=(const CTextBuffer&) = delete;
 
     // Replaces the content with the whole file, read in byte mode. 1, or 0 when the file cannot be
-    // opened or is too long for a buffer (the content is then unchanged).
-    int LoadFile(const CString& path);
-    // Writes the content to the file, replacing it atomically (a new file beside it, then a rename).
-    // 1, or 0 when it cannot be written; the old file is then untouched.
-    int SaveFile(const CString& path) const;
+    // read or is too long for a buffer (the content is then unchanged). Anything but a regular file
+    // (a FIFO, a device) is refused without being opened. `reason`, when given, says why, or is ""
+    // when there is no file.
+    int LoadFile(const CString& path, std::string* reason = nullptr);
+    // Writes the content to the file, replacing it atomically (a new file beside it, then a rename)
+    // and keeping its owner, group and mode; a symbolic link is refused rather than replaced. 1, or 0
+    // when it cannot be written (`reason` says why); the old file is then untouched.
+    int SaveFile(const CString& path, std::string* reason = nullptr) const;
 
     int GetLength() const { return m_length; }
     // The content as a zero-terminated text ("" when empty).

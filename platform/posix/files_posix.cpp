@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <optional>
 #include <dirent.h>
 #include <cstdlib>
 #include <fcntl.h>
@@ -26,6 +28,40 @@ bool SyncFile(const std::string& path, int flags) {
     return ok;
 }
 
+struct Ownership {
+    uid_t uid;
+    gid_t gid;
+    mode_t mode;
+    bool must_keep;  // the file exists: its owner and group must be kept, not just tried
+};
+
+// What a file written to `target` must be owned by: the regular file's own owner, group and mode,
+// or for a new file the usual mode and, when we are root, its folder's owner (root cleaning a
+// user's tree leaves files the user can edit). nullopt, with the reason, when `target` is
+// something that must not be replaced.
+std::optional<Ownership> OwnershipFor(const std::string& target, std::string& reason) {
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) == 0) {
+        if (S_ISLNK(info.st_mode)) {
+            reason = "it is a symbolic link, which is not replaced by a plain file";
+            return std::nullopt;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            reason = "it is not a regular file";
+            return std::nullopt;
+        }
+        return Ownership{info.st_uid, info.st_gid, static_cast<mode_t>(info.st_mode & 07777), true};
+    }
+    // -1 leaves the owner or group as the system made them.
+    Ownership fresh{static_cast<uid_t>(-1), static_cast<gid_t>(-1), 0644, false};
+    struct stat folder {};
+    if (::geteuid() == 0 && ::stat(FolderOf(target).c_str(), &folder) == 0) {
+        fresh.uid = folder.st_uid;
+        fresh.gid = folder.st_gid;
+    }
+    return fresh;
+}
+
 }  // namespace
 
 std::string CreateTempFileBeside(const std::string& target) {
@@ -36,15 +72,37 @@ std::string CreateTempFileBeside(const std::string& target) {
     return name;
 }
 
-bool ReplaceFileAtomically(const std::string& temp, const std::string& target) {
-    struct stat old_info {};
-    mode_t mode = 0644;
-    if (::stat(target.c_str(), &old_info) == 0) mode = old_info.st_mode & 07777;
-    if (::chmod(temp.c_str(), mode) != 0 || !SyncFile(temp, O_RDONLY) ||
-        ::rename(temp.c_str(), target.c_str()) != 0) {
+bool ReplaceFileAtomically(const std::string& temp, const std::string& target, std::string* reason) {
+    auto fail = [&](const std::string& why) {
+        if (reason) *reason = why;
         RemoveFileQuietly(temp);
         return false;
+    };
+    std::string refusal;
+    std::optional<Ownership> wanted = OwnershipFor(target, refusal);
+    if (!wanted) return fail(refusal);
+    int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fail(std::strerror(errno));
+    struct stat made {};
+    bool ok = ::fstat(fd, &made) == 0;
+    // chown before chmod: changing the owner clears the set-ID bits.
+    bool other_owner = wanted->uid != static_cast<uid_t>(-1) && made.st_uid != wanted->uid;
+    bool other_group = wanted->gid != static_cast<gid_t>(-1) && made.st_gid != wanted->gid;
+    if (ok && (other_owner || other_group)) {
+        ok = ::fchown(fd, wanted->uid, wanted->gid) == 0;
+        if (!ok && wanted->must_keep) {
+            std::string why = std::string("its owner and group cannot be kept: ") + std::strerror(errno);
+            ::close(fd);
+            return fail(why);
+        }
+        ok = true;  // a new file may stay ours
     }
+    if (ok && ::fchmod(fd, wanted->mode) != 0) ok = false;
+    if (ok && ::fsync(fd) != 0 && errno != EINVAL) ok = false;
+    std::string why = ok ? "" : std::strerror(errno);
+    ::close(fd);
+    if (!ok) return fail(why);
+    if (::rename(temp.c_str(), target.c_str()) != 0) return fail(std::strerror(errno));
     // Make the rename itself durable; a failure here no longer loses data.
     SyncFile(FolderOf(target), O_RDONLY | O_DIRECTORY);
     return true;

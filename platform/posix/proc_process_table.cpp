@@ -113,6 +113,21 @@ bool ProcProcessTable::ProgramPath(std::uint32_t id, std::string& path) {
     return !path.empty();
 }
 
+bool ProcProcessTable::ParentId(std::uint32_t id, std::uint32_t& parent) {
+    std::ifstream in(m_root + "/" + std::to_string(id) + "/stat");
+    std::string stat;
+    if (!std::getline(in, stat)) return false;
+    // "PID (NAME) STATE PPID ...": the name may hold spaces and parentheses, so read after the last ")".
+    std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) return false;
+    std::istringstream fields(stat.substr(close + 1));
+    std::string state;
+    long long ppid = -1;
+    if (!(fields >> state >> ppid) || ppid <= 0 || ppid > 0xFFFFFFFFll) return false;
+    parent = static_cast<std::uint32_t>(ppid);
+    return true;
+}
+
 std::uint32_t ProcProcessTable::OwnId() { return static_cast<std::uint32_t>(::getpid()); }
 
 std::string ProcProcessTable::OwnPath() {

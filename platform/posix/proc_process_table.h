@@ -14,6 +14,7 @@ public:
 
     bool ListIds(std::vector<std::uint32_t>& ids) override;
     bool ProgramPath(std::uint32_t id, std::string& path) override;
+    bool ParentId(std::uint32_t id, std::uint32_t& parent) override;
     std::uint32_t OwnId() override;
     std::string OwnPath() override;
     bool Terminate(std::uint32_t id) override;

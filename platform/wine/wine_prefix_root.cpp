@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <optional>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "framework/codepage.h"
 #include "platform/file_ops.h"
@@ -48,6 +50,13 @@ std::optional<std::string> MatchEntry(const fs::path& folder, const std::string&
     return std::nullopt;
 }
 
+// Hands what was made over to the owner and group of `owner_of` when that is someone else.
+void GiveToOwnerOf(const std::vector<fs::path>& made, const fs::path& owner_of) {
+    struct stat owner {};
+    if (::geteuid() != 0 || ::stat(owner_of.c_str(), &owner) != 0 || owner.st_uid == 0) return;
+    for (const auto& path : made) (void)!::lchown(path.c_str(), owner.st_uid, owner.st_gid);
+}
+
 }  // namespace
 
 WinePrefixRoot::WinePrefixRoot(std::string directory, WineRegistry::Hooks hooks)
@@ -78,14 +87,19 @@ std::map<char, std::string> WinePrefixRoot::DriveMappings() const {
     return drives;
 }
 
-std::string WinePrefixRoot::ToDiskPath(const std::string& windows_path) const {
+std::string WinePrefixRoot::DriveFolder(const std::string& windows_path) const {
     if (windows_path.size() < 2 || windows_path[1] != ':' || !std::isalpha(static_cast<unsigned char>(windows_path[0]))) {
         return "";
     }
     auto drives = DriveMappings();
     auto drive = drives.find(static_cast<char>(std::tolower(static_cast<unsigned char>(windows_path[0]))));
-    if (drive == drives.end()) return "";
-    fs::path path = drive->second;
+    return drive == drives.end() ? "" : drive->second;
+}
+
+std::string WinePrefixRoot::ToDiskPath(const std::string& windows_path) const {
+    std::string drive = DriveFolder(windows_path);
+    if (drive.empty()) return "";
+    fs::path path = drive;
     bool resolving = true;
     for (const auto& level : SplitWindowsPath(windows_path.substr(2))) {
         std::optional<std::string> entry = resolving ? MatchEntry(path, level) : std::nullopt;
@@ -141,24 +155,50 @@ std::string WinePrefixRoot::InUseBy() {
     return IsWineServerRunning(m_directory) ? "wineserver" : "";
 }
 
-std::string WinePrefixRoot::CreateSkeleton() {
+std::string WinePrefixRoot::Refusal() {
     std::error_code error;
     fs::path root(m_directory);
-    // A folder named by mistake (a home folder, "/") must not get Windows folders put into it.
-    if (fs::exists(root, error) && !fs::is_empty(root, error)) {
+    auto status = fs::status(root, error);
+    if (fs::exists(status)) {
+        if (!fs::is_directory(status)) return m_directory + " is not a folder";
+        // A folder named by mistake (a home folder, "/") must not get Windows folders put into it.
         bool prefix = false;
         for (const char* mark : {"drive_c", "dosdevices", "system.reg"}) prefix = prefix || fs::exists(root / mark, error);
-        if (!prefix) return m_directory + " is not a Wine prefix (it has no drive_c, dosdevices or system.reg)";
+        if (!prefix && !fs::is_empty(root, error)) {
+            return m_directory + " is not a Wine prefix (it has no drive_c, dosdevices or system.reg)";
+        }
     }
-    fs::create_directories(root / "drive_c" / "windows", error);
-    if (error) return "cannot make " + (root / "drive_c" / "windows").string() + ": " + error.message();
+    return m_registry.WriteRefusal();
+}
+
+std::string WinePrefixRoot::CreateSkeleton() {
+    if (std::string refusal = Refusal(); !refusal.empty()) return refusal;
+    std::error_code error;
+    fs::path root(m_directory);
+    bool root_existed = fs::exists(root, error);
+    std::vector<fs::path> made;
+    auto make_folder = [&](const fs::path& folder) {
+        if (fs::exists(folder, error)) return true;
+        if (!fs::create_directory(folder, error)) return false;
+        made.push_back(folder);
+        return true;
+    };
+    if (!root_existed) fs::create_directories(root, error);
+    fs::path windows = root / "drive_c" / "windows";
+    if (error || !make_folder(root / "drive_c") || !make_folder(windows)) {
+        return "cannot make " + windows.string() + ": " + error.message();
+    }
     fs::path devices = root / "dosdevices";
     if (!fs::exists(devices, error)) {
-        fs::create_directories(devices, error);
-        if (!error) fs::create_directory_symlink("../drive_c", devices / "c:", error);
+        if (make_folder(devices)) fs::create_directory_symlink("../drive_c", devices / "c:", error);
         if (!error) fs::create_directory_symlink("/", devices / "z:", error);
         if (error) return "cannot make the drive mappings in " + devices.string() + ": " + error.message();
+        made.push_back(devices / "c:");
+        made.push_back(devices / "z:");
     }
+    // Root completing a user's prefix leaves what it made to that user, or Wine could no longer
+    // write there.
+    if (root_existed) GiveToOwnerOf(made, root);
     return "";
 }
 

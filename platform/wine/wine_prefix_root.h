@@ -20,10 +20,12 @@ public:
     std::string WindowsFolder() const override { return "C:\\windows"; }
     std::string ToDiskPath(const std::string& windows_path) const override;
     std::string ToWindowsPath(const std::string& disk_path) const override;
+    std::string DriveFolder(const std::string& windows_path) const override;
     std::string DefaultStartupFolder() override;
     Registry& GetRegistry() override { return m_registry; }
     std::vector<std::string> RegistryFiles() const override;
     std::string InUseBy() override;
+    std::string Refusal() override;
     std::string CreateSkeleton() override;
 
     // Drive letter (lower case) -> folder on disk, from dosdevices/ (Wine's defaults c: and z:

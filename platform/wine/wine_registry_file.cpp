@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <unordered_map>
 
 #include "framework/codepage.h"
 
@@ -207,6 +208,20 @@ bool ParseValueName(std::string_view line, std::string& name, std::size_t& pos) 
     return true;
 }
 
+// True when a value line's data (from just after "=") is hex data, which continues over the next
+// line while a line ends in a backslash.
+bool HoldsHexData(std::string_view data) {
+    data.remove_prefix(std::min(data.find_first_not_of(" \t"), data.size()));
+    return data.substr(0, 3) == "hex";
+}
+
+// True when the last line of `text` (its line end aside) ends in the continuation mark.
+bool LastLineContinues(std::string_view text) {
+    if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    return !text.empty() && text.back() == '\\';
+}
+
 // Parses "hex:" data (continuation lines included) into bytes; false when malformed.
 bool ParseHexBytes(std::string_view text, std::string& bytes) {
     std::size_t pos = 0;
@@ -385,9 +400,7 @@ std::optional<WineRegistryFile> WineRegistryFile::Parse(std::string_view bytes, 
         } else if (ParseValueName(StripLineEnd(line), entry.name, data_at)) {
             entry.kind = LineKind::kValue;
             // Hex data continues over the following lines while a line ends in a backslash.
-            std::string_view data = line.substr(data_at);
-            data.remove_prefix(std::min(data.find_first_not_of(" \t"), data.size()));
-            if (data.substr(0, 3) == "hex") {
+            if (HoldsHexData(line.substr(data_at))) {
                 while (!StripLineEnd(lines[i]).empty() && StripLineEnd(lines[i]).back() == '\\' &&
                        i + 1 < lines.size()) {
                     entry.text += lines[++i];
@@ -435,6 +448,15 @@ WineRegistryFile::Block* WineRegistryFile::FindBlock(const std::string& path) {
     return const_cast<Block*>(static_cast<const WineRegistryFile*>(this)->FindBlock(path));
 }
 
+std::vector<WineRegistryFile::Block*> WineRegistryFile::BlocksOf(const std::string& path) {
+    std::string wanted = JoinKeyPath("", path);
+    std::vector<Block*> blocks;
+    for (auto& block : m_blocks) {
+        if (RegistryNamesEqual(block.path, wanted)) blocks.push_back(&block);
+    }
+    return blocks;
+}
+
 bool WineRegistryFile::HasKey(const std::string& path) const {
     std::string wanted = JoinKeyPath("", path);
     if (wanted.empty()) return true;
@@ -447,35 +469,73 @@ bool WineRegistryFile::HasKey(const std::string& path) const {
     return false;
 }
 
+std::vector<WineRegistryFile::ValueRef> WineRegistryFile::ValueRefs(const std::string& path) const {
+    std::string wanted = JoinKeyPath("", path);
+    std::vector<ValueRef> refs;
+    std::unordered_map<std::string, std::size_t> seen;
+    for (const auto& block : m_blocks) {
+        if (!RegistryNamesEqual(block.path, wanted)) continue;
+        for (const auto& entry : block.entries) {
+            if (entry.kind != LineKind::kValue) continue;
+            auto [at, added] = seen.emplace(FoldRegistryName(entry.name), refs.size());
+            if (added) {
+                refs.push_back(ValueRef{entry.name, &entry});
+            } else {
+                refs[at->second].last = &entry;
+            }
+        }
+    }
+    return refs;
+}
+
+namespace {
+
+void DecodeEntry(const std::string& name, std::string_view text, RegistryValue& value) {
+    std::size_t data_at = 0;
+    std::string ignored;
+    ParseValueName(StripLineEnd(text), ignored, data_at);
+    value.name = name;
+    ParseValueData(text.substr(data_at), value);
+}
+
+}  // namespace
+
 bool WineRegistryFile::EnumValue(const std::string& path, std::size_t index, RegistryValue& value) const {
-    const Block* block = FindBlock(path);
-    if (!block) return false;
-    for (const auto& entry : block->entries) {
-        if (entry.kind != LineKind::kValue || index-- > 0) continue;
-        std::size_t data_at = 0;
-        std::string name;
-        ParseValueName(StripLineEnd(entry.text), name, data_at);
-        value.name = entry.name;
-        ParseValueData(std::string_view(entry.text).substr(data_at), value);
+    auto refs = ValueRefs(path);
+    if (index >= refs.size()) return false;
+    DecodeEntry(refs[index].name, refs[index].last->text, value);
+    return true;
+}
+
+bool WineRegistryFile::QueryValue(const std::string& path, const std::string& name, RegistryValue& value) const {
+    for (const auto& ref : ValueRefs(path)) {
+        if (!RegistryNamesEqual(ref.name, name)) continue;
+        DecodeEntry(ref.name, ref.last->text, value);
         return true;
     }
     return false;
 }
 
-bool WineRegistryFile::QueryValue(const std::string& path, const std::string& name, RegistryValue& value) const {
-    const Block* block = FindBlock(path);
-    if (!block) return false;
-    std::size_t index = 0;
-    for (const auto& entry : block->entries) {
-        if (entry.kind != LineKind::kValue) continue;
-        if (RegistryNamesEqual(entry.name, name)) return EnumValue(path, index, value);
-        ++index;
+std::vector<RegistryValue> WineRegistryFile::Values(const std::string& path) const {
+    std::vector<RegistryValue> values;
+    for (const auto& ref : ValueRefs(path)) {
+        DecodeEntry(ref.name, ref.last->text, values.emplace_back());
     }
-    return false;
+    return values;
 }
 
 void WineRegistryFile::EnsureLineEnd(std::string& text, const std::string& eol) {
     if (text.empty() || text.back() != '\n') text += eol;
+}
+
+void WineRegistryFile::CloseEntry(Entry& entry) const {
+    EnsureLineEnd(entry.text, m_eol);
+    if (entry.kind != LineKind::kValue || !LastLineContinues(entry.text)) return;
+    std::size_t data_at = 0;
+    std::string name;
+    if (ParseValueName(StripLineEnd(entry.text), name, data_at) && HoldsHexData(std::string_view(entry.text).substr(data_at))) {
+        entry.text += m_eol;
+    }
 }
 
 WineRegistryFile::Block& WineRegistryFile::InsertBlock(const std::string& path, std::uint64_t filetime) {
@@ -491,7 +551,7 @@ WineRegistryFile::Block& WineRegistryFile::InsertBlock(const std::string& path, 
             if (entries.empty()) {
                 EnsureLineEnd(m_blocks.back().header, m_eol);
             } else {
-                EnsureLineEnd(entries.back().text, m_eol);
+                CloseEntry(entries.back());
             }
             entries.push_back(Entry{LineKind::kOther, m_eol, {}});
         }
@@ -527,25 +587,41 @@ void WineRegistryFile::CreateKey(const std::string& path, std::uint64_t filetime
 }
 
 bool WineRegistryFile::SetValue(const std::string& path, const RegistryValue& value, std::uint64_t filetime) {
-    Block* block = FindBlock(path);
-    if (!block) {
+    std::vector<Block*> blocks = BlocksOf(path);
+    if (blocks.empty()) {
         if (!HasKey(path)) return false;
         // A key that only holds subkeys has no block yet.
-        block = &InsertBlock(path, filetime);
+        blocks.push_back(&InsertBlock(path, filetime));
     }
-    auto& entries = block->entries;
-    for (auto& entry : entries) {
-        if (entry.kind == LineKind::kValue && RegistryNamesEqual(entry.name, value.name)) {
+    std::string folded = FoldRegistryName(value.name);
+    bool replaced = false;
+    for (Block* block : blocks) {
+        bool changed = false;
+        for (auto it = block->entries.begin(); it != block->entries.end();) {
+            if (it->kind != LineKind::kValue || FoldRegistryName(it->name) != folded) {
+                ++it;
+                continue;
+            }
+            changed = true;
+            if (replaced) {
+                // Wine reads the last appearance of a name: one left behind would hide the new data.
+                it = block->entries.erase(it);
+                continue;
+            }
             // The first spelling of a name stays, as Windows keeps it.
             RegistryValue renamed = value;
-            renamed.name = entry.name;
-            bool had_end = entry.text.back() == '\n';
-            std::string eol = entry.text.size() >= 2 && entry.text[entry.text.size() - 2] == '\r' ? "\r\n" : m_eol;
-            entry.text = FormatValue(renamed, eol) + (had_end ? eol : "");
-            Touch(*block, filetime);
-            return true;
+            renamed.name = it->name;
+            bool had_end = it->text.back() == '\n';
+            std::string eol = it->text.size() >= 2 && it->text[it->text.size() - 2] == '\r' ? "\r\n" : m_eol;
+            it->text = FormatValue(renamed, eol) + (had_end ? eol : "");
+            replaced = true;
+            ++it;
         }
+        if (changed) Touch(*block, filetime);
     }
+    if (replaced) return true;
+    Block* block = blocks.front();
+    auto& entries = block->entries;
     // Values stay sorted: before the first one whose name sorts after, else after the last value
     // (or after the key's directives when it has none).
     std::size_t at = 0;
@@ -560,7 +636,7 @@ bool WineRegistryFile::SetValue(const std::string& path, const RegistryValue& va
             at = i + 1;
         }
     }
-    if (at > 0) EnsureLineEnd(entries[at - 1].text, m_eol);
+    if (at > 0) CloseEntry(entries[at - 1]);
     if (at == 0) EnsureLineEnd(block->header, m_eol);
     entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(at),
                    Entry{LineKind::kValue, FormatValue(value, m_eol) + m_eol, value.name});
@@ -569,16 +645,19 @@ bool WineRegistryFile::SetValue(const std::string& path, const RegistryValue& va
 }
 
 bool WineRegistryFile::DeleteValue(const std::string& path, const std::string& name, std::uint64_t filetime) {
-    Block* block = FindBlock(path);
-    if (!block) return false;
-    for (auto it = block->entries.begin(); it != block->entries.end(); ++it) {
-        if (it->kind == LineKind::kValue && RegistryNamesEqual(it->name, name)) {
-            block->entries.erase(it);
-            Touch(*block, filetime);
-            return true;
-        }
+    std::string folded = FoldRegistryName(name);
+    bool deleted = false;
+    for (Block* block : BlocksOf(path)) {
+        auto& entries = block->entries;
+        auto kept = std::remove_if(entries.begin(), entries.end(), [&](const Entry& entry) {
+            return entry.kind == LineKind::kValue && FoldRegistryName(entry.name) == folded;
+        });
+        if (kept == entries.end()) continue;
+        entries.erase(kept, entries.end());
+        Touch(*block, filetime);
+        deleted = true;
     }
-    return false;
+    return deleted;
 }
 
 std::string WineRegistryFile::FormatValue(const RegistryValue& value, const std::string& eol) {

@@ -2,9 +2,10 @@
 
 #include <cstdio>
 #include <fcntl.h>
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/regular_file.h"
 
 namespace zel::platform {
 
@@ -15,11 +16,14 @@ std::vector<std::string> WineServerLockPaths(const std::string& prefix, const st
     std::snprintf(server, sizeof server, "/server-%llx-%llx/lock", static_cast<unsigned long long>(info.st_dev),
                   static_cast<unsigned long long>(info.st_ino));
     std::vector<std::string> paths;
-    std::ifstream name_file(prefix + "/wineserver");
-    std::string name;
-    if (name_file && std::getline(name_file, name) && !name.empty() && name.find('/') == std::string::npos &&
-        name != "." && name != "..") {
-        paths.push_back(temp_root + "/" + name + server);
+    // The name is one short line; a name file that is a FIFO or a device is passed over unread.
+    constexpr std::uint64_t kNameLimit = 4096;
+    std::string name, ignored;
+    if (ReadRegularFile(prefix + "/wineserver", name, ignored, kNameLimit) == ReadOutcome::kOk) {
+        name = name.substr(0, name.find_first_of("\r\n"));
+        if (!name.empty() && name.find('/') == std::string::npos && name != "." && name != "..") {
+            paths.push_back(temp_root + "/" + name + server);
+        }
     }
     // Wine runs only on a prefix its user owns, so the server's folder is named after the prefix's
     // owner, who need not be the caller (root cleaning a user's prefix).
@@ -30,7 +34,9 @@ std::vector<std::string> WineServerLockPaths(const std::string& prefix, const st
 
 bool IsWineServerRunning(const std::string& prefix, const std::string& temp_root) {
     for (const auto& path : WineServerLockPaths(prefix, temp_root)) {
-        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // Only a regular file is a server's lock; opening anything else could block.
+        if (!NonRegularKind(path).empty()) continue;
+        int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) continue;
         struct flock lock {};
         lock.l_type = F_WRLCK;

@@ -1,5 +1,9 @@
 #include "tests/cure/cure_fixture.h"
 
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace zel::testing {
 namespace {
 
@@ -13,6 +17,7 @@ public:
         return true;
     }
     bool ProgramPath(std::uint32_t, std::string&) override { return false; }
+    bool ParentId(std::uint32_t, std::uint32_t&) override { return false; }
     std::uint32_t OwnId() override { return 1; }
     std::string OwnPath() override { return "/nowhere/zel"; }
     bool Terminate(std::uint32_t) override { return false; }
@@ -22,6 +27,39 @@ public:
 NoProcesses g_no_processes;
 
 }  // namespace
+
+pid_t Start(const std::string& program, const std::vector<std::string>& arguments) {
+    pid_t child = ::fork();
+    if (child == 0) {
+        std::vector<std::string> words = arguments;
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (auto& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    std::string real = fs::canonical(program).string();
+    for (int i = 0; i < 200; ++i) {
+        std::error_code error;
+        if (fs::read_symlink("/proc/" + std::to_string(child) + "/exe", error) == real) break;
+        ::usleep(10000);
+    }
+    return child;
+}
+
+void Stop(pid_t child) {
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+}
+
+bool KilledBySigkill(pid_t child) {
+    int status = 0;
+    for (int i = 0; i < 500; ++i) {
+        if (::waitpid(child, &status, WNOHANG) == child) return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+        ::usleep(10000);
+    }
+    return false;
+}
 
 int AddTrojanRecord(CTrojanBase2& base, const std::string& bytes, WORD flags, const std::string& name) {
     int index = base.Add("Backdoor", name, "1.0", flags);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 #include "cure/trojan_cure_module.h"
@@ -62,6 +63,19 @@ inline std::string ReadText(const std::filesystem::path& path) {
     return bytes;
 }
 
+// The per-user Start-up folder of a Wine prefix's drive_c, as Wine lays it out for user root.
+inline std::filesystem::path StartupFolderOf(const std::filesystem::path& drive_c) {
+    return drive_c / "users" / "root" / "AppData" / "Roaming" / "Microsoft" / "Windows" / "Start Menu" / "Programs" /
+           "StartUp";
+}
+
+// Starts `program` with `arguments` and waits until it runs the program (not the copy of the test
+// made by fork). Stop it with Stop.
+pid_t Start(const std::string& program, const std::vector<std::string>& arguments = {"300"});
+void Stop(pid_t child);
+// True when `child` ended by SIGKILL within a few seconds (and is reaped).
+bool KilledBySigkill(pid_t child);
+
 // Adds a record whose one signature is three windows of `bytes`; returns its index.
 int AddTrojanRecord(CTrojanBase2& base, const std::string& bytes, WORD flags, const std::string& name = "Evil");
 
@@ -74,10 +88,7 @@ public:
     std::filesystem::path Prefix() const { return m_dir.path() / "prefix"; }
     std::filesystem::path DriveC() const { return Prefix() / "drive_c"; }
     std::filesystem::path Windows() const { return DriveC() / "windows"; }
-    std::filesystem::path Startup() const {
-        return DriveC() / "users" / "root" / "AppData" / "Roaming" / "Microsoft" / "Windows" / "Start Menu" /
-               "Programs" / "StartUp";
-    }
+    std::filesystem::path Startup() const { return StartupFolderOf(DriveC()); }
     platform::Registry& Registry() { return m_wine ? m_root->GetRegistry() : m_memory; }
     platform::WinePrefixRoot& Root() { return *m_root; }
 

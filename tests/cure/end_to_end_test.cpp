@@ -9,28 +9,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "database/trojan_base2.h"
 #include "platform/wine/wine_server.h"
-#include "tests/cure/cure_fixture.h"
-#include "tests/support/temp_dir.h"
+#include "tests/cure/infected_prefix.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using zel::testing::ReadText;
-using zel::testing::WriteText;
-
-const fs::path kFresh = fs::path(ZEL_SHARED_DIR) / "wine-prefix" / "fresh";
-const fs::path kShortcuts = fs::path(ZEL_SHARED_DIR) / "shortcuts";
-const std::string kRunKey = "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run]";
-const std::string kExeKey = "[Software\\\\Classes\\\\exefile\\\\shell\\\\open\\\\command]";
-const std::string kOpenCommand = "@=\"\\\"%1\\\" %*\"\n";
-
-void Insert(std::string& text, const std::string& after, const std::string& what) {
-    auto at = text.find(after);
-    ASSERT_NE(at, std::string::npos) << after;
-    text.insert(at + after.size(), what);
-}
+using namespace zel::testing;
 
 // Replaces the time stamps of the named key blocks by "T", so that texts compare apart from them.
 std::string WithoutTimes(std::string text, const std::vector<std::string>& keys) {
@@ -39,123 +24,6 @@ std::string WithoutTimes(std::string text, const std::vector<std::string>& keys)
         text = std::regex_replace(text, stamp, key + " T\n#time=T\n");
     }
     return text;
-}
-
-// Every file and symbolic link below `root` with its bytes (or its link target).
-std::map<std::string, std::string> Snapshot(const fs::path& root) {
-    std::map<std::string, std::string> entries;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-        std::string name = fs::relative(it->path(), root).string();
-        if (it->is_symlink()) {
-            entries[name] = "-> " + fs::read_symlink(it->path()).string();
-            it.disable_recursion_pending();
-        } else if (it->is_regular_file()) {
-            entries[name] = ReadText(it->path());
-        }
-    }
-    return entries;
-}
-
-struct ZelRun {
-    int status = -1;
-    std::string output;
-};
-
-ZelRun RunZel(const std::vector<std::string>& words) {
-    int out[2];
-    if (::pipe(out) != 0) return {};
-    pid_t child = ::fork();
-    if (child == 0) {
-        ::dup2(out[1], 1);
-        ::close(out[0]);
-        std::vector<char*> argv;
-        std::string zel = std::string(ZEL_BINARY_DIR) + "/zel";
-        argv.push_back(zel.data());
-        std::vector<std::string> copy = words;
-        for (auto& word : copy) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        ::execv(zel.c_str(), argv.data());
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    ZelRun run;
-    char buffer[4096];
-    for (ssize_t got; (got = ::read(out[0], buffer, sizeof buffer)) > 0;) run.output.append(buffer, static_cast<std::size_t>(got));
-    ::close(out[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-class InfectedPrefix : public ::testing::Test {
-protected:
-    void SetUp() override {
-        fs::create_directories(Windows());
-        fs::create_directories(Startup());
-        fs::create_directories(Prefix() / "dosdevices");
-        fs::create_directory_symlink("../drive_c", Prefix() / "dosdevices" / "c:");
-        fs::create_directory_symlink("/", Prefix() / "dosdevices" / "z:");
-        for (const char* name : {"system.reg", "user.reg", "userdef.reg"}) m_reg[name] = ReadText(kFresh / name);
-        // The trojan: a real program, so that it can run.
-        fs::copy_file("/bin/sleep", Trojan());
-        m_trojan_bytes = ReadText(Trojan());
-        WriteText(Windows() / "notepad.exe", "MZ not a trojan");
-        // Start-up files.
-        WriteText(Windows() / "win.ini", ReadText(kFresh / "win.ini") + "[windows]\r\nload=C:\\windows\\a.exe\r\nrun=\r\n");
-        WriteText(Windows() / "system.ini",
-                  ReadText(kFresh / "system.ini") + "[boot]\r\nshell=explorer.exe C:\\windows\\a.exe\r\n");
-        WriteText(DriveC() / "autoexec.bat", "@echo off\r\nC:\\WINDOWS\\A.EXE /hide\r\nset x=1\r\n");
-        WriteText(Windows() / "winstart.bat", "C:\\windows\\a.exe\r\n");
-        WriteText(Windows() / "wininit.ini", "[rename]\r\nC:\\x.txt=C:\\y.txt\r\n");
-        for (const char* name : {"a_exists.lnk", "c_case_upper.lnk", "b_args_workdir.lnk"}) {
-            fs::copy_file(kShortcuts / name, Startup() / name);
-        }
-        // Registry entries, typed into the files by hand as a trojan's installer would leave them.
-        std::string& system = m_reg["system.reg"];
-        Insert(system, kRunKey + " 1796621271\n#time=1dd860bb4075150\n",
-               "\"Evil\"=\"C:\\\\windows\\\\a.exe -s\"\n\"Keep\"=\"C:\\\\windows\\\\notepad.exe\"\n");
-        Insert(system, kExeKey + " 1796621271\n#time=1dd860bb4042fa2\n", "@=\"C:\\\\windows\\\\a.exe \\\"%1\\\" %*\"\n");
-        system.erase(system.find(kOpenCommand, system.find(kExeKey) + kExeKey.size() + 40), kOpenCommand.size());
-        Insert(m_reg["user.reg"], kRunKey + " 1796621271\n#time=1dd860bb406b88a\n",
-               "\"Evil\"=\"c:\\\\WINDOWS\\\\A.EXE\"\n\"Other\"=\"x.exe\"\n");
-        for (const auto& [name, text] : m_reg) WriteText(Prefix() / name, text);
-        // The database: one record with every cure flag and both Run keys.
-        CTrojanBase2 base;
-        int index = zel::testing::AddTrojanRecord(base, m_trojan_bytes, 0xFF);
-        base.AddRegistry(index, HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run");
-        base.AddRegistry(index, HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run");
-        ASSERT_EQ(base.SaveToCryptFile(Database()), 1);
-    }
-
-    fs::path Prefix() const { return m_dir.path() / "prefix"; }
-    fs::path DriveC() const { return Prefix() / "drive_c"; }
-    fs::path Windows() const { return DriveC() / "windows"; }
-    fs::path Startup() const {
-        return DriveC() / "users" / "root" / "AppData" / "Roaming" / "Microsoft" / "Windows" / "Start Menu" /
-               "Programs" / "StartUp";
-    }
-    std::string Trojan() const { return (Windows() / "a.exe").string(); }
-    std::string Database() const { return (m_dir.path() / "default.tdb").string(); }
-
-    zel::testing::TempDir m_dir;
-    std::map<std::string, std::string> m_reg;
-    std::string m_trojan_bytes;
-};
-
-pid_t Start(const std::string& program) {
-    pid_t child = ::fork();
-    if (child == 0) {
-        ::execl(program.c_str(), program.c_str(), "300", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    // Wait until it runs the program, not the copy of the test made by fork.
-    for (int i = 0; i < 200; ++i) {
-        std::error_code error;
-        if (fs::read_symlink("/proc/" + std::to_string(child) + "/exe", error) == program) break;
-        ::usleep(10000);
-    }
-    return child;
 }
 
 TEST_F(InfectedPrefix, DisinfectionCleansEveryPlaceAndNothingElse) {
@@ -255,11 +123,16 @@ TEST_F(InfectedPrefix, PathsThroughSymbolicLinksReachTheSameFiles) {
     EXPECT_EQ(ReadText(Windows() / "wininit.ini"), "[rename]\r\nNUL=C:\\windows\\a.exe\r\n");
 }
 
+// `zel system info` refuses what `zel scan --disinfect` refuses, with the same reason.
 TEST_F(InfectedPrefix, FoldersThatAreNoPrefixAreNeverMadeIntoOne) {
     fs::path home = m_dir.path() / "home";
     WriteText(home / "notes.txt", "mine");
     ZelRun run = RunZel({"scan", "--disinfect", "--system-root", home.string(), "--db", Database(), Trojan()});
     EXPECT_EQ(run.status, 2);
+    ZelRun info = RunZel({"system", "info", "--system-root", home.string()});
+    EXPECT_EQ(info.status, 2);
+    EXPECT_NE(info.output.find("disinfection:    refused: " + home.string() + " is not a Wine prefix"), std::string::npos)
+        << info.output;
     EXPECT_EQ(Snapshot(home), (std::map<std::string, std::string>{{"notes.txt", "mine"}}));
     EXPECT_EQ(ReadText(Trojan()), m_trojan_bytes);
 }
@@ -284,27 +157,28 @@ TEST_F(InfectedPrefix, NothingIsTouchedWhileWineRunsOnThePrefix) {
     char byte;
     ASSERT_EQ(::read(ready[0], &byte, 1), 1);
     ZelRun run = RunZel({"scan", "--disinfect", "--system-root", Prefix().string(), "--db", Database(), Trojan()});
+    ZelRun info = RunZel({"system", "info", "--json", "--system-root", Prefix().string()});
     ::kill(server, SIGKILL);
     ::waitpid(server, nullptr, 0);
     ::close(ready[0]);
     ::close(ready[1]);
     fs::remove_all(fs::path(lock).parent_path().parent_path());
     EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(info.status, 2);
+    EXPECT_NE(info.output.find("\"disinfection\": \"refused\", \"refusal\": \"Wine is running on "), std::string::npos)
+        << info.output;
     EXPECT_EQ(ReadText(Trojan()), m_trojan_bytes);
     for (const auto& [name, text] : m_reg) EXPECT_EQ(ReadText(Prefix() / name), text) << name;
     EXPECT_TRUE(fs::exists(Windows() / "winstart.bat"));
     EXPECT_TRUE(fs::exists(Startup() / "a_exists.lnk"));
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(InfectedPrefix, JsonLinesSayWhetherTheFileWasDisinfected) {
     ZelRun run = RunZel({"scan", "--disinfect", "--json", "--system-root", Prefix().string(), "--db", Database(),
                          Trojan(), (Windows() / "notepad.exe").string()});
     EXPECT_EQ(run.status, 1) << run.output;
-    EXPECT_NE(run.output.find("\"name\": \"Evil\", \"version\": \"1.0\", \"disinfected\": true}\n"), std::string::npos)
+    EXPECT_NE(run.output.find("\"name\": \"Evil\", \"version\": \"1.0\", \"disinfected\": true, \"failed_steps\": []}\n"),
+              std::string::npos)
         << run.output;
     EXPECT_NE(run.output.find("notepad.exe\", \"status\": \"clean\"}\n"), std::string::npos) << run.output;
     EXPECT_FALSE(fs::exists(Trojan()));
@@ -324,6 +198,7 @@ TEST_F(InfectedPrefix, SystemInfoDescribesTheRootWithoutChangingIt) {
         "\"startup_exists\": true",
         "{\"path\": \"" + (Prefix() / "user.reg").string() + "\", \"state\": \"present\"}",
         "\"wine_running\": false",
+        "\"disinfection\": \"allowed\"}",
     };
     for (const auto& part : parts) {
         EXPECT_NE(run.output.find(part), std::string::npos) << part << "\n" << run.output;
@@ -337,7 +212,7 @@ TEST_F(InfectedPrefix, SystemInfoDescribesTheRootWithoutChangingIt) {
     run = RunZel({"system", "info"});
     ::unsetenv("XDG_DATA_HOME");
     EXPECT_EQ(run.status, 0);
-    EXPECT_NE(run.output.find("folder:          " + (data / "zel" / "system").string() + " (not made yet)\n"),
+    EXPECT_NE(run.output.find("folder:          " + (data / "zel" / "system").string() + " (will be made)\n"),
               std::string::npos)
         << run.output;
     EXPECT_FALSE(fs::exists(data));

@@ -12,12 +12,16 @@
 #include "cure/trojan_cure_module.h"
 #include "platform/posix/proc_process_table.h"
 #include "platform/services.h"
+#include "tests/cure/cure_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using zel::platform::ProcessTable;
 using zel::platform::ScopedServices;
+using zel::testing::KilledBySigkill;
+using zel::testing::Start;
+using zel::testing::Stop;
 
 class ScriptedTable : public ProcessTable {
 public:
@@ -32,6 +36,12 @@ public:
         path = it->second;
         return true;
     }
+    bool ParentId(std::uint32_t id, std::uint32_t& parent) override {
+        auto it = parents.find(id);
+        if (it == parents.end()) return false;
+        parent = it->second;
+        return true;
+    }
     std::uint32_t OwnId() override { return 50; }
     std::string OwnPath() override { return "/opt/zel/zel"; }
     bool Terminate(std::uint32_t id) override {
@@ -43,6 +53,7 @@ public:
     bool listable = true;
     std::vector<std::pair<std::uint32_t, std::string>> ids;
     std::map<std::uint32_t, std::string> paths;
+    std::map<std::uint32_t, std::uint32_t> parents;
     std::vector<std::string> events;
 };
 
@@ -78,17 +89,20 @@ TEST(ProcessList, CursorAndCounts) {
     EXPECT_EQ(list.GetCount(), -1);
 }
 
-TEST(ProcessList, MatchingProcessesAreKilledWithAWaitAfterEach) {
+TEST(ProcessList, OnlyTheFilesOwnProcessesDieAndNeverTheCallersLine) {
     ScriptedTable table;
-    table.ids = {{10, ""}, {11, ""}, {12, ""}, {13, ""}, {50, ""}};
-    table.paths = {{10, "/tmp/T/Trojan.exe"}, {11, "/tmp/t/trojan.exe"}, {12, "/tmp/t/TROJAN~1.EXE"},
-                   {13, "/tmp/t/trojan.exe.bak"}};
+    table.ids = {{10, ""}, {11, ""}, {12, ""}, {13, ""}, {40, ""}, {50, ""}, {60, ""}};
+    table.paths = {{10, "/opt/t/trojan.exe"}, {11, "/opt/t/TROJAN.EXE"}, {12, "/opt/t/../t/./trojan.exe"},
+                   {13, "/opt/t/trojan.exe.bak"}, {40, "/opt/t/trojan.exe"}, {60, "/opt/t/trojan.exe"}};
+    // 50 is the caller (its program is /opt/zel/zel), 40 started it, 1 started 40; 60 is a child.
+    table.parents = {{50, 40}, {40, 1}, {60, 50}};
     ScopedServices services({.processes = &table});
-    CTrojanCureModule::DisinfectTrojanFromMemory("/tmp/t/TROJAN.EXE");
-    EXPECT_EQ(table.events, (std::vector<std::string>{"kill 10", "sleep 1000", "kill 11", "sleep 1000"}));
+    CTrojanCureModule::DisinfectTrojanFromMemory("/opt/t/trojan.exe");
+    EXPECT_EQ(table.events,
+              (std::vector<std::string>{"kill 10", "sleep 1000", "kill 12", "sleep 1000", "kill 60", "sleep 1000"}));
     table.events.clear();
-    CTrojanCureModule::DisinfectTrojanFromMemory("/OPT/zel/ZEL");  // the calling process is no exception
-    EXPECT_EQ(table.events, (std::vector<std::string>{"kill 50", "sleep 1000"}));
+    CTrojanCureModule::DisinfectTrojanFromMemory("/opt/zel/zel");
+    EXPECT_TRUE(table.events.empty());
 }
 
 // The real process table, with the waits recorded instead of slept.
@@ -98,48 +112,24 @@ public:
     std::vector<std::uint32_t> waits;
 };
 
-pid_t Start(const std::string& program) {
-    pid_t child = ::fork();
-    if (child == 0) {
-        ::execl(program.c_str(), program.c_str(), "60", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    return child;
-}
-
-bool KilledBySigkill(pid_t child) {
-    int status = 0;
-    for (int i = 0; i < 200; ++i) {
-        if (::waitpid(child, &status, WNOHANG) == child) return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-        ::usleep(10000);
-    }
-    return false;
-}
-
 TEST(ProcessList, RealProcessesOfTheCopiedFileDieAndOthersLive) {
     zel::testing::TempDir dir;
     std::string trojan = dir.File("Trojan.exe");
     std::filesystem::copy_file("/bin/sleep", trojan);
     std::filesystem::permissions(trojan, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
     pid_t first = Start(trojan), second = Start(trojan), bystander = Start("/bin/sleep");
-    // Wait until the children run the program (their exe link names it).
-    for (int i = 0; i < 200; ++i) {
-        std::error_code error;
-        auto a = std::filesystem::read_symlink("/proc/" + std::to_string(first) + "/exe", error).string();
-        auto b = std::filesystem::read_symlink("/proc/" + std::to_string(second) + "/exe", error).string();
-        if (a == trojan && b == trojan) break;
-        ::usleep(10000);
-    }
     RealTableNoWait table;
     ScopedServices services({.processes = &table});
+    // The same program under another letter case is another file.
     std::string other_case = trojan.substr(0, trojan.size() - 10) + "TROJAN.EXE";
     CTrojanCureModule::DisinfectTrojanFromMemory(other_case.c_str());
+    EXPECT_TRUE(table.waits.empty());
+    CTrojanCureModule::DisinfectTrojanFromMemory(trojan.c_str());
     EXPECT_TRUE(KilledBySigkill(first));
     EXPECT_TRUE(KilledBySigkill(second));
     EXPECT_EQ(table.waits, (std::vector<std::uint32_t>{1000, 1000}));
     EXPECT_EQ(::waitpid(bystander, nullptr, WNOHANG), 0);  // still running
-    ::kill(bystander, SIGKILL);
-    ::waitpid(bystander, nullptr, 0);
+    Stop(bystander);
 }
 
 }  // namespace

@@ -184,12 +184,53 @@ TEST_F(WinePrefix, MalformedLinesSurviveAndBadValuesReadAsEmpty) {
     EXPECT_NE(file->Serialize().find("[A] 1796621410\r\n#time=1dd860c071a037e\r\n"), std::string::npos);
 }
 
+// Wine merges a repeated key and a repeated value name (any letter case): the first spelling, the
+// last data. Edits must act on every appearance, or the one Wine reads survives.
+TEST_F(WinePrefix, RepeatedNamesReadAsWineReadsThemAndAreEditedEverywhere) {
+    std::string text =
+        "WINE REGISTRY Version 2\n\n[Run] 1\n\"Evil\"=\"a.exe\"\n\"Keep\"=\"k.exe\"\n\"EVIL\"=\"b.exe\"\n\n"
+        "[Other] 1\n\"Evil\"=\"o.exe\"\n\n[RUN] 1\n\"evil\"=\"c.exe\"\n";
+    std::string error;
+    auto file = WineRegistryFile::Parse(text, error);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->Values("run"), (std::vector<RegistryValue>{{"Evil", kRegSz, std::string("c.exe\0", 6)},
+                                                               {"Keep", kRegSz, std::string("k.exe\0", 6)}}));
+    auto edited = *file;
+    ASSERT_TRUE(edited.SetValue("Run", RegistryValue{"evil", kRegSz, std::string("d.exe\0", 6)}, kStamp));
+    EXPECT_EQ(edited.Values("Run")[0], (RegistryValue{"Evil", kRegSz, std::string("d.exe\0", 6)}));
+    EXPECT_EQ(edited.Serialize().find("c.exe"), std::string::npos);
+    ASSERT_TRUE(file->DeleteValue("Run", "EVIL", kStamp));
+    EXPECT_EQ(file->Values("Run"), (std::vector<RegistryValue>{{"Keep", kRegSz, std::string("k.exe\0", 6)}}));
+    EXPECT_TRUE(file->QueryValue("Other", "Evil", *std::make_unique<RegistryValue>()));
+}
+
+// A hive cut short inside hex data (as a file cut short by a full disk is) ends in a continuation
+// mark: a value added after it must stay a line of its own, and the saved hive must read back.
+TEST_F(WinePrefix, ValuesAddedAfterACutContinuationStayApart) {
+    const std::string metrics = "Control Panel\\Desktop\\WindowMetrics";
+    std::string whole = ReadAll(kFresh / "user.reg");
+    std::size_t cut = whole.find(",\\\n", whole.find("\"CaptionFont\"=hex:")) + 2;
+    for (const std::string& end : {std::string(), std::string("\n")}) {
+        std::ofstream(m_dir / "user.reg", std::ios::binary | std::ios::trunc) << whole.substr(0, cut) + end;
+        RegistryValue added{"CaptionGone", kRegSz, std::string("z.exe\0", 6)};
+        ASSERT_EQ(m_registry->SetValue(RegistryRoot::kCurrentUser, metrics, added), RegistryStatus::kOk);
+        std::string error;
+        auto saved = WineRegistryFile::Parse(ReadAll(m_dir / "user.reg"), error);
+        ASSERT_TRUE(saved);
+        RegistryValue read;
+        ASSERT_TRUE(saved->QueryValue(metrics, "CaptionGone", read));
+        EXPECT_EQ(read, added);
+        EXPECT_EQ(saved->Values(metrics).size(), 3u);  // BorderWidth, the cut CaptionFont, CaptionGone
+    }
+}
+
 TEST_F(WinePrefix, UnreadableHivesAreNeverWritten) {
     std::string bad = "\xef\xbb\xbfWINE REGISTRY Version 2\n\n[Software\\\\Run] 1\n";
     std::ofstream(m_dir / "user.reg", std::ios::binary | std::ios::trunc) << bad;
     EXPECT_NE(m_registry->LoadProblem(), "");
     EXPECT_EQ(m_registry->CreateKey(RegistryRoot::kCurrentUser, "Software\\X"), RegistryStatus::kFailed);
-    EXPECT_EQ(m_registry->OpenKey(RegistryRoot::kCurrentUser, "Software\\Run"), RegistryStatus::kNotFound);
+    EXPECT_EQ(m_registry->OpenKey(RegistryRoot::kCurrentUser, "Software\\Run"), RegistryStatus::kFailed);
+    EXPECT_NE(m_registry->FailureReason().find("user.reg: not a Wine registry file"), std::string::npos);
     EXPECT_EQ(ReadAll(m_dir / "user.reg"), bad);
 }
 

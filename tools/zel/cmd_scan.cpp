@@ -3,13 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "cure/trojan_cure_module.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/services.h"
 #include "tools/zel/archive_scan.h"
 #include "tools/zel/commands.h"
 #include "tools/zel/database_io.h"
+#include "tools/zel/disinfection.h"
 #include "tools/zel/json.h"
 #include "tools/zel/scanner.h"
 
@@ -25,8 +25,9 @@ constexpr const char* kScanUsage =
     "never changed. Exit status: 0 nothing found, 1 something found, 2 an error (a file that cannot\n"
     "be read, or a damaged archive, is reported and scanning goes on).\n"
     "--disinfect cleans the system root of each trojan found (ends the processes that run it, cleans\n"
-    "the start-up places its record names, deletes it); exit status 2 when a file stays. The root is\n"
-    "--system-root DIR, else $ZEL_SYSTEM_ROOT, else the private tree of `zel system info`.\n";
+    "the start-up places its record names, deletes it) and names every step that could not be done;\n"
+    "exit status 2 when a file stays or a step failed. The root is --system-root DIR, else\n"
+    "$ZEL_SYSTEM_ROOT, else the private tree of `zel system info`.\n";
 
 struct Options {
     int mode = 0;
@@ -39,7 +40,6 @@ struct Totals {
     int files = 0;
     int infected = 0;
     int errors = 0;
-    int not_removed = 0;
 };
 
 class ScanRun {
@@ -48,6 +48,7 @@ public:
         : m_base(base),
           m_options(options),
           m_scanner(base, options.mode),
+          m_disinfection(base),
           m_archives(m_scanner, [this](const std::string& shown, const Verdict& verdict) { Report(shown, verdict, false); }) {}
 
     void ScanPath(const std::string& path, bool named_by_user) {
@@ -65,6 +66,7 @@ public:
     }
 
     const Totals& totals() const { return m_totals; }
+    const Disinfection& disinfection() const { return m_disinfection; }
 
 private:
     void ScanFolder(const std::string& path) {
@@ -82,19 +84,19 @@ private:
         ++m_totals.files;
         if (verdict.status == Verdict::infected) ++m_totals.infected;
         if (verdict.status == Verdict::error) ++m_totals.errors;
-        int removed = -1;
+        const CureReport* cure = nullptr;
         if (m_options.disinfect && on_disk && verdict.status == Verdict::infected) {
-            removed = Disinfect(path, verdict.index);
-            if (!removed) ++m_totals.not_removed;
+            cure = &m_disinfection.Run(path, verdict.index);
         }
         if (m_options.json) {
-            PrintJson(path, verdict, removed);
+            PrintJson(path, verdict, cure);
         } else if (verdict.status == Verdict::infected) {
-            std::printf("%s: %s FOUND (type %s, version %s)%s\n", path.c_str(),
+            std::printf("%s: %s FOUND (type %s, version %s)%s\n%s", path.c_str(),
                         ToUtf8(m_base.GetTrojanName(verdict.index)).c_str(),
                         ToUtf8(m_base.GetTrojanType(verdict.index)).c_str(),
                         ToUtf8(m_base.GetTrojanVer(verdict.index)).c_str(),
-                        removed < 0 ? "" : removed ? ", removed" : ", not removed");
+                        cure ? Disinfection::Outcome(*cure).c_str() : "",
+                        cure ? Disinfection::FailureLines(path, *cure).c_str() : "");
         } else if (verdict.status == Verdict::error) {
             std::printf("%s: ERROR %s\n", path.c_str(), verdict.message.c_str());
         } else if (!m_options.infected_only) {
@@ -103,14 +105,7 @@ private:
         std::fflush(stdout);
     }
 
-    // Disinfects the system root of the record's trojan; 1 when the file was deleted.
-    int Disinfect(const std::string& path, int index) {
-        CTrojanCureModule module(&m_base);
-        // The canonical path is the one the process table reports for a program running the file.
-        return module.DisinfectTrojan(platform::CanonicalPath(path), index) ? 1 : 0;
-    }
-
-    void PrintJson(const std::string& path, const Verdict& verdict, int removed) {
+    void PrintJson(const std::string& path, const Verdict& verdict, const CureReport* cure) {
         static constexpr const char* kStatus[] = {"clean", "infected", "error"};
         if (m_options.infected_only && verdict.status != Verdict::infected) return;
         std::string line = "{\"path\": " + JsonString(path) + ", \"status\": \"" + kStatus[verdict.status] + "\"";
@@ -120,7 +115,7 @@ private:
                     ", \"name\": " + JsonString(ToUtf8(m_base.GetTrojanName(verdict.index))) +
                     ", \"version\": " + JsonString(ToUtf8(m_base.GetTrojanVer(verdict.index)));
         }
-        if (removed >= 0) line += std::string(", \"disinfected\": ") + (removed ? "true" : "false");
+        if (cure) line += Disinfection::JsonFields(*cure);
         if (verdict.status == Verdict::error) line += ", \"error\": " + JsonString(verdict.message);
         std::printf("%s}\n", line.c_str());
     }
@@ -128,6 +123,7 @@ private:
     CTrojanBase2& m_base;
     Options m_options;
     Scanner m_scanner;
+    Disinfection m_disinfection;
     ArchiveScan m_archives;
     Totals m_totals;
 };
@@ -163,9 +159,8 @@ int RunScan(Args args) {
     if (paths.empty()) throw Failure{"scan needs at least one PATH (try zel scan --help)"};
     std::unique_ptr<platform::ScopedServices> services;
     if (root) {
-        // Wine would overwrite every registry edit when it exits: refuse before touching anything.
-        std::string refusal = root->GetRegistry().WriteRefusal();
-        if (!refusal.empty()) throw Failure{"cannot disinfect: " + refusal};
+        // Refused before anything is touched (Wine would overwrite every registry edit when it exits).
+        if (std::string refusal = root->Refusal(); !refusal.empty()) throw Failure{"cannot disinfect: " + refusal};
         if (std::string problem = root->CreateSkeleton(); !problem.empty()) {
             throw Failure{"cannot disinfect: " + problem};
         }
@@ -181,8 +176,9 @@ int RunScan(Args args) {
     const Totals& totals = run.totals();
     if (!options.json) {
         std::printf("Scanned %d files: %d infected, %d errors.\n", totals.files, totals.infected, totals.errors);
+        if (options.disinfect) std::printf("%s\n", run.disinfection().Summary().c_str());
     }
-    if (totals.not_removed > 0) return kError;
+    if (!run.disinfection().AllDone()) return kError;
     if (totals.infected > 0) return kFound;
     return totals.errors > 0 ? kError : kOk;
 }

@@ -18,8 +18,10 @@ namespace {
 constexpr const char* kSystemUsage =
     "usage: zel system info [--system-root DIR] [--json]\n"
     "Shows the system root: its kind, its Windows and Start-up folders, where its registry is kept\n"
-    "and whether Wine is running on it. The root is --system-root DIR, else $ZEL_SYSTEM_ROOT, else\n"
-    "the private tree under $XDG_DATA_HOME/zel/system (~/.local/share/zel/system).\n";
+    "and whether Wine is running on it, and whether `zel scan --disinfect` would work on it (exit\n"
+    "status 2, with the reason, when it would refuse). The root is --system-root DIR, else\n"
+    "$ZEL_SYSTEM_ROOT, else the private tree under $XDG_DATA_HOME/zel/system\n"
+    "(~/.local/share/zel/system); one that does not exist yet is made by the first disinfection.\n";
 
 constexpr const char* kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
@@ -41,7 +43,7 @@ RootInfo Describe(platform::SystemRoot& root) {
     RootInfo info;
     info.kind = root.Kind();
     info.folder = root.Directory();
-    info.exists = platform::IsFolder(info.folder);
+    info.exists = platform::KindOfTarget(info.folder) != platform::EntryKind::missing;
     info.windows_folder = ToUtf8(root.WindowsFolder());
     info.windows_on_disk = root.ToDiskPath(root.WindowsFolder());
     platform::RegistryValue value;
@@ -55,20 +57,20 @@ RootInfo Describe(platform::SystemRoot& root) {
     info.startup_exists = folder.Open(CSpecialFolder::kStartup) != 0;
     for (const auto& file : root.RegistryFiles()) info.registry_files.emplace_back(file, FileState(file));
     info.wine_running = !root.InUseBy().empty();
-    info.refusal = root.GetRegistry().WriteRefusal();
+    info.refusal = root.Refusal();
     return info;
 }
 
 void PrintText(const RootInfo& info) {
     auto line = [](const char* name, const std::string& value) { std::printf("%-16s %s\n", name, value.c_str()); };
     line("kind:", info.kind);
-    line("folder:", info.folder + (info.exists ? "" : " (not made yet)"));
+    line("folder:", info.folder + (info.exists ? "" : " (will be made)"));
     line("windows folder:", info.windows_folder + " = " + info.windows_on_disk);
     line("start-up folder:", info.startup + (info.startup_named ? "" : " (default)") + " = " + info.startup_on_disk +
                                  (info.startup_exists ? "" : " (missing)"));
     for (const auto& [path, state] : info.registry_files) line("registry file:", path + " (" + state + ")");
     line("wine running:", info.wine_running ? "yes" : "no");
-    if (!info.refusal.empty()) line("registry writes:", "refused: " + info.refusal);
+    line("disinfection:", info.refusal.empty() ? "allowed" : "refused: " + info.refusal);
 }
 
 void PrintJson(const RootInfo& info) {
@@ -80,12 +82,13 @@ void PrintJson(const RootInfo& info) {
     }
     std::printf("{\"kind\": %s, \"folder\": %s, \"exists\": %s, \"windows_folder\": %s, \"windows_folder_on_disk\": %s, "
                 "\"startup_folder\": %s, \"startup_folder_on_disk\": %s, \"startup_from_registry\": %s, "
-                "\"startup_exists\": %s, \"registry_files\": [%s], \"wine_running\": %s}\n",
+                "\"startup_exists\": %s, \"registry_files\": [%s], \"wine_running\": %s, \"disinfection\": %s%s}\n",
                 JsonString(info.kind).c_str(), JsonString(info.folder).c_str(), boolean(info.exists).c_str(),
                 JsonString(info.windows_folder).c_str(), JsonString(info.windows_on_disk).c_str(),
                 JsonString(info.startup).c_str(), JsonString(info.startup_on_disk).c_str(),
                 boolean(info.startup_named).c_str(), boolean(info.startup_exists).c_str(), files.c_str(),
-                boolean(info.wine_running).c_str());
+                boolean(info.wine_running).c_str(), info.refusal.empty() ? "\"allowed\"" : "\"refused\"",
+                info.refusal.empty() ? "" : (", \"refusal\": " + JsonString(info.refusal)).c_str());
 }
 
 int Info(std::unique_ptr<platform::SystemRoot> root, bool json) {
@@ -96,7 +99,9 @@ int Info(std::unique_ptr<platform::SystemRoot> root, bool json) {
     } else {
         PrintText(info);
     }
-    return kOk;
+    if (info.refusal.empty()) return kOk;
+    std::fprintf(stderr, "zel: cannot disinfect: %s\n", info.refusal.c_str());
+    return kError;
 }
 
 }  // namespace

@@ -1,0 +1,47 @@
+#include "tools/zel/disinfection.h"
+
+#include "cure/trojan_cure_module.h"
+#include "platform/file_ops.h"
+#include "tools/zel/json.h"
+
+namespace zel::cli {
+
+const CureReport& Disinfection::Run(const std::string& path, int index) {
+    CTrojanCureModule module(&m_base);
+    // Absolute but not resolved: the cure must see whether a symbolic link lies on the way.
+    module.DisinfectTrojan(platform::AbsolutePath(path), index);
+    m_last = module.GetReport();
+    if (m_last.deleted) {
+        ++m_removed;
+    } else {
+        ++m_not_removed;
+    }
+    m_failed_steps += static_cast<int>(m_last.failed_steps.size());
+    return m_last;
+}
+
+std::string Disinfection::Outcome(const CureReport& report) { return report.deleted ? ", removed" : ", not removed"; }
+
+std::string Disinfection::FailureLines(const std::string& path, const CureReport& report) {
+    std::string lines;
+    for (const auto& failure : report.failed_steps) lines += path + ": " + failure.Text() + "\n";
+    return lines;
+}
+
+std::string Disinfection::JsonFields(const CureReport& report) {
+    std::string steps;
+    for (const auto& failure : report.failed_steps) {
+        steps += std::string(steps.empty() ? "" : ", ") + "{\"step\": " + JsonString(failure.step) +
+                 ", \"target\": " + JsonString(failure.target) + ", \"reason\": " + JsonString(failure.reason) +
+                 ", \"message\": " + JsonString(failure.Text()) + "}";
+    }
+    return std::string(", \"disinfected\": ") + (report.deleted ? "true" : "false") + ", \"failed_steps\": [" + steps +
+           "]";
+}
+
+std::string Disinfection::Summary() const {
+    return "Disinfection: " + std::to_string(m_removed) + " removed, " + std::to_string(m_not_removed) +
+           " not removed, " + std::to_string(m_failed_steps) + " failed steps.";
+}
+
+}  // namespace zel::cli
