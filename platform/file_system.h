@@ -8,6 +8,8 @@
 
 namespace zel::platform {
 
+enum class PathTarget { missing, file, folder, other, outside };
+
 // The operations an update script may ask for; handed to the script runner so that tests and
 // fuzzing never touch the real file system.
 class FileSystem {
@@ -20,6 +22,10 @@ public:
     virtual bool RemoveFile(const std::string& path) = 0;
     // Creates one folder (no parents). False when it could not be created.
     virtual bool MakeFolder(const std::string& path) = 0;
+    // What `relativePath` (relative to the current folder, "/"-separated, no ".." parts) names once
+    // every symbolic link along it is followed. `outside` when it leads out of the current folder, or
+    // when that cannot be ruled out (a dangling or unreadable link, an unreadable folder).
+    virtual PathTarget Locate(const std::string& relativePath) = 0;
 };
 
 FileSystem& SystemFileSystem();

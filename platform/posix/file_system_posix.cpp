@@ -20,7 +20,57 @@ public:
     }
     bool RemoveFile(const std::string& path) override { return !path.empty() && ::unlink(path.c_str()) == 0; }
     bool MakeFolder(const std::string& path) override { return !path.empty() && ::mkdir(path.c_str(), 0777) == 0; }
+    PathTarget Locate(const std::string& relativePath) override;
 };
+
+std::optional<std::string> RealPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return std::nullopt;
+    std::string result = resolved;
+    std::free(resolved);
+    return result;
+}
+
+bool IsWithin(const std::string& path, const std::string& folder) {
+    if (folder == "/") return true;
+    return path == folder || (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+                              path[folder.size()] == '/');
+}
+
+// Only the part of the path that exists can hold symbolic links, so only that part is resolved; the
+// parts after it are created (or looked for) inside wherever it leads.
+PathTarget PosixFileSystem::Locate(const std::string& relativePath) {
+    std::optional<std::string> root = RealPath(".");
+    if (!root) return PathTarget::outside;
+    std::string existing = ".";
+    bool complete = true;
+    std::size_t start = 0;
+    while (complete && start < relativePath.size()) {
+        std::size_t end = relativePath.find('/', start);
+        if (end == std::string::npos) end = relativePath.size();
+        std::string part = relativePath.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") return PathTarget::outside;
+        struct stat info {};
+        std::string next = existing + "/" + part;
+        if (::lstat(next.c_str(), &info) == 0) {
+            existing = next;
+        } else if (errno == ENOENT || errno == ENOTDIR) {
+            complete = false;
+        } else {
+            return PathTarget::outside;
+        }
+    }
+    std::optional<std::string> target = RealPath(existing);
+    if (!target || !IsWithin(*target, *root)) return PathTarget::outside;
+    if (!complete) return PathTarget::missing;
+    struct stat info {};
+    if (::stat(existing.c_str(), &info) != 0) return PathTarget::outside;
+    if (S_ISREG(info.st_mode)) return PathTarget::file;
+    if (S_ISDIR(info.st_mode)) return PathTarget::folder;
+    return PathTarget::other;
+}
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {

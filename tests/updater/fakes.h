@@ -3,6 +3,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -79,7 +80,13 @@ public:
         made.push_back(path);
         return true;
     }
+    // Files are the paths with a time; `outside` names paths that a link leads out.
+    platform::PathTarget Locate(const std::string& path) override {
+        if (outside.count(path)) return platform::PathTarget::outside;
+        return times.count(path) ? platform::PathTarget::file : platform::PathTarget::missing;
+    }
     std::map<std::string, std::int64_t> times;
+    std::set<std::string> outside;
     std::vector<std::string> asked;
     std::vector<std::string> removed;
     std::vector<std::string> made;

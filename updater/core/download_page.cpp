@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "updater/core/install_path.h"
 #include "updater/core/update_script.h"
 #include "updater/core/update_strings.h"
 
@@ -27,6 +28,21 @@ int AddWrapping(int a, long b) {
 CString NameFromUrl(const CString& url) {
     std::size_t slash = url.rfind('/');
     return slash == CString::npos ? url : url.substr(slash + 1);
+}
+
+// The log names a file without the '_' that a mirror may put before its name.
+CString LogName(CString name) {
+    if (name.size() > 1 && name[0] == '_') name.erase(0, 1);
+    return name;
+}
+
+// What names a `c` line too malformed to cut: its URL's file name when that field exists, else the
+// start of the line itself.
+CString MalformedLineName(std::string_view line, const CStringArray& fields) {
+    constexpr std::size_t kMaxShown = 80;
+    if (fields.size() >= 2) return NameFromUrl(fields[1]);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    return CString(line.substr(0, kMaxShown));
 }
 
 }  // namespace
@@ -101,8 +117,16 @@ void CDownloadPage::OnConnected() {
 CString CDownloadPage::CurrentFileName() const { return NameFromUrl(m_worker.URL); }
 
 void CDownloadPage::AddRow(const CString& size, int icon) {
-    m_rows.push_back({CurrentFileName(), size, icon});
+    m_rows.push_back({CurrentFileName(), size, icon, {}});
     m_view.RowAdded(m_rows.back());
+}
+
+void CDownloadPage::FailLine(const CString& name, const CString& reason, bool entry) {
+    if (entry) ++m_entriesDone;
+    m_rows.push_back({name, kRowFailed, kIconFailed, reason});
+    m_view.RowAdded(m_rows.back());
+    m_settings.LogText += FormatText(kLogFailed, {entry ? LogName(name) : name});
+    Refresh();
 }
 
 void CDownloadPage::SetLastRow(const CString* size, int icon) {
@@ -142,8 +166,7 @@ void CDownloadPage::Step(bool success) {
     ++m_entriesDone;
     if (m_label == " ") m_label.clear();
     if (m_version == " ") m_version.clear();
-    CString name = CurrentFileName();
-    if (name.size() > 1 && name[0] == '_') name.erase(0, 1);
+    CString name = LogName(CurrentFileName());
     if (!success) {
         m_settings.LogText += FormatText(kLogFailed, {name});
     } else if (m_label.empty() && m_version.empty()) {
@@ -241,16 +264,24 @@ bool CDownloadPage::RunLine(int pos, int& next) {
             int size = 0;
             int crc = 0;
             if (!CutFields(text, pos, lineEnd, 8, fields) || !ParseScriptNumber(fields[6], size) ||
-                !ParseScriptNumber(fields[7], crc))
-                break;  // malformed: skipped
-            m_worker.Destination = fields[0];
+                !ParseScriptNumber(fields[7], crc)) {
+                FailLine(MalformedLineName(text.substr(static_cast<std::size_t>(pos), static_cast<std::size_t>(lineEnd - pos)), fields), kReasonMalformed, true);
+                break;
+            }
+            CString destination;
+            PathRefusal refusal = ResolveInstallPath(m_files, fields[0], false, destination);
+            if (refusal != PathRefusal::none) {
+                FailLine(NameFromUrl(fields[1]), RefusalText(refusal), true);
+                break;
+            }
+            m_worker.Destination = destination;
             m_worker.URL = fields[1];
             m_worker.ExpectedSize = size;
             m_worker.ExpectedCRC = crc;
             m_worker.SkipCheck = 0;
             m_label = fields[4];
             m_version = fields[5];
-            if (IsOutOfDate(m_files, fields[0], fields[2], fields[3])) {
+            if (IsOutOfDate(m_files, destination, fields[2], fields[3])) {
                 m_scriptPos = lineStart;
                 StartDownload();
                 return true;
@@ -259,14 +290,24 @@ bool CDownloadPage::RunLine(int pos, int& next) {
             break;
         }
         case 'd':
-            if (CutFields(text, pos, lineEnd, 1, fields)) m_files.RemoveFile(fields[0]);
-            break;
         case 'g':
-            if (CutFields(text, pos, lineEnd, 1, fields)) m_desktop.OpenItem(fields[0], platform::kShowNormal);
+        case 'n': {
+            if (!CutFields(text, pos, lineEnd, 1, fields)) break;  // malformed: skipped
+            char command = text[static_cast<std::size_t>(pos)];
+            CString path;
+            PathRefusal refusal = ResolveInstallPath(m_files, fields[0], command == 'g', path);
+            if (refusal != PathRefusal::none) {
+                FailLine(fields[0], RefusalText(refusal), false);
+            } else if (command == 'd') {
+                m_files.RemoveFile(path);
+            } else if (command == 'n') {
+                m_files.MakeFolder(path);
+            } else {
+                // The "./" keeps the shell from looking the name up anywhere but here.
+                m_desktop.OpenItem("./" + path, platform::kShowNormal);
+            }
             break;
-        case 'n':
-            if (CutFields(text, pos, lineEnd, 1, fields)) m_files.MakeFolder(fields[0]);
-            break;
+        }
         case 'f': {
             // The text may span lines: it runs to the next '>' anywhere further on.
             int start = pos + 2;

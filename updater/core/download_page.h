@@ -25,6 +25,7 @@ struct CFileRow {
     CString name;
     CString size;
     int icon = 0;
+    CString reason;  // why a failed row failed; "" otherwise
 };
 
 // What the page shows besides the rows; handed to the view on every refresh.
@@ -101,6 +102,9 @@ private:
     void MarkComplete();
     void Finish();
     void Fail();
+    // A script line that fails without a download (a refused path, a malformed `c` line): a failed
+    // row and a "Failed update" log line; `entry` when it was a `c` entry.
+    void FailLine(const CString& name, const CString& reason, bool entry);
     void AddRow(const CString& size, int icon);
     void SetLastRow(const CString* size, int icon);
     CString CurrentFileName() const;

@@ -32,6 +32,8 @@ CString FormatText(const char* format, std::initializer_list<CString> args);
 inline constexpr const char* kAppName = "Zelupdate";
 inline constexpr const char* kUnknownError = "Unknown error #E0067";
 inline constexpr const char* kRowFailed = "failed";
+// Why a `c` line failed that could not be cut into its eight fields with a size and a CRC.
+inline constexpr const char* kReasonMalformed = "malformed line";
 inline constexpr const char* kInitialTimeLeft = "00:00:00";
 // Formats whose %s are filled by FormatText, in order.
 inline constexpr const char* kDownloadedFormat = "Downloaded %s of %s";
