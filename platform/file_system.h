@@ -40,6 +40,8 @@ std::string CreateTempFileIn(const std::string& folder, const std::string& prefi
 // Copies `source` over `target` so that `target` is either its old self or a complete copy, never a
 // part. False when the copy failed; `target` is then untouched.
 bool CopyFileReplacing(const std::string& source, const std::string& target);
+// The same; on failure `error` says what could not be done and why ("cannot write T: reason").
+bool CopyFileReplacing(const std::string& source, const std::string& target, std::string& error);
 
 // Seconds since 1970 of a local date and time (daylight saving decided by the system), or nullopt
 // when the fields do not form a valid local time.

@@ -1,6 +1,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <system_error>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -131,15 +132,35 @@ std::string CreateTempFileIn(const std::string& folder, const std::string& prefi
 }
 
 bool CopyFileReplacing(const std::string& source, const std::string& target) {
+    std::string ignored;
+    return CopyFileReplacing(source, target, ignored);
+}
+
+bool CopyFileReplacing(const std::string& source, const std::string& target, std::string& error) {
+    auto fail = [&](const std::string& what) {
+        error = what + ": " + std::error_code(errno, std::generic_category()).message();
+        return false;
+    };
     struct stat info {};
-    if (target.empty() || ::stat(source.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-    std::string temp = CreateTempFileBeside(target);
-    if (temp.empty()) return false;
-    if (!CopyContent(source, temp)) {
-        RemoveFileQuietly(temp);
+    if (::stat(source.c_str(), &info) != 0) return fail("cannot read " + source);
+    if (!S_ISREG(info.st_mode)) {
+        error = "cannot read " + source + ": not a file";
         return false;
     }
-    return ReplaceFileAtomically(temp, target);
+    if (target.empty()) {
+        error = "cannot write a file without a name";
+        return false;
+    }
+    std::string temp = CreateTempFileBeside(target);
+    if (temp.empty()) return fail("cannot write " + target);
+    if (!CopyContent(source, temp)) {
+        int copyError = errno;
+        RemoveFileQuietly(temp);
+        errno = copyError;
+        return fail("cannot write " + target);
+    }
+    if (!ReplaceFileAtomically(temp, target)) return fail("cannot replace " + target);
+    return true;
 }
 
 std::optional<std::int64_t> LocalTimeToUnix(int year, int month, int day, int hour, int minute, int second) {

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include <array>
+#include <map>
 #include <cstdlib>
 
 #include "fakes.h"
@@ -23,6 +24,7 @@
 #include "updater/core/completion_page.h"
 #include "updater/core/download_page.h"
 #include "updater/core/download_thread.h"
+#include "updater/core/update_strings.h"
 
 namespace zel::updater::test {
 namespace {
@@ -122,11 +124,14 @@ TEST_F(UpdateRunTest, HttpMirrorInstallsWhatIsOutOfDateAndLogsIt) {
     EXPECT_EQ(rows[2].icon, kIconUpdated);
     EXPECT_EQ(rows[3].size, "failed");
     EXPECT_EQ(rows[3].icon, kIconFailed);
+    EXPECT_EQ(rows[3].reason, "size mismatch: expected 3001 bytes, received 3000");
     EXPECT_TRUE(view.messages.empty());  // a failed check shows no message
 
+    // One failed file: the run is not called a success; the script's text follows the failure's.
     CCompletionPage completion(app, view);
     completion.OnSetActive();
-    EXPECT_EQ(view.message, "Your Zelscan is up to date.");
+    EXPECT_EQ(view.headline, LoadUpdateString(IDS_FAILED_HEADLINE));
+    EXPECT_EQ(view.message, LoadUpdateString(IDS_FAILED_TEXT) + "|Your Zelscan is up to date.");
     EXPECT_EQ(ReadFile(work + "/zelupdate.txt"),
               "Zelupdate log file.\r\n\r\n"
               "Updated program zelscan.exe to version 1.2\r\n"
@@ -318,6 +323,75 @@ TEST_F(UpdateRunTest, ZelUpdateOverHttpAndFtpDirectAndThroughTheProxyWithStoredS
     EXPECT_EQ(RunZel("--region Nowhere"), 2);
     EXPECT_EQ(RunZel("--proxy-http nohost"), 2);
     EXPECT_EQ(RunZel("--mirror a --region Local"), 2);
+}
+
+// Every file below `folder` with its content.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        files[entry.path().string()] = entry.is_regular_file() ? ReadFile(entry.path().string()) : "<folder>";
+    return files;
+}
+
+// A hostile script aimed at a decoy tree beside the install folder (directly, through "..", a drive
+// letter, a link leading out, and a program on the search path), mixed with lines written for Windows.
+TEST_F(UpdateRunTest, ZelUpdateKeepsAHostileScriptInsideTheInstallFolder) {
+    auto server = Http();
+    ASSERT_TRUE(server);
+    std::string base = "http://127.0.0.1:" + std::to_string(server->port());
+    std::string decoy = dir / "decoy";
+    std::filesystem::create_directories(decoy);
+    WriteFile(decoy + "/victim.txt", "precious");
+    for (const char* script : {"/prog.sh", "/start.sh"}) {
+        std::string folder = std::string(script) == "/prog.sh" ? decoy : work;
+        WriteFile(folder + script, "#!/bin/sh\ntouch \"$(dirname \"$0\")/ran\"\n");
+        std::filesystem::permissions(folder + script, std::filesystem::perms::owner_all);
+    }
+    std::filesystem::create_directory_symlink(decoy, work + "/out");
+    std::filesystem::create_directories(work + "/plugins");
+    WriteFile(work + "/plugins/old.dll", "old");
+    std::string payload = PatternBytes(1000, 20);
+    WriteFile(mirror + "/payload.bin", payload);
+    auto line = [&](const std::string& dest) {
+        return CheckedLine(dest, base + "/payload.bin", payload, " ", " ", "31.12.2099");  // always out of date
+    };
+    std::vector<std::string> hostile;
+    for (const std::string& path : {decoy + "/victim.txt", std::string("../decoy/victim.txt"),
+                                    std::string("..\\decoy\\victim.txt"), std::string("C:\\decoy\\victim.txt"),
+                                    std::string("out/victim.txt"), std::string("out\\new.txt")})
+        hostile.push_back(line(path));
+    for (const std::string& path : {decoy + "/victim.txt", std::string("../decoy/victim.txt"), std::string("out/victim.txt")})
+        hostile.push_back("d<" + path + ">\r\n");
+    for (const std::string& path : {decoy + "/new", std::string("..\\decoy\\new"), std::string("out/new")})
+        hostile.push_back("n<" + path + ">\r\n");
+    for (const std::string& path : {decoy + "/prog.sh", std::string("../decoy/prog.sh"), std::string("out/prog.sh"),
+                                    std::string("prog.sh")})  // found on the search path only
+        hostile.push_back("g<" + path + ">\r\n");
+    std::string script;
+    for (const auto& l : hostile) script += l;
+    script += "n<plugins\\sub>\r\n" + CheckedLine("plugins\\sub\\x.dll", base + "/payload.bin", payload) +
+              "d<plugins\\old.dll>\r\ng<.\\start.sh>\r\n";
+    WriteFile(mirror + "/zelbase.lst", script);
+    auto before = Snapshot(decoy);
+    std::string path = decoy + ":" + std::getenv("PATH");
+    ScopedEnv searchPath("PATH", path.c_str());
+
+    ASSERT_EQ(RunZel("--mirror " + base + " --system-root " + (dir / "root")), 1) << ReadFile(work + "/err.txt");
+    EXPECT_EQ(ReadFile(work + "/plugins/sub/x.dll"), payload);
+    EXPECT_FALSE(FileExists(work + "/plugins/old.dll"));
+    for (int i = 0; i < 200 && !FileExists(work + "/ran"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(FileExists(work + "/ran"));  // the program of the install folder was started
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // time for a wrongly started one
+    EXPECT_EQ(Snapshot(decoy), before);
+    EXPECT_TRUE(FilesStartingWith(work, "C:").empty());
+    EXPECT_TRUE(FilesStartingWith(work, "..").empty());
+
+    std::string errors = ReadFile(work + "/err.txt");
+    EXPECT_EQ(Count(errors, ": refused path: "), static_cast<int>(hostile.size())) << errors;
+    EXPECT_EQ(errors.substr(errors.rfind("zel: ", errors.size() - 2)),
+              "zel: " + std::to_string(hostile.size()) + " files failed\n");
+    EXPECT_EQ(Count(ReadFile(work + "/zelupdate.txt"), "Failed update "), static_cast<int>(hostile.size()));
+    EXPECT_NE(ReadFile(work + "/out.txt").find(LoadUpdateString(IDS_FAILED_HEADLINE)), std::string::npos);
 }
 
 TEST_F(UpdateRunTest, ZelUpdateInterruptedDuringATransferLeavesNothingBehind) {

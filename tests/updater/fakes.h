@@ -41,6 +41,10 @@ public:
     void SetActivePage(int index) override { page = index; }
     void KillTimer() override { timerKilled = true; }
     void ShowMessage(const CString& text) override { message = text; }
+    void ShowFailure(const CString& h, const CString& failure, const CString& completion) override {
+        headline = h;
+        message = failure + "|" + completion;
+    }
     void HideDetails() override { detailsHidden = true; }
 
     DWORD buttons = 0xFFFF;
@@ -51,6 +55,7 @@ public:
     int page = 1;
     bool timerKilled = false;
     CString message;
+    CString headline;  // set only for a failed run
     bool detailsHidden = false;
 };
 

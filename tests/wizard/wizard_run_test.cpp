@@ -57,6 +57,7 @@ TEST_F(WizardRunTest, WholeRunShowsRowsIconsAndBarsThenFinishStartsTheScanner) {
     EXPECT_EQ(Download()->RowIcon(1), kIconComplete);
     EXPECT_EQ(list->topLevelItem(2)->text(1), "failed");
     EXPECT_EQ(Download()->RowIcon(2), kIconFailed);
+    EXPECT_EQ(list->topLevelItem(2)->toolTip(0).toStdString(), "size mismatch: expected 2501 bytes, received 2500");
     // At the end the total bar is full and the timer stopped.
     EXPECT_EQ(Download()->TotalBar()->maximum(), std::stoi(total));
     EXPECT_EQ(Download()->TotalBar()->value(), std::stoi(total));
@@ -65,9 +66,12 @@ TEST_F(WizardRunTest, WholeRunShowsRowsIconsAndBarsThenFinishStartsTheScanner) {
     EXPECT_FALSE(Download()->RefreshTimerActive());
     EXPECT_TRUE(boxes.texts.empty());
 
-    // Completion page: only Finish, the script's text, Details shown, the log written.
+    // Completion page: only Finish; a file failed, so the failure text comes first and the script's
+    // text after it; Details shown, the log written.
     EXPECT_EQ(EnabledButtons(), PSWIZB_FINISH);
-    EXPECT_EQ(Completion()->Message()->text(), "All done.\nSee you.");
+    EXPECT_EQ(Completion()->Headline()->text().toStdString(), LoadUpdateString(IDS_FAILED_HEADLINE));
+    EXPECT_EQ(Completion()->Message()->text().toStdString(),
+              LoadUpdateString(IDS_FAILED_TEXT) + "\n\nAll done.\nSee you.");
     EXPECT_TRUE(Completion()->DetailsButton()->isVisible());
     EXPECT_TRUE(Completion()->RunScannerBox()->isChecked());
     EXPECT_EQ(ReadFile(work + "/zelupdate.txt"),

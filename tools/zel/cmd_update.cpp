@@ -81,6 +81,11 @@ public:
         EndBar();
         std::printf("\n%s\n", message.c_str());
     }
+    void ShowFailure(const CString& headline, const CString& failure, const CString& completionText) override {
+        EndBar();
+        std::printf("\n%s\n%s\n", headline.c_str(), failure.c_str());
+        if (!completionText.empty()) std::printf("\n%s\n", completionText.c_str());
+    }
     void HideDetails() override {}
 
     // Once a second: a plain progress line when the output is not a terminal.
@@ -93,14 +98,16 @@ public:
 
     int Page() const { return m_page; }
     bool TimerRunning() const { return m_timer; }
-    int FailedRows() const { return m_failed; }
 
 private:
     void PrintRowIfFinal(const CFileRow& row) {
         if (row.icon < kIconUpdated) return;
         EndBar();
-        if (row.icon == kIconFailed) ++m_failed;
         std::printf("  %-32s %12s  %s\n", row.name.c_str(), row.size.c_str(), RowState(row.icon));
+        if (row.icon == kIconFailed) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "zel: %s: %s\n", row.name.c_str(), row.reason.c_str());
+        }
     }
     void DrawBar() {
         DWORD range = m_display.totalRange;
@@ -123,7 +130,6 @@ private:
     bool m_barShown = false;
     bool m_timer = true;
     int m_page = 1;
-    int m_failed = 0;
     DWORD m_lastPrintedTotal = 0;
     CString m_lastStatus;
     CPageDisplay m_display;
@@ -231,7 +237,11 @@ int RunUpdate(Args args) {
         CCompletionPage completion(app, view);
         completion.m_bRunScanner = 0;
         completion.OnSetActive();
-        if (view.FailedRows() > 0) status = kFound;
+        if (int failed = app.m_settings.FailedCount; failed > 0) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "zel: %d %s failed\n", failed, failed == 1 ? "file" : "files");
+            status = kFound;
+        }
     }
     if (save && !app.SaveSettings()) {
         platform::Registry* registry = platform::CurrentServices().registry;

@@ -70,6 +70,7 @@ void CDownloadPage::OnSetActive() {
     m_rows.clear();
     m_view.RowsCleared();
     m_entriesDone = m_totalReceived = m_totalExpected = 0;
+    m_settings.FailedCount = 0;
     m_script.Free();
     m_scriptPos = 0;
     m_finished = false;
@@ -123,6 +124,7 @@ void CDownloadPage::AddRow(const CString& size, int icon) {
 
 void CDownloadPage::FailLine(const CString& name, const CString& reason, bool entry) {
     if (entry) ++m_entriesDone;
+    ++m_settings.FailedCount;
     m_rows.push_back({name, kRowFailed, kIconFailed, reason});
     m_view.RowAdded(m_rows.back());
     m_settings.LogText += FormatText(kLogFailed, {entry ? LogName(name) : name});
@@ -161,8 +163,10 @@ void CDownloadPage::Step(bool success) {
     if (m_entriesDone > 0) {
         DWORD total = m_worker.TotalSize.load();
         CString size = success ? std::to_string(total ? total : m_worker.Received.load()) : CString(kRowFailed);
+        if (!success && !m_rows.empty()) m_rows.back().reason = m_worker.GetErrorText();
         SetLastRow(&size, success ? kIconUpdated : kIconFailed);
     }
+    if (!success) ++m_settings.FailedCount;
     ++m_entriesDone;
     if (m_label == " ") m_label.clear();
     if (m_version == " ") m_version.clear();
@@ -194,15 +198,15 @@ void CDownloadPage::OnDownloadError(UINT code) {
             Fail();
             return;
         case 3:
-        case 6:
-            m_view.MessageBox(m_worker.GetErrorText());
-            [[fallthrough]];
         case 4:
+        case 6:
         case 7:
+            // A file of the script fails its row, with the reason, and the run goes on unasked.
             if (m_entriesDone > 0) {
                 Step(false);
                 return;
             }
+            if (code == 3 || code == 6) m_view.MessageBox(m_worker.GetErrorText());
             m_view.MessageBox(LoadUpdateString(IDS_NO_SCRIPT));
             Fail();
             return;
