@@ -400,7 +400,7 @@ TEST_F(UpdateRunTest, ZelUpdateInterruptedDuringATransferLeavesNothingBehind) {
     std::string base = "http://127.0.0.1:" + std::to_string(server->port());
     std::string big = PatternBytes(600000, 15);
     WriteFile(mirror + "/big.bin", big);
-    WriteFile(mirror + "/zelbase.lst", CheckedLine("big.bin", base + "/throttle/big.bin", big));
+    WriteFile(mirror + "/zelbase.lst", CheckedLine("big.bin", base + "/stall/big.bin", big));
     std::string root = dir / "root";
     CopyFreshPrefix(root);
 
@@ -419,9 +419,12 @@ TEST_F(UpdateRunTest, ZelUpdateInterruptedDuringATransferLeavesNothingBehind) {
     // Plain progress lines appear once a second while the file arrives.
     for (int i = 0; i < 300 && ReadFile(work + "/out.txt").find("Downloaded ") == std::string::npos; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The server stalls after its first 4 KiB; the interrupt still ends the run at once.
+    auto interrupted = std::chrono::steady_clock::now();
     ::kill(pid, SIGINT);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::milliseconds(1500));
     ASSERT_TRUE(WIFEXITED(status)) << "killed by the interrupt instead of ending the run";
     EXPECT_EQ(WEXITSTATUS(status), 2);
     EXPECT_NE(ReadFile(work + "/err.txt").find("update cancelled"), std::string::npos);

@@ -2,6 +2,7 @@
 // text view: a row per file, progress, status and message texts, and the completion message.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <cstdio>
@@ -37,6 +38,7 @@ constexpr const char* kUpdateUsage =
 
 constexpr int kBarWidth = 30;
 constexpr std::chrono::milliseconds kRedrawInterval{100};
+constexpr std::chrono::milliseconds kInterruptPoll{50};
 
 const char* RowState(int icon) {
     switch (icon) {
@@ -185,9 +187,10 @@ bool RunDownloadPage(CDownloadPage& page, CMessageQueue& window, TextView& view,
             page.OnCancel();
             return false;
         }
+        // Short waits, so that Ctrl-C is seen at once even while nothing arrives.
         auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextTick - Clock::now());
         window.Dispatch([&](const CMessage& message) { page.OnMessage(message); },
-                        std::max(wait, std::chrono::milliseconds(0)));
+                        std::clamp(wait, std::chrono::milliseconds(0), kInterruptPoll));
         if (Clock::now() >= nextTick) {
             nextTick += std::chrono::seconds(1);
             if (view.TimerRunning() && view.Page() == 1) {

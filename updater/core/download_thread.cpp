@@ -43,7 +43,10 @@ CQVDownloadThread::~CQVDownloadThread() {
     if (m_thread.joinable()) m_thread.join();
 }
 
-void CQVDownloadThread::PostThreadMessage(UINT message) { m_queue.Post({message, 0, 0}); }
+void CQVDownloadThread::PostThreadMessage(UINT message) {
+    if (message == WM_DL_STOP || message == WM_QUIT) m_stop = true;
+    m_queue.Post({message, 0, 0});
+}
 
 void CQVDownloadThread::Run() {
     bool running = true;
@@ -88,6 +91,7 @@ void CQVDownloadThread::Connect() {
         access.proxy = HTTPProxy + ":" + std::to_string(HTTPPort);
     access.useProxy = UseProxy != 0;
     if (!access.useProxy) access.proxy.clear();
+    access.stop = &m_stop;
     std::string error;
     m_session = m_internet.OpenSession(Agent, access, error);
     if (!m_session) {
@@ -98,10 +102,7 @@ void CQVDownloadThread::Connect() {
     Notify(WM_DL_CONNECTED, 0, 0, true);
 }
 
-bool CQVDownloadThread::StopRequested() {
-    CMessage next;
-    return m_queue.Peek(next) && (next.message == WM_QUIT || next.message == WM_DL_STOP);
-}
+bool CQVDownloadThread::StopRequested() { return m_stop.load(); }
 
 void CQVDownloadThread::Download() {
     InstallFailed = false;
@@ -110,6 +111,7 @@ void CQVDownloadThread::Download() {
     if (m_session) resource = m_session->OpenUrl(URL, error);
     else error = "No connection to the server";
     if (!resource) {
+        if (StopRequested()) return;  // abort: no notification, the stop is handled next
         SetErrorText(error);
         Fail(kErrorOpenUrl);
         return;
@@ -139,6 +141,7 @@ void CQVDownloadThread::Download() {
         }
         if (n < 0) {
             // The temporary file and the resource are released on leaving.
+            if (StopRequested()) return;
             SetErrorText(error);
             Fail(kErrorRead);
             return;

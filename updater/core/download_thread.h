@@ -57,6 +57,9 @@ private:
     char m_buffer[kBlockSize];
     CMessageQueue m_queue;
     std::atomic<bool> m_ended{false};
+    // Set as soon as a stop is posted, so that the transfer under way ends without waiting for its
+    // next block; the thread ends with that stop, so the flag is never cleared.
+    std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
 
