@@ -198,6 +198,7 @@ TEST_F(DownloadPageTest, ErrorsBeforeTheScriptReturnToTheSettingsPage) {
     struct Case {
         UINT code;
         std::vector<CString> messages;
+        bool installFailed = false;
     };
     const Case cases[] = {
         {kErrorBadUrl, {"Invalid URL"}},
@@ -207,12 +208,15 @@ TEST_F(DownloadPageTest, ErrorsBeforeTheScriptReturnToTheSettingsPage) {
         {kErrorRead, {"Invalid URL", LoadUpdateString(IDS_NO_SCRIPT)}},
         {kErrorCheck, {LoadUpdateString(IDS_NO_SCRIPT)}},
         {5, {"Unknown error #E0067"}},
+        // The script arrived but cannot be stored: said as such, not as a missing script.
+        {kErrorCheck, {"Invalid URL", LoadUpdateString(IDS_FOLDER_UNWRITABLE)}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
         view = FakePageView();
         page.OnSetActive();
         worker.SetErrorText("Invalid URL");
+        worker.InstallFailed = c.installFailed;
         page.OnMessage({WM_DL_ERROR, c.code, 0});
         EXPECT_EQ(view.messages, c.messages);
         EXPECT_EQ(view.page, 0);

@@ -143,11 +143,13 @@ TEST_F(DownloadThreadTest, FailuresLeaveTheDestinationAndNoTemporaryFile) {
     seen = Request(WM_DL_DOWNLOAD);
     ASSERT_EQ(seen.back().message, WM_DL_ERROR);
     EXPECT_EQ(seen.back().wParam, kErrorCheck);
+    EXPECT_EQ(worker.GetErrorText(), "size mismatch: expected 20001 bytes, received 20000");
 
     ExpectChecked(content);
     worker.ExpectedCRC ^= 1;
     seen = Request(WM_DL_DOWNLOAD);
     EXPECT_EQ(seen.back().wParam, kErrorCheck);
+    EXPECT_EQ(worker.GetErrorText().rfind("CRC mismatch: expected ", 0), 0u) << worker.GetErrorText();
 
     WriteFile(mirror + "/huge.bin", PatternBytes(2000000, 7));  // far more than the line promises
     worker.URL = base + "/huge.bin";
@@ -164,9 +166,12 @@ TEST_F(DownloadThreadTest, FailuresLeaveTheDestinationAndNoTemporaryFile) {
 
     worker.URL = base + "/file.bin";
     ExpectChecked(content);
+    EXPECT_FALSE(worker.InstallFailed);
     worker.Destination = work + "/no/such/folder/file.bin";  // cannot be copied there
     seen = Request(WM_DL_DOWNLOAD);
     EXPECT_EQ(seen.back().wParam, kErrorCheck);
+    EXPECT_TRUE(worker.InstallFailed);
+    EXPECT_EQ(worker.GetErrorText(), "cannot write " + worker.Destination + ": No such file or directory");
 
     EXPECT_EQ(ReadFile(work + "/file.bin"), "installed");
     worker.PostThreadMessage(WM_DL_STOP);

@@ -3,15 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <thread>
-
+#include <algorithm>
 #include <array>
-#include <map>
+#include <cerrno>
 #include <cstdlib>
+#include <map>
+#include <thread>
 
 #include "fakes.h"
 #include "network_fixture.h"
@@ -186,7 +188,7 @@ TEST_F(UpdateRunTest, MissingScriptSendsTheUserBack) {
     EXPECT_EQ(view.messages[1], "Unable to locate update script file. Try another server.");
     EXPECT_EQ(view.buttons, PSWIZB_BACK);
     ASSERT_EQ(RunPage(""), 0);
-    EXPECT_EQ(view.messages.back(), "Invalid URL");
+    EXPECT_EQ(view.messages.back(), LoadUpdateString(IDS_NO_MIRROR));
 }
 
 TEST_F(UpdateRunTest, CancelDuringATransferLeavesNothingBehind) {
@@ -320,9 +322,102 @@ TEST_F(UpdateRunTest, ZelUpdateOverHttpAndFtpDirectAndThroughTheProxyWithStoredS
     EXPECT_EQ(RunZel("--mirror " + httpBase + "/nowhere --no-proxy"), 2);
     EXPECT_NE(ReadFile(work + "/err.txt").find("Unable to locate update script file. Try another server."),
               std::string::npos);
+    std::string fresh = dir / "fresh";
+    CopyFreshPrefix(fresh);
+    EXPECT_EQ(RunZel("--system-root " + fresh), 2);
+    EXPECT_EQ(ReadFile(work + "/err.txt"), "zel: no mirror is configured; give --mirror URL or --region NAME\n");
     EXPECT_EQ(RunZel("--region Nowhere"), 2);
     EXPECT_EQ(RunZel("--proxy-http nohost"), 2);
     EXPECT_EQ(RunZel("--mirror a --region Local"), 2);
+}
+
+// Starts zel with `words`, its standard output and error going to `out` and `err`; -1 on failure.
+pid_t StartZel(std::vector<std::string> words, int out, int err) {
+    std::string zel = std::string(ZEL_BINARY_DIR) + "/zel";
+    std::vector<char*> argv{zel.data()};
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, zel.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// The lines a terminal shows for `raw`: a carriage return goes back to the start of the line, and
+// ESC [ K wipes the line from there on.
+std::vector<std::string> Screen(const std::string& raw) {
+    std::vector<std::string> lines{""};
+    std::size_t column = 0;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        std::string& line = lines.back();
+        if (raw[i] == '\r') {
+            column = 0;
+        } else if (raw[i] == '\n') {
+            lines.emplace_back();
+            column = 0;
+        } else if (raw.compare(i, 3, "\033[K") == 0) {
+            line.resize(std::min(line.size(), column));
+            i += 2;
+        } else {
+            if (column < line.size()) line[column] = raw[i];
+            else line += raw[i];
+            ++column;
+        }
+    }
+    return lines;
+}
+
+// On a terminal the progress bar is redrawn in place: it is never left behind, never wider than the
+// terminal, never shows "of 0" (this script names no total), and no message shares its line.
+TEST_F(UpdateRunTest, ZelUpdateDrawsOneProgressBarOnATerminal) {
+    auto server = Http();
+    ASSERT_TRUE(server);
+    std::string base = "http://127.0.0.1:" + std::to_string(server->port());
+    std::string big = PatternBytes(80000, 16);
+    WriteFile(mirror + "/big.bin", big);
+    WriteFile(mirror + "/bad.bin", "bad");
+    WriteFile(mirror + "/two.bin", "two");
+    WriteFile(mirror + "/zelbase.lst", CheckedLine("big.bin", base + "/throttle/big.bin", big) +
+                                           CheckedLine("bad.bin", base + "/bad.bin", "other") +
+                                           CheckedLine("two.bin", base + "/throttle/two.bin", "two"));
+    std::string root = dir / "root";
+    CopyFreshPrefix(root);
+    int master = -1;
+    int slave = -1;
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = 60;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
+    pid_t pid = StartZel({"update", "--mirror", base, "--system-root", root}, slave, slave);
+    ::close(slave);
+    ASSERT_GT(pid, 0);
+    std::string raw;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR);)
+        if (n > 0) raw.append(buffer, static_cast<std::size_t>(n));
+    ::close(master);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << raw;
+
+    EXPECT_NE(raw.find("\r[#"), std::string::npos) << raw;  // the bar was drawn, and filled
+    EXPECT_EQ(raw.find(" of 0"), std::string::npos) << raw;
+    for (std::size_t at = raw.find("\r["); at != std::string::npos; at = raw.find("\r[", at + 1))
+        EXPECT_LT(raw.find("\033[K", at) - at - 1, 60u);
+    std::vector<std::string> screen = Screen(raw);
+    for (const std::string& line : screen) EXPECT_EQ(line.find("Downloaded"), std::string::npos) << line;
+    auto shown = [&](const std::string& text) { return std::count(screen.begin(), screen.end(), text); };
+    EXPECT_EQ(shown("zel: bad.bin: size mismatch: expected 5 bytes, received 3"), 1) << raw;
+    EXPECT_EQ(shown("zel: 1 file failed"), 1) << raw;
+    for (const char* row : {"  big.bin ", "  bad.bin ", "  two.bin "})
+        EXPECT_EQ(std::count_if(screen.begin(), screen.end(),
+                                [&](const std::string& line) { return line.rfind(row, 0) == 0; }),
+                  1)
+            << row << raw;
 }
 
 // Every file below `folder` with its content.
@@ -404,18 +499,12 @@ TEST_F(UpdateRunTest, ZelUpdateInterruptedDuringATransferLeavesNothingBehind) {
     std::string root = dir / "root";
     CopyFreshPrefix(root);
 
-    std::string zel = std::string(ZEL_BINARY_DIR) + "/zel";
-    std::vector<std::string> words{zel, "update", "--mirror", base, "--system-root", root};
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "out.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    ASSERT_EQ(::posix_spawn(&pid, zel.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    int out = ::open("out.txt", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int err = ::open("err.txt", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    pid_t pid = StartZel({"update", "--mirror", base, "--system-root", root}, out, err);
+    ::close(out);
+    ::close(err);
+    ASSERT_GT(pid, 0);
     // Plain progress lines appear once a second while the file arrives.
     for (int i = 0; i < 300 && ReadFile(work + "/out.txt").find("Downloaded ") == std::string::npos; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

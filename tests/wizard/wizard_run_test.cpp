@@ -136,11 +136,12 @@ TEST_F(WizardRunTest, AFailureSendsTheUserBackWithTheMessageAndTheNextRunStartsA
     EXPECT_EQ(boxes.texts.size(), 2u);
 }
 
-TEST_F(WizardRunTest, EmptyUrlShowsInvalidUrl) {
+TEST_F(WizardRunTest, NoMirrorSaysSoAndKeepsTheSettingsPage) {
     Open();  // no mirrors: Next keeps the empty address
     Click(QWizard::NextButton);
     ASSERT_TRUE(WaitFor([&] { return sheet->currentId() == 0 && !boxes.texts.empty(); }));
-    EXPECT_EQ(boxes.texts, std::vector<std::string>{"Invalid URL"});
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{LoadUpdateString(IDS_NO_MIRROR)});
+    EXPECT_EQ(EnabledButtons(), PSWIZB_NEXT);
 }
 
 TEST_F(WizardRunTest, CancelAgainstAStalledServerStopsTheWorkerAtOnceAndRestartsPrograms) {

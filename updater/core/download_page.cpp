@@ -75,6 +75,11 @@ void CDownloadPage::OnSetActive() {
     m_scriptPos = 0;
     m_finished = false;
 
+    if (m_settings.URL.empty()) {
+        m_view.MessageBox(LoadUpdateString(IDS_NO_MIRROR));
+        Fail();
+        return;
+    }
     m_worker.Agent = kAppName;
     m_worker.URL = m_settings.URL;
     m_worker.FTPProxy = m_settings.FTPProxy;
@@ -200,16 +205,19 @@ void CDownloadPage::OnDownloadError(UINT code) {
         case 3:
         case 4:
         case 6:
-        case 7:
+        case 7: {
             // A file of the script fails its row, with the reason, and the run goes on unasked.
             if (m_entriesDone > 0) {
                 Step(false);
                 return;
             }
-            if (code == 3 || code == 6) m_view.MessageBox(m_worker.GetErrorText());
-            m_view.MessageBox(LoadUpdateString(IDS_NO_SCRIPT));
+            // The script arrived but cannot be stored: the folder is at fault, not the server.
+            bool folder = code == 7 && m_worker.InstallFailed;
+            if (code == 3 || code == 6 || folder) m_view.MessageBox(m_worker.GetErrorText());
+            m_view.MessageBox(LoadUpdateString(folder ? IDS_FOLDER_UNWRITABLE : IDS_NO_SCRIPT));
             Fail();
             return;
+        }
         default:
             m_view.MessageBox(kUnknownError);
             Fail();
