@@ -270,56 +270,12 @@ bool CDownloadPage::RunLine(int pos, int& next) {
     int lineStart = m_script.NextLineStart(pos);
     int lineEnd = lineStart < 0 ? static_cast<int>(text.size()) : lineStart;
     next = lineStart;
-    CStringArray fields;
-    switch (text[static_cast<std::size_t>(pos)]) {
-        case 'c': {
-            int size = 0;
-            int crc = 0;
-            if (!CutFields(text, pos, lineEnd, 8, fields) || !ParseScriptNumber(fields[6], size) ||
-                !ParseScriptNumber(fields[7], crc)) {
-                FailLine(MalformedLineName(text.substr(static_cast<std::size_t>(pos), static_cast<std::size_t>(lineEnd - pos)), fields), kReasonMalformed, true);
-                break;
-            }
-            CString destination;
-            PathRefusal refusal = ResolveInstallPath(m_files, fields[0], false, destination);
-            if (refusal != PathRefusal::none) {
-                FailLine(NameFromUrl(fields[1]), RefusalText(refusal), true);
-                break;
-            }
-            m_worker.Destination = destination;
-            m_worker.URL = fields[1];
-            m_worker.ExpectedSize = size;
-            m_worker.ExpectedCRC = crc;
-            m_worker.SkipCheck = 0;
-            m_label = fields[4];
-            m_version = fields[5];
-            if (IsOutOfDate(m_files, destination, fields[2], fields[3])) {
-                m_scriptPos = lineStart;
-                StartDownload();
-                return true;
-            }
-            MarkComplete();
-            break;
-        }
+    std::string_view line = text.substr(static_cast<std::size_t>(pos), static_cast<std::size_t>(lineEnd - pos));
+    switch (line[0]) {
+        case 'c': return RunEntry(line, lineStart);
         case 'd':
         case 'g':
-        case 'n': {
-            if (!CutFields(text, pos, lineEnd, 1, fields)) break;  // malformed: skipped
-            char command = text[static_cast<std::size_t>(pos)];
-            CString path;
-            PathRefusal refusal = ResolveInstallPath(m_files, fields[0], command == 'g', path);
-            if (refusal != PathRefusal::none) {
-                FailLine(fields[0], RefusalText(refusal), false);
-            } else if (command == 'd') {
-                m_files.RemoveFile(path);
-            } else if (command == 'n') {
-                m_files.MakeFolder(path);
-            } else {
-                // The "./" keeps the shell from looking the name up anywhere but here.
-                m_desktop.OpenItem("./" + path, platform::kShowNormal);
-            }
-            break;
-        }
+        case 'n': RunHousekeeping(line); break;
         case 'f': {
             // The text may span lines: it runs to the next '>' anywhere further on.
             int start = pos + 2;
@@ -330,16 +286,61 @@ bool CDownloadPage::RunLine(int pos, int& next) {
             break;
         }
         case 's': {
-            auto start = static_cast<std::size_t>(pos) + 2;
             int total = 0;
-            if (start <= static_cast<std::size_t>(lineEnd) &&
-                ParseScriptNumber(text.substr(start, static_cast<std::size_t>(lineEnd) - start), total))
-                m_totalExpected = total;
+            if (line.size() >= 2 && ParseScriptNumber(line.substr(2), total)) m_totalExpected = total;
             break;
         }
         default: break;
     }
     return false;
+}
+
+bool CDownloadPage::RunEntry(std::string_view line, int nextLine) {
+    CStringArray fields;
+    int size = 0;
+    int crc = 0;
+    if (!CutFields(line, 0, static_cast<int>(line.size()), 8, fields) || !ParseScriptNumber(fields[6], size) ||
+        !ParseScriptNumber(fields[7], crc)) {
+        FailLine(MalformedLineName(line, fields), kReasonMalformed, true);
+        return false;
+    }
+    CString destination;
+    PathRefusal refusal = ResolveInstallPath(m_files, fields[0], false, destination);
+    if (refusal != PathRefusal::none) {
+        FailLine(NameFromUrl(fields[1]), RefusalText(refusal), true);
+        return false;
+    }
+    m_worker.Destination = destination;
+    m_worker.URL = fields[1];
+    m_worker.ExpectedSize = size;
+    m_worker.ExpectedCRC = crc;
+    m_worker.SkipCheck = 0;
+    m_label = fields[4];
+    m_version = fields[5];
+    if (IsOutOfDate(m_files, destination, fields[2], fields[3])) {
+        m_scriptPos = nextLine;
+        StartDownload();
+        return true;
+    }
+    MarkComplete();
+    return false;
+}
+
+void CDownloadPage::RunHousekeeping(std::string_view line) {
+    CStringArray fields;
+    if (!CutFields(line, 0, static_cast<int>(line.size()), 1, fields)) return;  // malformed: skipped
+    CString path;
+    PathRefusal refusal = ResolveInstallPath(m_files, fields[0], line[0] == 'g', path);
+    if (refusal != PathRefusal::none) {
+        FailLine(fields[0], RefusalText(refusal), false);
+    } else if (line[0] == 'd') {
+        m_files.RemoveFile(path);
+    } else if (line[0] == 'n') {
+        m_files.MakeFolder(path);
+    } else {
+        // The "./" keeps the shell from looking the name up anywhere but here.
+        m_desktop.OpenItem("./" + path, platform::kShowNormal);
+    }
 }
 
 std::int64_t CDownloadPage::SecondsLeft(std::int64_t remaining, DWORD received, DWORD elapsedMs) {

@@ -98,6 +98,11 @@ private:
     void LoadScript();
     void RunScript();
     bool RunLine(int pos, int& next);
+    // A `c` line: starts its download (true; the run goes on at `nextLine` when it ends), or lists
+    // it as complete or failed.
+    bool RunEntry(std::string_view line, int nextLine);
+    // A `d`, `g` or `n` line.
+    void RunHousekeeping(std::string_view line);
     void StartDownload();
     void MarkComplete();
     void Finish();
