@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "framework/path_parts.h"
 #include "platform/file_system.h"
 #include "platform/files.h"
 
@@ -45,20 +46,15 @@ PathTarget PosixFileSystem::Locate(const std::string& relativePath) {
     if (!root) return PathTarget::outside;
     std::string existing = ".";
     bool complete = true;
-    std::size_t start = 0;
-    while (complete && start < relativePath.size()) {
-        std::size_t end = relativePath.find('/', start);
-        if (end == std::string::npos) end = relativePath.size();
-        std::string part = relativePath.substr(start, end - start);
-        start = end + 1;
-        if (part.empty() || part == ".") continue;
+    for (std::string_view part : PathParts(relativePath)) {
         if (part == "..") return PathTarget::outside;
         struct stat info {};
-        std::string next = existing + "/" + part;
+        std::string next = existing + "/" + std::string(part);
         if (::lstat(next.c_str(), &info) == 0) {
             existing = next;
         } else if (errno == ENOENT || errno == ENOTDIR) {
             complete = false;
+            break;
         } else {
             return PathTarget::outside;
         }

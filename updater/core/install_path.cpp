@@ -1,5 +1,7 @@
 #include "updater/core/install_path.h"
 
+#include "framework/path_parts.h"
+
 namespace zel::updater {
 
 CString RefusalText(PathRefusal refusal) {
@@ -22,13 +24,9 @@ PathRefusal NormaliseScriptPath(std::string_view scriptPath, CString& relative) 
     auto first = static_cast<unsigned char>(scriptPath[0]);
     bool letter = (first >= 'a' && first <= 'z') || (first >= 'A' && first <= 'Z');
     if (scriptPath.size() >= 2 && letter && scriptPath[1] == ':') return PathRefusal::driveLetter;
-    std::size_t start = 0;
-    while (start <= scriptPath.size()) {
-        std::size_t end = scriptPath.find_first_of("/\\", start);
-        if (end == std::string_view::npos) end = scriptPath.size();
-        std::string_view part = scriptPath.substr(start, end - start);
-        start = end + 1;
-        if (part.empty() || part == ".") continue;
+    std::vector<std::string_view> parts = PathParts(scriptPath, "/\\");
+    if (parts.empty()) return PathRefusal::notAName;
+    for (std::string_view part : parts) {
         if (part == "..") {
             relative.clear();
             return PathRefusal::parentFolder;
@@ -36,7 +34,7 @@ PathRefusal NormaliseScriptPath(std::string_view scriptPath, CString& relative) 
         if (!relative.empty()) relative += '/';
         relative += part;
     }
-    return relative.empty() ? PathRefusal::notAName : PathRefusal::none;
+    return PathRefusal::none;
 }
 
 PathRefusal ResolveInstallPath(platform::FileSystem& files, std::string_view scriptPath, bool mustBeFile,
