@@ -34,6 +34,7 @@ constexpr const char* kUpdateUsage =
     "writes zelupdate.txt. The proxy options apply to this run only unless --save-settings stores them.\n"
     "The settings live in the registry of the system root: --system-root DIR, else $ZEL_SYSTEM_ROOT,\n"
     "else the private tree of `zel system info`.\n"
+    "Each failed file's reason goes to standard error, and the last line there counts them.\n"
     "Exit status: 0 finished, 1 some file failed, 2 the update script could not be fetched, the run\n"
     "was interrupted (Ctrl-C stops the transfer and removes its temporary file), or the settings\n"
     "could not be stored.\n";
