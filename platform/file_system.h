@@ -8,6 +8,8 @@
 
 namespace zel::platform {
 
+enum class PathTarget { missing, file, folder, other, outside };
+
 // The operations an update script may ask for; handed to the script runner so that tests and
 // fuzzing never touch the real file system.
 class FileSystem {
@@ -20,6 +22,10 @@ public:
     virtual bool RemoveFile(const std::string& path) = 0;
     // Creates one folder (no parents). False when it could not be created.
     virtual bool MakeFolder(const std::string& path) = 0;
+    // What `relativePath` (relative to the current folder, "/"-separated, no ".." parts) names once
+    // every symbolic link along it is followed. `outside` when it leads out of the current folder, or
+    // when that cannot be ruled out (a dangling or unreadable link, an unreadable folder).
+    virtual PathTarget Locate(const std::string& relativePath) = 0;
 };
 
 FileSystem& SystemFileSystem();
@@ -34,6 +40,8 @@ std::string CreateTempFileIn(const std::string& folder, const std::string& prefi
 // Copies `source` over `target` so that `target` is either its old self or a complete copy, never a
 // part. False when the copy failed; `target` is then untouched.
 bool CopyFileReplacing(const std::string& source, const std::string& target);
+// The same; on failure `error` says what could not be done and why ("cannot write T: reason").
+bool CopyFileReplacing(const std::string& source, const std::string& target, std::string& error);
 
 // Seconds since 1970 of a local date and time (daylight saving decided by the system), or nullopt
 // when the fields do not form a valid local time.

@@ -2,6 +2,7 @@
 // configuration, or through a named proxy.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -15,18 +16,29 @@ public:
     virtual ~InternetFile() = default;
     // The resource's size as the server reported it, or nullopt when it told none.
     virtual std::optional<std::uint64_t> Length() const = 0;
-    // Reads up to `count` bytes (blocking until at least one byte came or the transfer ended).
+    // Reads up to `count` bytes (blocking until at least one byte came, the transfer ended or the
+    // session's stop flag was set).
     // Returns the number read, 0 at the end of the resource, or -1 on failure with `error` set to
     // the transport's own message.
     virtual long Read(void* buffer, std::size_t count, std::string& error) = 0;
 };
 
-// How a session reaches the servers.
+// A transfer that averages fewer bytes a second than the floor for this long fails, so that a server
+// that trickles cannot hold a run for ever (one byte every half second is far below it).
+constexpr long kLowSpeedFloorBytes = 256;
+constexpr long kLowSpeedSeconds = 60;
+
+// How a session reaches the servers, and when its transfers give up.
 struct InternetAccess {
     // False: the system's own configuration (for libcurl: http_proxy, ftp_proxy, no_proxy).
     bool useProxy = false;
     // With useProxy: "host:port" of the HTTP proxy used for this URL's scheme.
     std::string proxy;
+    // Once set (from any thread), opening and reading fail within about a tenth of a second, even
+    // while a server stalls or never answers. Must outlive the session.
+    const std::atomic<bool>* stop = nullptr;
+    long lowSpeedFloorBytes = kLowSpeedFloorBytes;
+    long lowSpeedSeconds = kLowSpeedSeconds;
 };
 
 class InternetSession {

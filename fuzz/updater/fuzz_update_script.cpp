@@ -1,9 +1,12 @@
 // Any bytes as the fetched update script. The page runs it against a fake worker that answers each
 // download with success or one of the failures (chosen by the input), and fakes of the file system
 // and the desktop, so nothing outside the scratch folder is touched. Checks that no request names a
-// destination or URL that a well-formed line could not have produced.
+// destination or URL that a well-formed line could not have produced, and that every path handed on
+// stays inside the install folder.
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -42,15 +45,32 @@ void CheckField(const std::string& field) {
     if (field.find('\n') != std::string::npos || field.find('>') != std::string::npos) std::abort();
 }
 
+// A path inside the install folder: relative, "/"-separated, without empty, "." or ".." parts.
+void CheckInside(const std::string& path) {
+    CheckField(path);
+    if (path.empty() || path.find('\\') != std::string::npos || path.find('\0') != std::string::npos) std::abort();
+    if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) std::abort();
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = std::min(path.find('/', start), path.size());
+        std::string part = path.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..") std::abort();
+        start = end + 1;
+    }
+}
+
 void CheckRequest(const FakeWorker& worker) {
-    CheckField(worker.Destination);
+    CheckInside(worker.Destination);
     CheckField(worker.URL);
 }
 
 void CheckHousekeeping(const FakeFileSystem& files, const FakeDesktop& desktop) {
-    for (const auto& path : files.removed) CheckField(path);
-    for (const auto& path : files.made) CheckField(path);
-    for (const auto& item : desktop.opened) CheckField(item.first);
+    for (const auto& path : files.removed) CheckInside(path);
+    for (const auto& path : files.made) CheckInside(path);
+    for (const auto& item : desktop.opened) {
+        if (item.first.rfind("./", 0) != 0 || !files.times.count(item.first.substr(2))) std::abort();
+        CheckInside(item.first.substr(2));
+    }
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <system_error>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "framework/path_parts.h"
 #include "platform/file_system.h"
 #include "platform/files.h"
 
@@ -20,7 +22,52 @@ public:
     }
     bool RemoveFile(const std::string& path) override { return !path.empty() && ::unlink(path.c_str()) == 0; }
     bool MakeFolder(const std::string& path) override { return !path.empty() && ::mkdir(path.c_str(), 0777) == 0; }
+    PathTarget Locate(const std::string& relativePath) override;
 };
+
+std::optional<std::string> RealPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return std::nullopt;
+    std::string result = resolved;
+    std::free(resolved);
+    return result;
+}
+
+bool IsWithin(const std::string& path, const std::string& folder) {
+    if (folder == "/") return true;
+    return path == folder || (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+                              path[folder.size()] == '/');
+}
+
+// Only the part of the path that exists can hold symbolic links, so only that part is resolved; the
+// parts after it are created (or looked for) inside wherever it leads.
+PathTarget PosixFileSystem::Locate(const std::string& relativePath) {
+    std::optional<std::string> root = RealPath(".");
+    if (!root) return PathTarget::outside;
+    std::string existing = ".";
+    bool complete = true;
+    for (std::string_view part : PathParts(relativePath)) {
+        if (part == "..") return PathTarget::outside;
+        struct stat info {};
+        std::string next = existing + "/" + std::string(part);
+        if (::lstat(next.c_str(), &info) == 0) {
+            existing = next;
+        } else if (errno == ENOENT || errno == ENOTDIR) {
+            complete = false;
+            break;
+        } else {
+            return PathTarget::outside;
+        }
+    }
+    std::optional<std::string> target = RealPath(existing);
+    if (!target || !IsWithin(*target, *root)) return PathTarget::outside;
+    if (!complete) return PathTarget::missing;
+    struct stat info {};
+    if (::stat(existing.c_str(), &info) != 0) return PathTarget::outside;
+    if (S_ISREG(info.st_mode)) return PathTarget::file;
+    if (S_ISDIR(info.st_mode)) return PathTarget::folder;
+    return PathTarget::other;
+}
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -81,15 +128,35 @@ std::string CreateTempFileIn(const std::string& folder, const std::string& prefi
 }
 
 bool CopyFileReplacing(const std::string& source, const std::string& target) {
+    std::string ignored;
+    return CopyFileReplacing(source, target, ignored);
+}
+
+bool CopyFileReplacing(const std::string& source, const std::string& target, std::string& error) {
+    auto fail = [&](const std::string& what) {
+        error = what + ": " + std::error_code(errno, std::generic_category()).message();
+        return false;
+    };
     struct stat info {};
-    if (target.empty() || ::stat(source.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-    std::string temp = CreateTempFileBeside(target);
-    if (temp.empty()) return false;
-    if (!CopyContent(source, temp)) {
-        RemoveFileQuietly(temp);
+    if (::stat(source.c_str(), &info) != 0) return fail("cannot read " + source);
+    if (!S_ISREG(info.st_mode)) {
+        error = "cannot read " + source + ": not a file";
         return false;
     }
-    return ReplaceFileAtomically(temp, target);
+    if (target.empty()) {
+        error = "cannot write a file without a name";
+        return false;
+    }
+    std::string temp = CreateTempFileBeside(target);
+    if (temp.empty()) return fail("cannot write " + target);
+    if (!CopyContent(source, temp)) {
+        int copyError = errno;
+        RemoveFileQuietly(temp);
+        errno = copyError;
+        return fail("cannot write " + target);
+    }
+    if (!ReplaceFileAtomically(temp, target)) return fail("cannot replace " + target);
+    return true;
 }
 
 std::optional<std::int64_t> LocalTimeToUnix(int year, int month, int day, int hour, int minute, int second) {

@@ -99,8 +99,8 @@ TEST_F(DownloadPageTest, FailedEntryThenUpdatedEntry) {
 
     worker.SetErrorText("connection refused");
     page.OnMessage({WM_DL_ERROR, kErrorOpenUrl, 0});
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0], "connection refused");
+    EXPECT_TRUE(view.messages.empty());  // the row says why; no box stops the run
+    EXPECT_EQ(page.Rows()[0].reason, "connection refused");
     EXPECT_EQ(page.Rows()[0].size, "failed");
     EXPECT_EQ(page.Rows()[0].icon, kIconFailed);
     EXPECT_EQ(worker.URL, "ftp://h/x/default.tdb");
@@ -145,25 +145,51 @@ TEST_F(DownloadPageTest, CompletionTextSpansLinesAndSkipsTheRestOfItsLastLine) {
 }
 
 TEST_F(DownloadPageTest, HousekeepingCommandsAndSkippedLines) {
+    files.times["setup.exe"] = 1;
     StartRun("n<newdir>\ng<setup.exe>\ns<52000>\nC<ignored>\n#comment\n d<no>\ns<7>\nzzz\n");
     EXPECT_EQ(files.made, std::vector<std::string>{"newdir"});
     ASSERT_EQ(desktop.opened.size(), 1u);
-    EXPECT_EQ(desktop.opened[0], std::make_pair(std::string("setup.exe"), platform::kShowNormal));
+    EXPECT_EQ(desktop.opened[0], std::make_pair(std::string("./setup.exe"), platform::kShowNormal));
     EXPECT_TRUE(files.removed.empty());
     EXPECT_EQ(page.TotalExpected(), 7);  // a later s line replaces the earlier one
+    EXPECT_TRUE(page.Rows().empty());
 }
 
-TEST_F(DownloadPageTest, MalformedLinesAreSkippedWithoutTouchingTheRequest) {
-    StartRun("c<a><http://h/a><01.01.2004><10:00:00>< >< ><10>\n"  // seven fields
-             "c<b><http://h/b><01.01.2004><10:00:00>< >< ><ten><5>\n"  // size without digits
-             "d<unterminated\n"
-             "c\n"
-             "s<\n"
-             "f<never closed\n");
-    EXPECT_EQ(worker.Count(WM_DL_DOWNLOAD), 1);
-    EXPECT_EQ(worker.Destination, "index.lst");
-    EXPECT_TRUE(files.removed.empty());
-    EXPECT_TRUE(page.Rows().empty());
+// Paths are taken inside the install folder only, "\" separating folders; a refused line and a
+// malformed c line each fail a row of their own and the run goes on.
+TEST_F(DownloadPageTest, RefusedAndMalformedLinesFailTheirRowsAndTheRunGoesOn) {
+    files.outside.insert("out/x");
+    StartRun("n<plugins\\sub>\nd<plugins\\old.dll>\nd</etc/passwd>\nn<..\\up>\ng<C:\\setup.exe>\n"
+             "g<missing.exe>\nd<out\\x>\n" +
+             CLine("../x.dll", "http://h/_x.dll") + "\n" +
+             "c<a><http://h/seven.bin><01.01.2004><10:00:00>< >< ><10>\n"  // seven fields
+             "c<b><http://h/b><01.01.2004><10:00:00>< >< ><ten><5>\n"      // size without digits
+             "c\n" +
+             CLine("plugins\\x.dll", "http://h/x.dll") + "\nd<unterminated\ns<\nf<never closed\n");
+    EXPECT_EQ(files.made, std::vector<std::string>{"plugins/sub"});
+    EXPECT_EQ(files.removed, std::vector<std::string>{"plugins/old.dll"});
+    EXPECT_TRUE(desktop.opened.empty());
+    EXPECT_EQ(worker.Destination, "plugins/x.dll");  // the one good entry is being fetched
+    std::vector<std::pair<std::string, std::string>> failed;
+    for (const CFileRow& row : page.Rows())
+        if (row.icon == kIconFailed) failed.emplace_back(row.name, row.reason);
+    const std::vector<std::pair<std::string, std::string>> expected{
+        {"/etc/passwd", "refused path: absolute"},
+        {"..\\up", "refused path: \"..\" leads out of the install folder"},
+        {"C:\\setup.exe", "refused path: drive letter"},
+        {"missing.exe", "refused path: no file in the install folder"},
+        {"out\\x", "refused path: a symbolic link leads out of the install folder"},
+        {"_x.dll", "refused path: \"..\" leads out of the install folder"},
+        {"seven.bin", "malformed line"},
+        {"b", "malformed line"},
+        {"c", "malformed line"},
+    };
+    EXPECT_EQ(failed, expected);
+    EXPECT_EQ(app.m_settings.LogText,
+              "Failed update /etc/passwd\r\nFailed update ..\\up\r\nFailed update C:\\setup.exe\r\n"
+              "Failed update missing.exe\r\nFailed update out\\x\r\nFailed update x.dll\r\n"
+              "Failed update seven.bin\r\nFailed update b\r\nFailed update c\r\n");
+    Deliver(10);
     EXPECT_EQ(app.m_settings.CompletionText, "");
     EXPECT_TRUE(page.Finished());
 }
@@ -172,6 +198,7 @@ TEST_F(DownloadPageTest, ErrorsBeforeTheScriptReturnToTheSettingsPage) {
     struct Case {
         UINT code;
         std::vector<CString> messages;
+        bool installFailed = false;
     };
     const Case cases[] = {
         {kErrorBadUrl, {"Invalid URL"}},
@@ -181,12 +208,15 @@ TEST_F(DownloadPageTest, ErrorsBeforeTheScriptReturnToTheSettingsPage) {
         {kErrorRead, {"Invalid URL", LoadUpdateString(IDS_NO_SCRIPT)}},
         {kErrorCheck, {LoadUpdateString(IDS_NO_SCRIPT)}},
         {5, {"Unknown error #E0067"}},
+        // The script arrived but cannot be stored: said as such, not as a missing script.
+        {kErrorCheck, {"Invalid URL", LoadUpdateString(IDS_FOLDER_UNWRITABLE)}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
         view = FakePageView();
         page.OnSetActive();
         worker.SetErrorText("Invalid URL");
+        worker.InstallFailed = c.installFailed;
         page.OnMessage({WM_DL_ERROR, c.code, 0});
         EXPECT_EQ(view.messages, c.messages);
         EXPECT_EQ(view.page, 0);

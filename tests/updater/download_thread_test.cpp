@@ -143,11 +143,13 @@ TEST_F(DownloadThreadTest, FailuresLeaveTheDestinationAndNoTemporaryFile) {
     seen = Request(WM_DL_DOWNLOAD);
     ASSERT_EQ(seen.back().message, WM_DL_ERROR);
     EXPECT_EQ(seen.back().wParam, kErrorCheck);
+    EXPECT_EQ(worker.GetErrorText(), "size mismatch: expected 20001 bytes, received 20000");
 
     ExpectChecked(content);
     worker.ExpectedCRC ^= 1;
     seen = Request(WM_DL_DOWNLOAD);
     EXPECT_EQ(seen.back().wParam, kErrorCheck);
+    EXPECT_EQ(worker.GetErrorText().rfind("CRC mismatch: expected ", 0), 0u) << worker.GetErrorText();
 
     WriteFile(mirror + "/huge.bin", PatternBytes(2000000, 7));  // far more than the line promises
     worker.URL = base + "/huge.bin";
@@ -164,9 +166,12 @@ TEST_F(DownloadThreadTest, FailuresLeaveTheDestinationAndNoTemporaryFile) {
 
     worker.URL = base + "/file.bin";
     ExpectChecked(content);
+    EXPECT_FALSE(worker.InstallFailed);
     worker.Destination = work + "/no/such/folder/file.bin";  // cannot be copied there
     seen = Request(WM_DL_DOWNLOAD);
     EXPECT_EQ(seen.back().wParam, kErrorCheck);
+    EXPECT_TRUE(worker.InstallFailed);
+    EXPECT_EQ(worker.GetErrorText(), "cannot write " + worker.Destination + ": No such file or directory");
 
     EXPECT_EQ(ReadFile(work + "/file.bin"), "installed");
     worker.PostThreadMessage(WM_DL_STOP);
@@ -186,31 +191,66 @@ TEST_F(DownloadThreadTest, UnparsableUrlsArePostedAsErrorOne) {
     }
 }
 
-TEST_F(DownloadThreadTest, StopDuringATransferEndsTheThreadAndCleansUp) {
+// A stop ends the transfer at once, whether the server stalls after a few KiB or never answers;
+// nothing is notified, installed or left behind.
+TEST_F(DownloadThreadTest, StopEndsAStalledOrSilentTransferAtOnce) {
     auto server = Http();
     ASSERT_TRUE(server);
+    SilentServer silent;
+    ASSERT_NE(silent.port(), 0);
     WriteFile(mirror + "/big.bin", PatternBytes(400000, 4));
     std::string base = "http://127.0.0.1:" + std::to_string(server->port());
-    worker.URL = base;
-    ASSERT_EQ(Request(WM_DL_CONNECT).back().message, WM_DL_CONNECTED);
-    worker.URL = base + "/throttle/big.bin";
-    worker.Destination = work + "/big.bin";
-    worker.PostThreadMessage(WM_DL_DOWNLOAD);
-    std::vector<CMessage> seen;
-    bool stopped = false;
-    ASSERT_TRUE(Pump(
-        [&](const CMessage& m) {
-            seen.push_back(m);
-            if (m.message == WM_DL_PROGRESS && !stopped) {
-                worker.PostThreadMessage(WM_DL_STOP);
-                stopped = true;
-            }
-        },
-        [&] { return worker.HasEnded(); }));
-    for (const auto& m : seen) EXPECT_NE(m.message, WM_DL_DONE);
-    EXPECT_LT(worker.Received.load(), 400000u);
-    EXPECT_FALSE(FileExists(work + "/big.bin"));
-    EXPECT_TRUE(TempLeftovers().empty());
+    for (const std::string& url :
+         {base + "/stall/big.bin", "http://127.0.0.1:" + std::to_string(silent.port()) + "/big.bin"}) {
+        SCOPED_TRACE(url);
+        bool stalls = url.find("/stall/") != std::string::npos;
+        CQVDownloadThread hanging(platform::CurlInternet());
+        hanging.m_pMainWnd = &window;
+        hanging.SkipCheck = 1;
+        hanging.URL = base;
+        std::vector<CMessage> seen;
+        auto record = [&](const CMessage& m) { seen.push_back(m); };
+        hanging.PostThreadMessage(WM_DL_CONNECT);
+        ASSERT_TRUE(Pump(record, [&] { return !seen.empty(); }));
+        ASSERT_EQ(seen.back().message, WM_DL_CONNECTED);
+        hanging.URL = url;
+        hanging.Destination = work + "/big.bin";
+        hanging.PostThreadMessage(WM_DL_DOWNLOAD);
+        auto hung = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        ASSERT_TRUE(Pump(record, [&] {
+            return stalls ? hanging.Received.load() >= 4096 : std::chrono::steady_clock::now() > hung;
+        }));
+        auto stopped = std::chrono::steady_clock::now();
+        hanging.PostThreadMessage(WM_DL_STOP);
+        ASSERT_TRUE(Pump(record, [&] { return hanging.HasEnded(); }));
+        EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(1));
+        for (const auto& m : seen) EXPECT_TRUE(m.message != WM_DL_DONE && m.message != WM_DL_ERROR) << m.message;
+        EXPECT_FALSE(FileExists(work + "/big.bin"));
+        EXPECT_TRUE(TempLeftovers().empty());
+    }
+}
+
+// One byte every half second is far below the speed floor: the transfer fails once it has stayed
+// below it for the set time (shortened here) instead of holding the run for ever.
+TEST_F(DownloadThreadTest, TricklingServerFailsBelowTheSpeedFloor) {
+    auto server = Http();
+    ASSERT_TRUE(server);
+    WriteFile(mirror + "/file.bin", PatternBytes(1000, 8));
+    platform::InternetAccess access;
+    access.lowSpeedSeconds = 2;
+    std::string error;
+    auto session = platform::CurlInternet().OpenSession("Zelupdate", access, error);
+    ASSERT_TRUE(session) << error;
+    auto started = std::chrono::steady_clock::now();
+    auto file = session->OpenUrl("http://127.0.0.1:" + std::to_string(server->port()) + "/trickle/file.bin", error);
+    ASSERT_TRUE(file) << error;
+    char buffer[kBlockSize];
+    long n = 0;
+    while ((n = file->Read(buffer, sizeof buffer, error)) > 0) {
+    }
+    EXPECT_EQ(n, -1);
+    EXPECT_NE(error.find("too slow"), std::string::npos) << error;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
 }
 
 TEST_F(DownloadThreadTest, FtpMirror) {

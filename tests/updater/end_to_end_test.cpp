@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <thread>
-
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdlib>
+#include <map>
+#include <thread>
 
 #include "fakes.h"
 #include "network_fixture.h"
@@ -23,6 +26,7 @@
 #include "updater/core/completion_page.h"
 #include "updater/core/download_page.h"
 #include "updater/core/download_thread.h"
+#include "updater/core/update_strings.h"
 
 namespace zel::updater::test {
 namespace {
@@ -122,11 +126,14 @@ TEST_F(UpdateRunTest, HttpMirrorInstallsWhatIsOutOfDateAndLogsIt) {
     EXPECT_EQ(rows[2].icon, kIconUpdated);
     EXPECT_EQ(rows[3].size, "failed");
     EXPECT_EQ(rows[3].icon, kIconFailed);
+    EXPECT_EQ(rows[3].reason, "size mismatch: expected 3001 bytes, received 3000");
     EXPECT_TRUE(view.messages.empty());  // a failed check shows no message
 
+    // One failed file: the run is not called a success; the script's text follows the failure's.
     CCompletionPage completion(app, view);
     completion.OnSetActive();
-    EXPECT_EQ(view.message, "Your Zelscan is up to date.");
+    EXPECT_EQ(view.headline, LoadUpdateString(IDS_FAILED_HEADLINE));
+    EXPECT_EQ(view.message, LoadUpdateString(IDS_FAILED_TEXT) + "|Your Zelscan is up to date.");
     EXPECT_EQ(ReadFile(work + "/zelupdate.txt"),
               "Zelupdate log file.\r\n\r\n"
               "Updated program zelscan.exe to version 1.2\r\n"
@@ -181,7 +188,7 @@ TEST_F(UpdateRunTest, MissingScriptSendsTheUserBack) {
     EXPECT_EQ(view.messages[1], "Unable to locate update script file. Try another server.");
     EXPECT_EQ(view.buttons, PSWIZB_BACK);
     ASSERT_EQ(RunPage(""), 0);
-    EXPECT_EQ(view.messages.back(), "Invalid URL");
+    EXPECT_EQ(view.messages.back(), LoadUpdateString(IDS_NO_MIRROR));
 }
 
 TEST_F(UpdateRunTest, CancelDuringATransferLeavesNothingBehind) {
@@ -315,9 +322,171 @@ TEST_F(UpdateRunTest, ZelUpdateOverHttpAndFtpDirectAndThroughTheProxyWithStoredS
     EXPECT_EQ(RunZel("--mirror " + httpBase + "/nowhere --no-proxy"), 2);
     EXPECT_NE(ReadFile(work + "/err.txt").find("Unable to locate update script file. Try another server."),
               std::string::npos);
+    std::string fresh = dir / "fresh";
+    CopyFreshPrefix(fresh);
+    EXPECT_EQ(RunZel("--system-root " + fresh), 2);
+    EXPECT_EQ(ReadFile(work + "/err.txt"), "zel: no mirror is configured; give --mirror URL or --region NAME\n");
     EXPECT_EQ(RunZel("--region Nowhere"), 2);
     EXPECT_EQ(RunZel("--proxy-http nohost"), 2);
     EXPECT_EQ(RunZel("--mirror a --region Local"), 2);
+}
+
+// Starts zel with `words`, its standard output and error going to `out` and `err`; -1 on failure.
+pid_t StartZel(std::vector<std::string> words, int out, int err) {
+    std::string zel = std::string(ZEL_BINARY_DIR) + "/zel";
+    std::vector<char*> argv{zel.data()};
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, zel.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// The lines a terminal shows for `raw`: a carriage return goes back to the start of the line, and
+// ESC [ K wipes the line from there on.
+std::vector<std::string> Screen(const std::string& raw) {
+    std::vector<std::string> lines{""};
+    std::size_t column = 0;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        std::string& line = lines.back();
+        if (raw[i] == '\r') {
+            column = 0;
+        } else if (raw[i] == '\n') {
+            lines.emplace_back();
+            column = 0;
+        } else if (raw.compare(i, 3, "\033[K") == 0) {
+            line.resize(std::min(line.size(), column));
+            i += 2;
+        } else {
+            if (column < line.size()) line[column] = raw[i];
+            else line += raw[i];
+            ++column;
+        }
+    }
+    return lines;
+}
+
+// On a terminal the progress bar is redrawn in place: it is never left behind, never wider than the
+// terminal, never shows "of 0" (this script names no total), and no message shares its line.
+TEST_F(UpdateRunTest, ZelUpdateDrawsOneProgressBarOnATerminal) {
+    auto server = Http();
+    ASSERT_TRUE(server);
+    std::string base = "http://127.0.0.1:" + std::to_string(server->port());
+    std::string big = PatternBytes(80000, 16);
+    WriteFile(mirror + "/big.bin", big);
+    WriteFile(mirror + "/bad.bin", "bad");
+    WriteFile(mirror + "/two.bin", "two");
+    WriteFile(mirror + "/zelbase.lst", CheckedLine("big.bin", base + "/throttle/big.bin", big) +
+                                           CheckedLine("bad.bin", base + "/bad.bin", "other") +
+                                           CheckedLine("two.bin", base + "/throttle/two.bin", "two"));
+    std::string root = dir / "root";
+    CopyFreshPrefix(root);
+    int master = -1;
+    int slave = -1;
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = 60;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
+    pid_t pid = StartZel({"update", "--mirror", base, "--system-root", root}, slave, slave);
+    ::close(slave);
+    ASSERT_GT(pid, 0);
+    std::string raw;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR);)
+        if (n > 0) raw.append(buffer, static_cast<std::size_t>(n));
+    ::close(master);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << raw;
+
+    EXPECT_NE(raw.find("\r[#"), std::string::npos) << raw;  // the bar was drawn, and filled
+    EXPECT_EQ(raw.find(" of 0"), std::string::npos) << raw;
+    for (std::size_t at = raw.find("\r["); at != std::string::npos; at = raw.find("\r[", at + 1))
+        EXPECT_LT(raw.find("\033[K", at) - at - 1, 60u);
+    std::vector<std::string> screen = Screen(raw);
+    for (const std::string& line : screen) EXPECT_EQ(line.find("Downloaded"), std::string::npos) << line;
+    auto shown = [&](const std::string& text) { return std::count(screen.begin(), screen.end(), text); };
+    EXPECT_EQ(shown("zel: bad.bin: size mismatch: expected 5 bytes, received 3"), 1) << raw;
+    EXPECT_EQ(shown("zel: 1 file failed"), 1) << raw;
+    for (const char* row : {"  big.bin ", "  bad.bin ", "  two.bin "})
+        EXPECT_EQ(std::count_if(screen.begin(), screen.end(),
+                                [&](const std::string& line) { return line.rfind(row, 0) == 0; }),
+                  1)
+            << row << raw;
+}
+
+// Every file below `folder` with its content.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        files[entry.path().string()] = entry.is_regular_file() ? ReadFile(entry.path().string()) : "<folder>";
+    return files;
+}
+
+// A hostile script aimed at a decoy tree beside the install folder (directly, through "..", a drive
+// letter, a link leading out, and a program on the search path), mixed with lines written for Windows.
+TEST_F(UpdateRunTest, ZelUpdateKeepsAHostileScriptInsideTheInstallFolder) {
+    auto server = Http();
+    ASSERT_TRUE(server);
+    std::string base = "http://127.0.0.1:" + std::to_string(server->port());
+    std::string decoy = dir / "decoy";
+    std::filesystem::create_directories(decoy);
+    WriteFile(decoy + "/victim.txt", "precious");
+    for (const char* script : {"/prog.sh", "/start.sh"}) {
+        std::string folder = std::string(script) == "/prog.sh" ? decoy : work;
+        WriteFile(folder + script, "#!/bin/sh\ntouch \"$(dirname \"$0\")/ran\"\n");
+        std::filesystem::permissions(folder + script, std::filesystem::perms::owner_all);
+    }
+    std::filesystem::create_directory_symlink(decoy, work + "/out");
+    std::filesystem::create_directories(work + "/plugins");
+    WriteFile(work + "/plugins/old.dll", "old");
+    std::string payload = PatternBytes(1000, 20);
+    WriteFile(mirror + "/payload.bin", payload);
+    auto line = [&](const std::string& dest) {
+        return CheckedLine(dest, base + "/payload.bin", payload, " ", " ", "31.12.2099");  // always out of date
+    };
+    std::vector<std::string> hostile;
+    for (const std::string& path : {decoy + "/victim.txt", std::string("../decoy/victim.txt"),
+                                    std::string("..\\decoy\\victim.txt"), std::string("C:\\decoy\\victim.txt"),
+                                    std::string("out/victim.txt"), std::string("out\\new.txt")})
+        hostile.push_back(line(path));
+    for (const std::string& path : {decoy + "/victim.txt", std::string("../decoy/victim.txt"), std::string("out/victim.txt")})
+        hostile.push_back("d<" + path + ">\r\n");
+    for (const std::string& path : {decoy + "/new", std::string("..\\decoy\\new"), std::string("out/new")})
+        hostile.push_back("n<" + path + ">\r\n");
+    for (const std::string& path : {decoy + "/prog.sh", std::string("../decoy/prog.sh"), std::string("out/prog.sh"),
+                                    std::string("prog.sh")})  // found on the search path only
+        hostile.push_back("g<" + path + ">\r\n");
+    std::string script;
+    for (const auto& l : hostile) script += l;
+    script += "n<plugins\\sub>\r\n" + CheckedLine("plugins\\sub\\x.dll", base + "/payload.bin", payload) +
+              "d<plugins\\old.dll>\r\ng<.\\start.sh>\r\n";
+    WriteFile(mirror + "/zelbase.lst", script);
+    auto before = Snapshot(decoy);
+    std::string path = decoy + ":" + std::getenv("PATH");
+    ScopedEnv searchPath("PATH", path.c_str());
+
+    ASSERT_EQ(RunZel("--mirror " + base + " --system-root " + (dir / "root")), 1) << ReadFile(work + "/err.txt");
+    EXPECT_EQ(ReadFile(work + "/plugins/sub/x.dll"), payload);
+    EXPECT_FALSE(FileExists(work + "/plugins/old.dll"));
+    for (int i = 0; i < 200 && !FileExists(work + "/ran"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(FileExists(work + "/ran"));  // the program of the install folder was started
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // time for a wrongly started one
+    EXPECT_EQ(Snapshot(decoy), before);
+    EXPECT_TRUE(FilesStartingWith(work, "C:").empty());
+    EXPECT_TRUE(FilesStartingWith(work, "..").empty());
+
+    std::string errors = ReadFile(work + "/err.txt");
+    EXPECT_EQ(Count(errors, ": refused path: "), static_cast<int>(hostile.size())) << errors;
+    EXPECT_EQ(errors.substr(errors.rfind("zel: ", errors.size() - 2)),
+              "zel: " + std::to_string(hostile.size()) + " files failed\n");
+    EXPECT_EQ(Count(ReadFile(work + "/zelupdate.txt"), "Failed update "), static_cast<int>(hostile.size()));
+    EXPECT_NE(ReadFile(work + "/out.txt").find(LoadUpdateString(IDS_FAILED_HEADLINE)), std::string::npos);
 }
 
 TEST_F(UpdateRunTest, ZelUpdateInterruptedDuringATransferLeavesNothingBehind) {
@@ -326,28 +495,25 @@ TEST_F(UpdateRunTest, ZelUpdateInterruptedDuringATransferLeavesNothingBehind) {
     std::string base = "http://127.0.0.1:" + std::to_string(server->port());
     std::string big = PatternBytes(600000, 15);
     WriteFile(mirror + "/big.bin", big);
-    WriteFile(mirror + "/zelbase.lst", CheckedLine("big.bin", base + "/throttle/big.bin", big));
+    WriteFile(mirror + "/zelbase.lst", CheckedLine("big.bin", base + "/stall/big.bin", big));
     std::string root = dir / "root";
     CopyFreshPrefix(root);
 
-    std::string zel = std::string(ZEL_BINARY_DIR) + "/zel";
-    std::vector<std::string> words{zel, "update", "--mirror", base, "--system-root", root};
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "out.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    ASSERT_EQ(::posix_spawn(&pid, zel.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    int out = ::open("out.txt", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int err = ::open("err.txt", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    pid_t pid = StartZel({"update", "--mirror", base, "--system-root", root}, out, err);
+    ::close(out);
+    ::close(err);
+    ASSERT_GT(pid, 0);
     // Plain progress lines appear once a second while the file arrives.
     for (int i = 0; i < 300 && ReadFile(work + "/out.txt").find("Downloaded ") == std::string::npos; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The server stalls after its first 4 KiB; the interrupt still ends the run at once.
+    auto interrupted = std::chrono::steady_clock::now();
     ::kill(pid, SIGINT);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::milliseconds(1500));
     ASSERT_TRUE(WIFEXITED(status)) << "killed by the interrupt instead of ending the run";
     EXPECT_EQ(WEXITSTATUS(status), 2);
     EXPECT_NE(ReadFile(work + "/err.txt").find("update cancelled"), std::string::npos);

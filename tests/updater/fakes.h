@@ -3,6 +3,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,10 @@ public:
     void SetActivePage(int index) override { page = index; }
     void KillTimer() override { timerKilled = true; }
     void ShowMessage(const CString& text) override { message = text; }
+    void ShowFailure(const CString& h, const CString& failure, const CString& completion) override {
+        headline = h;
+        message = failure + "|" + completion;
+    }
     void HideDetails() override { detailsHidden = true; }
 
     DWORD buttons = 0xFFFF;
@@ -50,6 +55,7 @@ public:
     int page = 1;
     bool timerKilled = false;
     CString message;
+    CString headline;  // set only for a failed run
     bool detailsHidden = false;
 };
 
@@ -79,7 +85,13 @@ public:
         made.push_back(path);
         return true;
     }
+    // Files are the paths with a time; `outside` names paths that a link leads out.
+    platform::PathTarget Locate(const std::string& path) override {
+        if (outside.count(path)) return platform::PathTarget::outside;
+        return times.count(path) ? platform::PathTarget::file : platform::PathTarget::missing;
+    }
     std::map<std::string, std::int64_t> times;
+    std::set<std::string> outside;
     std::vector<std::string> asked;
     std::vector<std::string> removed;
     std::vector<std::string> made;

@@ -256,4 +256,19 @@ std::unique_ptr<Proxy> Proxy::Start(const std::string& folder, std::string& erro
 
 Proxy::~Proxy() { StopProcess(m_pid); }
 
+SilentServer::SilentServer() : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(m_fd, 16) != 0 || ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return;
+    m_port = ntohs(address.sin_port);
+}
+
+SilentServer::~SilentServer() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
 }  // namespace zel::updater::test

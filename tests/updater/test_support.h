@@ -94,6 +94,20 @@ std::unique_ptr<ServerProcess> StartHttpMirror(const std::string& folder, const 
                                                std::string& error);
 std::unique_ptr<ServerProcess> StartFtpMirror(const std::string& folder, std::string& error);
 
+// A port on 127.0.0.1 whose connections are accepted (by the system) and never answered.
+class SilentServer {
+public:
+    SilentServer();
+    ~SilentServer();
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+    int port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
+
 // tinyproxy on 127.0.0.1 with its log in `folder`/proxy.log.
 class Proxy {
 public:

@@ -8,6 +8,7 @@
 
 #include "fakes.h"
 #include "test_support.h"
+#include "updater/core/install_path.h"
 
 namespace zel::updater::test {
 namespace {
@@ -98,6 +99,31 @@ TEST_F(IsOutOfDateTest, DaylightSavingIsDecidedByTheSystem) {
     EXPECT_FALSE(IsOutOfDate(files, "a", "01.07.2004", "12:00:00"));
     tz.reset();
     tzset();
+}
+
+TEST(InstallPathTest, ScriptPathsAreReadAsRelativeFoldersWithBackslashes) {
+    const std::pair<std::string, std::string> taken[] = {
+        {"a.exe", "a.exe"}, {"plugins\\x.dll", "plugins/x.dll"}, {"./a//b\\.\\c", "a/b/c"},
+        {"...", "..."},     {"1:x", "1:x"},                       {"dir/", "dir"},
+    };
+    for (const auto& [script, relative] : taken) {
+        CString normalised;
+        EXPECT_EQ(NormaliseScriptPath(script, normalised), PathRefusal::none) << script;
+        EXPECT_EQ(normalised, relative);
+    }
+    const std::pair<std::string, PathRefusal> refused[] = {
+        {"", PathRefusal::notAName},          {".", PathRefusal::notAName},
+        {std::string("a\0/..", 5), PathRefusal::notAName},  // what the system would read is "a"
+        {"/etc/x", PathRefusal::absolute},    {"\\\\server\\share\\x", PathRefusal::absolute},
+        {"c:x", PathRefusal::driveLetter},    {"Z:\\x", PathRefusal::driveLetter},
+        {"..", PathRefusal::parentFolder},    {"a/../b", PathRefusal::parentFolder},
+        {"a\\..\\..\\b", PathRefusal::parentFolder},
+    };
+    for (const auto& [script, refusal] : refused) {
+        CString normalised = "stale";
+        EXPECT_EQ(NormaliseScriptPath(script, normalised), refusal) << script;
+        EXPECT_EQ(normalised, "");
+    }
 }
 
 }  // namespace

@@ -52,6 +52,7 @@ TEST(SettingsPageTest, RegionSelectionIsTheLastMirrorWithTheStoredUrlElseTheFirs
     page.OnInitDialog({});
     EXPECT_EQ(page.Selection, 0);
     settings.Mirrors.clear();
+    settings.URL.clear();  // nothing stored at all: nothing listed
     page.OnInitDialog({});
     EXPECT_EQ(page.Selection, -1);
     EXPECT_TRUE(page.Regions.empty());
@@ -79,6 +80,20 @@ TEST(SettingsPageTest, NextStoresTheFieldsAndTheChosenMirror) {
     settings.Mirrors.clear();
     page.OnWizardNext(0);
     EXPECT_EQ(settings.URL, "http://kept");
+}
+
+TEST(SettingsPageTest, AStoredMirrorWithoutRegionsIsListedByItsHostAndKept) {
+    CUpdateSettings settings;
+    settings.URL = "ftp://anonymous@mirror.example.net:2121/upd";
+    CSettingsPage page(settings);
+    page.OnInitDialog({});
+    EXPECT_EQ(page.Regions, std::vector<CString>{"mirror.example.net"});
+    EXPECT_EQ(page.Selection, 0);
+    page.OnWizardNext(0);
+    EXPECT_EQ(settings.URL, "ftp://anonymous@mirror.example.net:2121/upd");
+    EXPECT_EQ(MirrorHost("http://[::1]:8080/x"), "[::1]");
+    EXPECT_EQ(MirrorHost("http://h?q"), "h");
+    EXPECT_EQ(MirrorHost("no address"), "no address");
 }
 
 TEST(SettingsPageTest, RadioButtonsDecideUseProxyAndNeitherChangesNothing) {

@@ -57,6 +57,7 @@ TEST_F(WizardRunTest, WholeRunShowsRowsIconsAndBarsThenFinishStartsTheScanner) {
     EXPECT_EQ(Download()->RowIcon(1), kIconComplete);
     EXPECT_EQ(list->topLevelItem(2)->text(1), "failed");
     EXPECT_EQ(Download()->RowIcon(2), kIconFailed);
+    EXPECT_EQ(list->topLevelItem(2)->toolTip(0).toStdString(), "size mismatch: expected 2501 bytes, received 2500");
     // At the end the total bar is full and the timer stopped.
     EXPECT_EQ(Download()->TotalBar()->maximum(), std::stoi(total));
     EXPECT_EQ(Download()->TotalBar()->value(), std::stoi(total));
@@ -65,9 +66,12 @@ TEST_F(WizardRunTest, WholeRunShowsRowsIconsAndBarsThenFinishStartsTheScanner) {
     EXPECT_FALSE(Download()->RefreshTimerActive());
     EXPECT_TRUE(boxes.texts.empty());
 
-    // Completion page: only Finish, the script's text, Details shown, the log written.
+    // Completion page: only Finish; a file failed, so the failure text comes first and the script's
+    // text after it; Details shown, the log written.
     EXPECT_EQ(EnabledButtons(), PSWIZB_FINISH);
-    EXPECT_EQ(Completion()->Message()->text(), "All done.\nSee you.");
+    EXPECT_EQ(Completion()->Headline()->text().toStdString(), LoadUpdateString(IDS_FAILED_HEADLINE));
+    EXPECT_EQ(Completion()->Message()->text().toStdString(),
+              LoadUpdateString(IDS_FAILED_TEXT) + "\n\nAll done.\nSee you.");
     EXPECT_TRUE(Completion()->DetailsButton()->isVisible());
     EXPECT_TRUE(Completion()->RunScannerBox()->isChecked());
     EXPECT_EQ(ReadFile(work + "/zelupdate.txt"),
@@ -132,20 +136,21 @@ TEST_F(WizardRunTest, AFailureSendsTheUserBackWithTheMessageAndTheNextRunStartsA
     EXPECT_EQ(boxes.texts.size(), 2u);
 }
 
-TEST_F(WizardRunTest, EmptyUrlShowsInvalidUrl) {
+TEST_F(WizardRunTest, NoMirrorSaysSoAndKeepsTheSettingsPage) {
     Open();  // no mirrors: Next keeps the empty address
     Click(QWizard::NextButton);
     ASSERT_TRUE(WaitFor([&] { return sheet->currentId() == 0 && !boxes.texts.empty(); }));
-    EXPECT_EQ(boxes.texts, std::vector<std::string>{"Invalid URL"});
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{LoadUpdateString(IDS_NO_MIRROR)});
+    EXPECT_EQ(EnabledButtons(), PSWIZB_NEXT);
 }
 
-TEST_F(WizardRunTest, CancelDuringATransferStopsTheWorkerAndRestartsPrograms) {
+TEST_F(WizardRunTest, CancelAgainstAStalledServerStopsTheWorkerAtOnceAndRestartsPrograms) {
     auto server = Http();
     ASSERT_TRUE(server);
     std::string base = Base(*server);
     std::string big = PatternBytes(300000, 4);
     WriteFile(mirror + "/big.bin", big);
-    WriteFile(mirror + "/zelbase.lst", CheckedLine("big.bin", base + "/throttle/big.bin", big));
+    WriteFile(mirror + "/zelbase.lst", CheckedLine("big.bin", base + "/stall/big.bin", big));
     SetMirrors({{"Local", base}});
     desktop.windows = {{"Zelscan", 3}, {"Zel Monitor", 4}};
     app.CloseRunningPrograms();
@@ -157,12 +162,17 @@ TEST_F(WizardRunTest, CancelDuringATransferStopsTheWorkerAndRestartsPrograms) {
     }));
     EXPECT_EQ(Download()->RowIcon(0) == kIconBusy0 || Download()->RowIcon(0) == kIconBusy1, true);
     EXPECT_EQ(Download()->StatusText()->text(), "Downloading data...");
+    // The server has stalled; Cancel (with its fixed half-second wait) and the end of the worker
+    // still take well under the time it would need to give up.
+    QElapsedTimer cancelled;
+    cancelled.start();
     Click(QWizard::CancelButton);
     EXPECT_EQ(sheet->result(), QDialog::Rejected);
     ASSERT_EQ(desktop.opened.size(), 2u);
     EXPECT_EQ(desktop.opened[0].first, "zelscan.exe");
     EXPECT_EQ(desktop.opened[1].first, "zelmon.exe");
     sheet.reset();  // joins the worker
+    EXPECT_LT(cancelled.elapsed(), 1500);
     EXPECT_FALSE(FileExists(work + "/big.bin"));
     EXPECT_TRUE(TempLeftovers().empty());
 }

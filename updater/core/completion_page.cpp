@@ -9,15 +9,21 @@ namespace zel::updater {
 void CCompletionPage::OnSetActive() {
     m_view.SetWizardButtons(PSWIZB_FINISH);
     const CUpdateSettings& settings = m_app.m_settings;
-    if (settings.LogText.empty()) {
-        m_strMessage = LoadUpdateString(IDS_NOTHING_NEW);
-        m_view.HideDetails();
-    } else if (!settings.CompletionText.empty()) {
-        m_strMessage = settings.CompletionText;
+    if (settings.FailedCount > 0) {
+        CString failure = LoadUpdateString(IDS_FAILED_TEXT);
+        m_strMessage = settings.CompletionText.empty() ? failure : failure + "\n\n" + settings.CompletionText;
+        m_view.ShowFailure(LoadUpdateString(IDS_FAILED_HEADLINE), failure, settings.CompletionText);
     } else {
-        m_strMessage = LoadUpdateString(IDS_SEE_DETAILS);
+        if (settings.LogText.empty()) {
+            m_strMessage = LoadUpdateString(IDS_NOTHING_NEW);
+            m_view.HideDetails();
+        } else if (!settings.CompletionText.empty()) {
+            m_strMessage = settings.CompletionText;
+        } else {
+            m_strMessage = LoadUpdateString(IDS_SEE_DETAILS);
+        }
+        m_view.ShowMessage(m_strMessage);
     }
-    m_view.ShowMessage(m_strMessage);
     BuildReport();
 }
 

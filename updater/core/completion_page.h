@@ -12,6 +12,9 @@ public:
     virtual ~CCompletionPageView() = default;
     virtual void SetWizardButtons(DWORD buttons) = 0;
     virtual void ShowMessage(const CString& message) = 0;
+    // Some lines of the run failed: `headline` replaces the success headline, and the message is
+    // `failure` followed by the script's `completionText` (when it has one).
+    virtual void ShowFailure(const CString& headline, const CString& failure, const CString& completionText) = 0;
     virtual void HideDetails() = 0;
 };
 
@@ -19,7 +22,8 @@ class CCompletionPage {
 public:
     CCompletionPage(CUpdateApp& app, CCompletionPageView& view) : m_app(app), m_view(view) {}
 
-    // Chooses the message, shows it and writes the log.
+    // Chooses the message, shows it and writes the log. A run in which anything failed is never
+    // shown as a success.
     void OnSetActive();
     // Starts the scanner (and a monitor that ran before) when the run box is checked.
     void OnWizardFinish();

@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "updater/core/install_path.h"
 #include "updater/core/update_script.h"
 #include "updater/core/update_strings.h"
 
@@ -27,6 +28,21 @@ int AddWrapping(int a, long b) {
 CString NameFromUrl(const CString& url) {
     std::size_t slash = url.rfind('/');
     return slash == CString::npos ? url : url.substr(slash + 1);
+}
+
+// The log names a file without the '_' that a mirror may put before its name.
+CString LogName(CString name) {
+    if (name.size() > 1 && name[0] == '_') name.erase(0, 1);
+    return name;
+}
+
+// What names a `c` line too malformed to cut: its URL's file name when that field exists, else the
+// start of the line itself.
+CString MalformedLineName(std::string_view line, const CStringArray& fields) {
+    constexpr std::size_t kMaxShown = 80;
+    if (fields.size() >= 2) return NameFromUrl(fields[1]);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    return CString(line.substr(0, kMaxShown));
 }
 
 }  // namespace
@@ -54,10 +70,16 @@ void CDownloadPage::OnSetActive() {
     m_rows.clear();
     m_view.RowsCleared();
     m_entriesDone = m_totalReceived = m_totalExpected = 0;
+    m_settings.FailedCount = 0;
     m_script.Free();
     m_scriptPos = 0;
     m_finished = false;
 
+    if (m_settings.URL.empty()) {
+        m_view.MessageBox(LoadUpdateString(IDS_NO_MIRROR));
+        Fail();
+        return;
+    }
     m_worker.Agent = kAppName;
     m_worker.URL = m_settings.URL;
     m_worker.FTPProxy = m_settings.FTPProxy;
@@ -101,8 +123,17 @@ void CDownloadPage::OnConnected() {
 CString CDownloadPage::CurrentFileName() const { return NameFromUrl(m_worker.URL); }
 
 void CDownloadPage::AddRow(const CString& size, int icon) {
-    m_rows.push_back({CurrentFileName(), size, icon});
+    m_rows.push_back({CurrentFileName(), size, icon, {}});
     m_view.RowAdded(m_rows.back());
+}
+
+void CDownloadPage::FailLine(const CString& name, const CString& reason, bool entry) {
+    if (entry) ++m_entriesDone;
+    ++m_settings.FailedCount;
+    m_rows.push_back({name, kRowFailed, kIconFailed, reason});
+    m_view.RowAdded(m_rows.back());
+    m_settings.LogText += FormatText(kLogFailed, {entry ? LogName(name) : name});
+    Refresh();
 }
 
 void CDownloadPage::SetLastRow(const CString* size, int icon) {
@@ -137,13 +168,14 @@ void CDownloadPage::Step(bool success) {
     if (m_entriesDone > 0) {
         DWORD total = m_worker.TotalSize.load();
         CString size = success ? std::to_string(total ? total : m_worker.Received.load()) : CString(kRowFailed);
+        if (!success && !m_rows.empty()) m_rows.back().reason = m_worker.GetErrorText();
         SetLastRow(&size, success ? kIconUpdated : kIconFailed);
     }
+    if (!success) ++m_settings.FailedCount;
     ++m_entriesDone;
     if (m_label == " ") m_label.clear();
     if (m_version == " ") m_version.clear();
-    CString name = CurrentFileName();
-    if (name.size() > 1 && name[0] == '_') name.erase(0, 1);
+    CString name = LogName(CurrentFileName());
     if (!success) {
         m_settings.LogText += FormatText(kLogFailed, {name});
     } else if (m_label.empty() && m_version.empty()) {
@@ -171,18 +203,21 @@ void CDownloadPage::OnDownloadError(UINT code) {
             Fail();
             return;
         case 3:
-        case 6:
-            m_view.MessageBox(m_worker.GetErrorText());
-            [[fallthrough]];
         case 4:
-        case 7:
+        case 6:
+        case 7: {
+            // A file of the script fails its row, with the reason, and the run goes on unasked.
             if (m_entriesDone > 0) {
                 Step(false);
                 return;
             }
-            m_view.MessageBox(LoadUpdateString(IDS_NO_SCRIPT));
+            // The script arrived but cannot be stored: the folder is at fault, not the server.
+            bool folder = code == 7 && m_worker.InstallFailed;
+            if (code == 3 || code == 6 || folder) m_view.MessageBox(m_worker.GetErrorText());
+            m_view.MessageBox(LoadUpdateString(folder ? IDS_FOLDER_UNWRITABLE : IDS_NO_SCRIPT));
             Fail();
             return;
+        }
         default:
             m_view.MessageBox(kUnknownError);
             Fail();
@@ -235,38 +270,12 @@ bool CDownloadPage::RunLine(int pos, int& next) {
     int lineStart = m_script.NextLineStart(pos);
     int lineEnd = lineStart < 0 ? static_cast<int>(text.size()) : lineStart;
     next = lineStart;
-    CStringArray fields;
-    switch (text[static_cast<std::size_t>(pos)]) {
-        case 'c': {
-            int size = 0;
-            int crc = 0;
-            if (!CutFields(text, pos, lineEnd, 8, fields) || !ParseScriptNumber(fields[6], size) ||
-                !ParseScriptNumber(fields[7], crc))
-                break;  // malformed: skipped
-            m_worker.Destination = fields[0];
-            m_worker.URL = fields[1];
-            m_worker.ExpectedSize = size;
-            m_worker.ExpectedCRC = crc;
-            m_worker.SkipCheck = 0;
-            m_label = fields[4];
-            m_version = fields[5];
-            if (IsOutOfDate(m_files, fields[0], fields[2], fields[3])) {
-                m_scriptPos = lineStart;
-                StartDownload();
-                return true;
-            }
-            MarkComplete();
-            break;
-        }
+    std::string_view line = text.substr(static_cast<std::size_t>(pos), static_cast<std::size_t>(lineEnd - pos));
+    switch (line[0]) {
+        case 'c': return RunEntry(line, lineStart);
         case 'd':
-            if (CutFields(text, pos, lineEnd, 1, fields)) m_files.RemoveFile(fields[0]);
-            break;
         case 'g':
-            if (CutFields(text, pos, lineEnd, 1, fields)) m_desktop.OpenItem(fields[0], platform::kShowNormal);
-            break;
-        case 'n':
-            if (CutFields(text, pos, lineEnd, 1, fields)) m_files.MakeFolder(fields[0]);
-            break;
+        case 'n': RunHousekeeping(line); break;
         case 'f': {
             // The text may span lines: it runs to the next '>' anywhere further on.
             int start = pos + 2;
@@ -277,16 +286,61 @@ bool CDownloadPage::RunLine(int pos, int& next) {
             break;
         }
         case 's': {
-            auto start = static_cast<std::size_t>(pos) + 2;
             int total = 0;
-            if (start <= static_cast<std::size_t>(lineEnd) &&
-                ParseScriptNumber(text.substr(start, static_cast<std::size_t>(lineEnd) - start), total))
-                m_totalExpected = total;
+            if (line.size() >= 2 && ParseScriptNumber(line.substr(2), total)) m_totalExpected = total;
             break;
         }
         default: break;
     }
     return false;
+}
+
+bool CDownloadPage::RunEntry(std::string_view line, int nextLine) {
+    CStringArray fields;
+    int size = 0;
+    int crc = 0;
+    if (!CutFields(line, 0, static_cast<int>(line.size()), 8, fields) || !ParseScriptNumber(fields[6], size) ||
+        !ParseScriptNumber(fields[7], crc)) {
+        FailLine(MalformedLineName(line, fields), kReasonMalformed, true);
+        return false;
+    }
+    CString destination;
+    PathRefusal refusal = ResolveInstallPath(m_files, fields[0], false, destination);
+    if (refusal != PathRefusal::none) {
+        FailLine(NameFromUrl(fields[1]), RefusalText(refusal), true);
+        return false;
+    }
+    m_worker.Destination = destination;
+    m_worker.URL = fields[1];
+    m_worker.ExpectedSize = size;
+    m_worker.ExpectedCRC = crc;
+    m_worker.SkipCheck = 0;
+    m_label = fields[4];
+    m_version = fields[5];
+    if (IsOutOfDate(m_files, destination, fields[2], fields[3])) {
+        m_scriptPos = nextLine;
+        StartDownload();
+        return true;
+    }
+    MarkComplete();
+    return false;
+}
+
+void CDownloadPage::RunHousekeeping(std::string_view line) {
+    CStringArray fields;
+    if (!CutFields(line, 0, static_cast<int>(line.size()), 1, fields)) return;  // malformed: skipped
+    CString path;
+    PathRefusal refusal = ResolveInstallPath(m_files, fields[0], line[0] == 'g', path);
+    if (refusal != PathRefusal::none) {
+        FailLine(fields[0], RefusalText(refusal), false);
+    } else if (line[0] == 'd') {
+        m_files.RemoveFile(path);
+    } else if (line[0] == 'n') {
+        m_files.MakeFolder(path);
+    } else {
+        // The "./" keeps the shell from looking the name up anywhere but here.
+        m_desktop.OpenItem("./" + path, platform::kShowNormal);
+    }
 }
 
 std::int64_t CDownloadPage::SecondsLeft(std::int64_t remaining, DWORD received, DWORD elapsedMs) {

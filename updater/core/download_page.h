@@ -25,6 +25,7 @@ struct CFileRow {
     CString name;
     CString size;
     int icon = 0;
+    CString reason;  // why a failed row failed; "" otherwise
 };
 
 // What the page shows besides the rows; handed to the view on every refresh.
@@ -97,10 +98,18 @@ private:
     void LoadScript();
     void RunScript();
     bool RunLine(int pos, int& next);
+    // A `c` line: starts its download (true; the run goes on at `nextLine` when it ends), or lists
+    // it as complete or failed.
+    bool RunEntry(std::string_view line, int nextLine);
+    // A `d`, `g` or `n` line.
+    void RunHousekeeping(std::string_view line);
     void StartDownload();
     void MarkComplete();
     void Finish();
     void Fail();
+    // A script line that fails without a download (a refused path, a malformed `c` line): a failed
+    // row and a "Failed update" log line; `entry` when it was a `c` entry.
+    void FailLine(const CString& name, const CString& reason, bool entry);
     void AddRow(const CString& size, int icon);
     void SetLastRow(const CString* size, int icon);
     CString CurrentFileName() const;

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "platform/file.h"
@@ -42,7 +43,10 @@ CQVDownloadThread::~CQVDownloadThread() {
     if (m_thread.joinable()) m_thread.join();
 }
 
-void CQVDownloadThread::PostThreadMessage(UINT message) { m_queue.Post({message, 0, 0}); }
+void CQVDownloadThread::PostThreadMessage(UINT message) {
+    if (message == WM_DL_STOP || message == WM_QUIT) m_stop = true;
+    m_queue.Post({message, 0, 0});
+}
 
 void CQVDownloadThread::Run() {
     bool running = true;
@@ -87,6 +91,7 @@ void CQVDownloadThread::Connect() {
         access.proxy = HTTPProxy + ":" + std::to_string(HTTPPort);
     access.useProxy = UseProxy != 0;
     if (!access.useProxy) access.proxy.clear();
+    access.stop = &m_stop;
     std::string error;
     m_session = m_internet.OpenSession(Agent, access, error);
     if (!m_session) {
@@ -97,17 +102,16 @@ void CQVDownloadThread::Connect() {
     Notify(WM_DL_CONNECTED, 0, 0, true);
 }
 
-bool CQVDownloadThread::StopRequested() {
-    CMessage next;
-    return m_queue.Peek(next) && (next.message == WM_QUIT || next.message == WM_DL_STOP);
-}
+bool CQVDownloadThread::StopRequested() { return m_stop.load(); }
 
 void CQVDownloadThread::Download() {
+    InstallFailed = false;
     std::string error;
     std::unique_ptr<platform::InternetFile> resource;
     if (m_session) resource = m_session->OpenUrl(URL, error);
     else error = "No connection to the server";
     if (!resource) {
+        if (StopRequested()) return;  // abort: no notification, the stop is handled next
         SetErrorText(error);
         Fail(kErrorOpenUrl);
         return;
@@ -115,7 +119,7 @@ void CQVDownloadThread::Download() {
     platform::TempFileGuard temp(platform::CreateTempFileIn(platform::TempFolder(), "zsu"));
     CFile out;
     if (temp.path().empty() || !out.Open(temp.path(), CFile::modeWrite | CFile::modeCreate)) {
-        Fail(kErrorTempFile);
+        FailWith(kErrorTempFile, "cannot create a temporary file in " + platform::TempFolder());
         return;
     }
     TotalSize = 0;
@@ -137,6 +141,7 @@ void CQVDownloadThread::Download() {
         }
         if (n < 0) {
             // The temporary file and the resource are released on leaving.
+            if (StopRequested()) return;
             SetErrorText(error);
             Fail(kErrorRead);
             return;
@@ -150,42 +155,55 @@ void CQVDownloadThread::Download() {
         // rather than let a hostile server fill the disk.
         if (!SkipCheck && (ExpectedSize < 0 || Received.load() > static_cast<DWORD>(ExpectedSize))) break;
         if (SkipCheck && Received.load() > kMaxUncheckedSize) {
-            Fail(kErrorCheck);
+            FailWith(kErrorCheck, "size mismatch: more than " + std::to_string(kMaxUncheckedSize) + " bytes");
             return;
         }
     } while (n > 0);
 
     try {
         out.Close();
-    } catch (const CFileException&) {
-        Fail(kErrorCheck);
+    } catch (const CFileException& e) {
+        FailWith(kErrorCheck, e.What());
         return;
     }
     resource.reset();
-    if (!SkipCheck && !CheckReceivedFile(temp.path())) {
-        Fail(kErrorCheck);
-        return;
+    if (!SkipCheck) {
+        CString mismatch = CheckReceivedFile(temp.path());
+        if (!mismatch.empty()) {
+            FailWith(kErrorCheck, mismatch);
+            return;
+        }
     }
-    if (!platform::CopyFileReplacing(temp.path(), Destination)) {
-        Fail(kErrorCheck);
+    std::string installError;
+    if (!platform::CopyFileReplacing(temp.path(), Destination, installError)) {
+        InstallFailed = true;
+        FailWith(kErrorCheck, installError);
         return;
     }
     Notify(WM_DL_DONE, 0, static_cast<std::intptr_t>(Received.load()), false);
 }
 
-bool CQVDownloadThread::CheckReceivedFile(const std::string& path) const {
+CString CQVDownloadThread::CheckReceivedFile(const std::string& path) const {
     CFile file;
-    if (!file.Open(path, CFile::modeRead)) return false;
+    if (!file.Open(path, CFile::modeRead)) return "cannot read the received file";
     try {
         std::uint64_t length = file.GetLength();
-        if (ExpectedSize < 0 || length != static_cast<std::uint64_t>(ExpectedSize)) return false;
+        if (ExpectedSize < 0 || length != static_cast<std::uint64_t>(ExpectedSize))
+            return "size mismatch: expected " + std::to_string(ExpectedSize) + " bytes, received " +
+                   std::to_string(length);
         std::vector<char> content(static_cast<std::size_t>(length));
-        if (length > 0 && file.Read(content.data(), static_cast<UINT>(length)) != length) return false;
-        return Crc32(content.data(), content.size()) == static_cast<DWORD>(ExpectedCRC);
-    } catch (const CFileException&) {
-        return false;
+        if (length > 0 && file.Read(content.data(), static_cast<UINT>(length)) != length)
+            return "cannot read the received file";
+        DWORD crc = Crc32(content.data(), content.size());
+        if (crc == static_cast<DWORD>(ExpectedCRC)) return {};
+        char text[64];
+        std::snprintf(text, sizeof text, "CRC mismatch: expected %08X, received %08X",
+                      static_cast<unsigned>(static_cast<DWORD>(ExpectedCRC)), static_cast<unsigned>(crc));
+        return text;
+    } catch (const CFileException& e) {
+        return e.What();
     } catch (const std::bad_alloc&) {
-        return false;
+        return "not enough memory to check the received file";
     }
 }
 

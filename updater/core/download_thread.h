@@ -44,13 +44,22 @@ private:
     void Notify(UINT message, std::uintptr_t wParam, std::intptr_t lParam, bool send);
     void Fail(UINT code, bool send = true) { Notify(WM_DL_ERROR, code, 0, send); }
     bool StopRequested();
-    bool CheckReceivedFile(const std::string& path) const;
+    // "" when the received file has the promised size and CRC, else why not.
+    CString CheckReceivedFile(const std::string& path) const;
+    // Reports a failure whose text is ours, not the transport's (codes 4 and 7).
+    void FailWith(UINT code, const CString& reason) {
+        SetErrorText(reason);
+        Fail(code);
+    }
 
     platform::Internet& m_internet;
     std::unique_ptr<platform::InternetSession> m_session;
     char m_buffer[kBlockSize];
     CMessageQueue m_queue;
     std::atomic<bool> m_ended{false};
+    // Set as soon as a stop is posted, so that the transfer under way ends without waiting for its
+    // next block; the thread ends with that stop, so the flag is never cleared.
+    std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
 

@@ -19,7 +19,8 @@ public:
     // Posts WM_DL_CONNECT, WM_DL_DOWNLOAD or WM_DL_STOP to the worker's own queue.
     virtual void PostThreadMessage(UINT message) = 0;
 
-    // The error text of the last failure, copied under the 1024-byte limit (terminator included).
+    // The error text of the last failure (for every code: the transport's message, or why a file
+    // could not be stored, failed its check or could not be installed), copied under the 1024-byte limit (terminator included).
     CString GetErrorText() const;
     void SetErrorText(const CString& text);
 
@@ -41,6 +42,10 @@ public:
     // Written by the worker, read by the page at any time.
     std::atomic<DWORD> TotalSize{0};
     std::atomic<DWORD> Received{0};
+    // Set with an error 7 when the file arrived sound but could not be written to Destination, so
+    // that the page can tell an unwritable install folder from a bad download. Written before the
+    // error is sent, like the error text.
+    bool InstallFailed = false;
 
 private:
     char m_errorText[kErrorTextSize] = {};

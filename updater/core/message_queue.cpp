@@ -41,13 +41,6 @@ bool CMessageQueue::Dispatch(const std::function<void(const CMessage&)>& handler
     return true;
 }
 
-bool CMessageQueue::Peek(CMessage& message) {
-    std::lock_guard lock(m_mutex);
-    if (m_entries.empty()) return false;
-    message = m_entries.front().message;
-    return true;
-}
-
 void CMessageQueue::Close() {
     {
         std::lock_guard lock(m_mutex);

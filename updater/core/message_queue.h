@@ -48,8 +48,6 @@ public:
     // Owner: waits up to `timeout` for the next message and hands it to `handler`; a sender waiting
     // for it is released after the handler returns. False when nothing came (or the queue is closed).
     bool Dispatch(const std::function<void(const CMessage&)>& handler, std::chrono::milliseconds timeout);
-    // Owner: the message that Dispatch would take next, without removing it. False when none waits.
-    bool Peek(CMessage& message);
     // Drops every waiting message, releases the senders and refuses new messages.
     void Close();
     bool IsClosed();

@@ -24,6 +24,7 @@ struct CUpdateSettings {
     CString ListFileName = "zelbase.lst";
     CString CompletionText;  // from the script's f command; not stored
     CString LogText;         // "Updated" and "Failed update" lines; not stored
+    int FailedCount = 0;     // lines of this run that failed (downloads, refused, malformed); not stored
 };
 
 // The section and the number of mirror slots in the profile.

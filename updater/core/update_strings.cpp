@@ -22,6 +22,13 @@ constexpr Entry kStrings[] = {
      "For more details, please click the [Details] button. We recommend that you (re)run a thorough scan of "
      "your system so that Zelscan can determine if you have unknowingly installed a Trojan virus on your "
      "system.\n\nPlease check again further updates in about a week."},
+    {IDS_FAILED_HEADLINE, "The update of the program could not be completed."},
+    {IDS_FAILED_TEXT,
+     "Some files could not be updated; the log lists each of them as \"Failed update\". For more details, "
+     "please click the [Details] button, then try again later or choose another server."},
+    {IDS_NO_MIRROR, "No mirror is configured; store one with: zel update --mirror URL --save-settings"},
+    {IDS_FOLDER_UNWRITABLE,
+     "The install folder cannot be written. Start the update in a folder that you may write to."},
     {IDS_NO_SCRIPT, "Unable to locate update script file. Try another server."},
 };
 

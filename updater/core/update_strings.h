@@ -18,6 +18,10 @@ enum StringId : UINT {
     IDS_CHECKING = 122,
     IDS_NOTHING_NEW = 123,
     IDS_SEE_DETAILS = 124,
+    IDS_FAILED_HEADLINE = 125,
+    IDS_FAILED_TEXT = 126,
+    IDS_NO_MIRROR = 127,
+    IDS_FOLDER_UNWRITABLE = 128,
     IDS_NO_SCRIPT = 61276,
 };
 
@@ -32,6 +36,8 @@ CString FormatText(const char* format, std::initializer_list<CString> args);
 inline constexpr const char* kAppName = "Zelupdate";
 inline constexpr const char* kUnknownError = "Unknown error #E0067";
 inline constexpr const char* kRowFailed = "failed";
+// Why a `c` line failed that could not be cut into its eight fields with a size and a CRC.
+inline constexpr const char* kReasonMalformed = "malformed line";
 inline constexpr const char* kInitialTimeLeft = "00:00:00";
 // Formats whose %s are filled by FormatText, in order.
 inline constexpr const char* kDownloadedFormat = "Downloaded %s of %s";

@@ -72,7 +72,8 @@ const std::map<UINT, CString>& BuiltInStrings() {
     static const std::map<UINT, CString> strings = [] {
         std::map<UINT, CString> table;
         for (UINT id : {IDS_SOCKET_INIT_FAILED, IDS_INVALID_URL, IDS_CONNECTING, IDS_DOWNLOADING, IDS_ENTRY_STATUS,
-                        IDS_COMPLETE, IDS_CHECKING, IDS_NOTHING_NEW, IDS_SEE_DETAILS, IDS_NO_SCRIPT})
+                        IDS_COMPLETE, IDS_CHECKING, IDS_NOTHING_NEW, IDS_SEE_DETAILS, IDS_FAILED_HEADLINE,
+                        IDS_FAILED_TEXT, IDS_NO_MIRROR, IDS_FOLDER_UNWRITABLE, IDS_NO_SCRIPT})
             table[id] = LoadUpdateString(id);
         table[IDS_NOT_AN_INTEGER] = kNotAnInteger;
         return table;

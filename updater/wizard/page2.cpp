@@ -122,6 +122,8 @@ void CPage2::RowChanged(std::size_t index, const CFileRow& row) {
     if (!item) return;
     item->setText(0, ToQt(row.name));
     item->setText(1, ToQt(m_language.Translate(row.size)));
+    // Why a file failed: shown over its row, the log keeps only that it failed.
+    for (int column : {0, 1}) item->setToolTip(column, ToQt(row.reason));
     if (item->data(0, kIconRole).toInt() != row.icon + 1 && row.icon >= 0 && row.icon < kRowIconCount) {
         item->setIcon(0, m_icons[static_cast<std::size_t>(row.icon)]);
         item->setData(0, kIconRole, row.icon + 1);

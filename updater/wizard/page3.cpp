@@ -50,6 +50,13 @@ void CPage3::ShowMessage(const CString& message) {
     m_runScanner->setChecked(m_logic.m_bRunScanner != 0);
 }
 
+void CPage3::ShowFailure(const CString& headline, const CString& failure, const CString& completionText) {
+    m_headline->setText(ToQt(m_language.Translate(headline)));
+    CString message = m_language.Translate(failure);
+    if (!completionText.empty()) message += "\n\n" + completionText;
+    ShowMessage(message);
+}
+
 void CPage3::HideDetails() { m_details->hide(); }
 
 }  // namespace zel::updater

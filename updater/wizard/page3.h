@@ -25,6 +25,7 @@ public:
     // CCompletionPageView
     void SetWizardButtons(DWORD buttons) override;
     void ShowMessage(const CString& message) override;
+    void ShowFailure(const CString& headline, const CString& failure, const CString& completionText) override;
     void HideDetails() override;
 
     // The page's controls, for tests.

@@ -74,6 +74,10 @@ void CSettingsPage::OnInitDialog(const CProxyFields& system) {
         if (mirror.URL == m_settings.URL) Selection = static_cast<int>(Regions.size());
         Regions.push_back(mirror.Name);
     }
+    if (Regions.empty() && !m_settings.URL.empty()) {
+        Regions.push_back(MirrorHost(m_settings.URL));
+        Selection = 0;
+    }
 }
 
 bool CSettingsPage::UpdateProxyControls(bool defaultChecked, bool proxyChecked) {
@@ -92,6 +96,19 @@ void CSettingsPage::OnWizardNext(int selected) {
     m_settings.UseProxySettings = UseProxy;
     std::size_t index = selected < 0 ? 0 : static_cast<std::size_t>(selected);
     if (index < m_settings.Mirrors.size()) m_settings.URL = m_settings.Mirrors[index].URL;
+}
+
+CString MirrorHost(const CString& url) {
+    std::size_t start = url.find("://");
+    if (start == CString::npos) return url;
+    start += 3;
+    std::size_t end = std::min(url.find_first_of("/?#", start), url.size());
+    CString host = url.substr(start, end - start);
+    std::size_t at = host.rfind('@');
+    if (at != CString::npos) host.erase(0, at + 1);
+    std::size_t portColon = host.find(':', host.rfind(']') == CString::npos ? 0 : host.rfind(']'));
+    if (portColon != CString::npos) host.resize(portColon);
+    return host.empty() ? url : host;
 }
 
 bool ParsePortText(const CString& text, int& port) {

@@ -36,7 +36,9 @@ public:
     explicit CSettingsPage(CUpdateSettings& settings) : m_settings(settings) {}
 
     // First showing: proposes the system's proxies where the settings hold none (stored settings
-    // win), then fills the fields, the region names and the selection from the settings.
+    // win), then fills the fields, the region names and the selection from the settings. With no
+    // region stored but a mirror URL, that mirror is listed (by its host) so the user sees where the
+    // update will go; Next then keeps the URL.
     void OnInitDialog(const CProxyFields& system);
     // Copies the radio buttons' state into UseProxy: 0 for the default settings, 1 for the proxy,
     // unchanged when neither is checked. Returns whether the proxy edits are editable.
@@ -52,6 +54,10 @@ public:
 private:
     CUpdateSettings& m_settings;
 };
+
+// The host a mirror URL names ("ftp://user@mirror.example:21/upd" gives "mirror.example"); the
+// URL itself when it names none.
+CString MirrorHost(const CString& url);
 
 // A port edit's text as an integer: optional blanks, an optional sign and decimal digits that fit
 // 32 bits, optional trailing blanks. False for anything else.

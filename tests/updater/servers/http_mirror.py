@@ -5,6 +5,9 @@
   /drop/...      announces the full length, sends half and closes the connection
   /nolength/...  sends no Content-Length (the end of the connection ends the body)
   /missing/...   answers 404
+  /stall/...     announces the full length, sends the first 4 KiB and then nothing, keeping the
+                 connection open
+  /trickle/...   announces the full length and sends one byte every half second
 Each request line is appended to the file given as the second argument, if any."""
 import http.server
 import os
@@ -14,7 +17,9 @@ import time
 
 ROOT = os.path.abspath(sys.argv[1])
 LOG = sys.argv[2] if len(sys.argv) > 2 else None
-MODES = ("throttle", "drop", "nolength", "missing")
+MODES = ("throttle", "drop", "nolength", "missing", "stall", "trickle")
+STALL_BYTES = 4096
+FOREVER = 3600
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -45,6 +50,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.write(data[i:i + 1024])
                 self.wfile.flush()
                 time.sleep(0.02)
+        elif mode == "stall":
+            self.wfile.write(data[:STALL_BYTES])
+            self.wfile.flush()
+            time.sleep(FOREVER)
+        elif mode == "trickle":
+            for i in range(len(data)):
+                self.wfile.write(data[i:i + 1])
+                self.wfile.flush()
+                time.sleep(0.5)
         elif mode == "drop":
             self.wfile.write(data[: len(data) // 2])
             self.wfile.flush()
