@@ -28,6 +28,15 @@ constexpr unsigned long kFlagUtf8 = 0x0800;
 // (bzip2, Deflate64, ...) without an error, so the method is checked before reading.
 constexpr unsigned long kMethodStored = 0;
 constexpr unsigned long kMethodDeflated = 8;
+// A Unix host keeps the file's mode in the high half of the external attributes; a symbolic link
+// stores its target as the entry's data.
+constexpr unsigned long kHostUnix = 3;
+constexpr unsigned long kModeTypeMask = 0170000;
+constexpr unsigned long kModeSymbolicLink = 0120000;
+
+bool IsSymbolicLink(const unz_file_info64& info) {
+    return (info.version >> 8) == kHostUnix && ((info.external_fa >> 16) & kModeTypeMask) == kModeSymbolicLink;
+}
 
 unzFile Handle(void* handle) { return static_cast<unzFile>(handle); }
 
@@ -146,7 +155,8 @@ void CQVZipArchive::Extract(CString destination, int skip) {
     }
     unzFile handle = Handle(m_handle);
     unz_file_info64 info = CurrentInfo(handle);
-    if ((info.flag & kFlagEncrypted) ||
+    // A symbolic link has no content of its own: it is never made, nor written as a file.
+    if ((info.flag & kFlagEncrypted) || IsSymbolicLink(info) ||
         (info.compression_method != kMethodStored && info.compression_method != kMethodDeflated)) {
         ThrowFailure();
     }

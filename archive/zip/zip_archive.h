@@ -21,9 +21,9 @@ public:
     void MoveNext() override;
     void ExtractFirst() override { MoveFirst(); }
     CString GetExtractName() override { return GetName(); }
-    // Writes stored and deflated entries; every other method, an encrypted entry, a missing
-    // parent folder, a read or write error and a CRC mismatch throw eArchiveFailure. Reading
-    // stops one byte past the extraction limit.
+    // Writes stored and deflated entries; every other method, an encrypted entry, a symbolic
+    // link, a missing parent folder, a read or write error and a CRC mismatch throw
+    // eArchiveFailure. Reading stops one byte past the extraction limit.
     void Extract(CString destination, int skip) override;
     void ExtractNext() override { MoveNext(); }
 

@@ -129,6 +129,7 @@ PY
 mkdir -p links && printf 'linked content\n' > links/a.txt && cp links/a.txt links/copy.txt \
     && ln links/a.txt links/hard.txt && ln -s a.txt links/sym.txt && printf 'last\n' > links/z.txt
 (cd links && rar a -idq -ma5 -qo- -oh -ol -oi:1 ../links.rar a.txt copy.txt hard.txt sym.txt z.txt)
+(cd links && zip -q -y -X ../links.zip a.txt sym.txt z.txt)
 (cd src && rar a -idq -ma5 -qo- -s ../solid.rar text.txt runs.bin random.bin)
 python3 - <<'PY'
 import struct, zlib
