@@ -18,6 +18,9 @@ std::optional<std::string> Utf8ToWindows1252(std::string_view text);
 // UTF-16 code units to Windows-1252; characters it cannot represent become '?'.
 std::string Utf16ToWindows1252(std::u16string_view text);
 
+// Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or code points past U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
 // Appends the UTF-8 form of one code point.
 void AppendUtf8(std::string& out, char32_t code_point);
 

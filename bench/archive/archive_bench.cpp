@@ -1,4 +1,5 @@
-// Extraction speed of Arcopen against the archivers' own extractors, on one 64 MiB file.
+// Extraction speed of Arcopen against the archivers' own extractors, on one 64 MiB file; and what
+// an archive bomb (1 GiB of zeros in one entry) costs with an extraction limit of 2 MiB.
 // Run: build/bench/archive/archive_bench   (the archives are made once, at start, with arj, zip
 // and rar; the *_Tool benchmarks time the command-line extractors on the same archives).
 #include <benchmark/benchmark.h>
@@ -29,6 +30,8 @@ struct Archives {
         Run("cd '" + dir + "' && arj a -m4 -y method4.arj input.dat >/dev/null");
         Run("cd '" + dir + "' && zip -q -X input.zip input.dat");
         Run("cd '" + dir + "' && rar a -idq -ma5 input.rar input.dat");
+        Run("cd '" + dir + "' && head -c 1073741824 /dev/zero | zip -q -X bomb.zip -");
+        Run("cd '" + dir + "' && head -c 1073741824 /dev/zero | rar a -idq -ma5 -sibomb.dat bomb.rar");
     }
 
     static void Run(const std::string& command) {
@@ -63,8 +66,9 @@ Archives& TheArchives() {
     return archives;
 }
 
-// Extracts every entry of `archive` through Arcopen into the work folder.
-void ExtractThroughInterface(benchmark::State& state, const std::string& archive) {
+// Extracts every entry of `archive` through Arcopen into the work folder, at most `limit` bytes of
+// each (0: all).
+void ExtractThroughInterface(benchmark::State& state, const std::string& archive, std::uint64_t limit = 0) {
     const std::string& dir = TheArchives().folder.path();
     std::string path = dir + "/" + archive;
     std::string output = dir + "/out.dat";
@@ -76,6 +80,7 @@ void ExtractThroughInterface(benchmark::State& state, const std::string& archive
             state.SkipWithError("cannot open");
             return;
         }
+        reader->SetExtractLimit(limit);
         try {
             reader->ExtractFirst();
             for (;;) {
@@ -97,7 +102,7 @@ void ExtractThroughInterface(benchmark::State& state, const std::string& archive
                      static_cast<double>(end.ru_utime.tv_usec - start.ru_utime.tv_usec + end.ru_stime.tv_usec -
                                          start.ru_stime.tv_usec) / 1e6;
     state.counters["cpu_ms"] = seconds * 1000.0 / static_cast<double>(state.iterations());
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kFileSize));
+    if (limit == 0) state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kFileSize));
 }
 
 // User and system time of the finished child processes, in seconds.
@@ -132,6 +137,9 @@ void BM_Zip_Arcopen(benchmark::State& state) { ExtractThroughInterface(state, "i
 void BM_Zip_Tool(benchmark::State& state) { ExtractWithTool(state, "unzip -o -qq ../input.zip"); }
 void BM_Rar_Arcopen(benchmark::State& state) { ExtractThroughInterface(state, "input.rar"); }
 void BM_Rar_Tool(benchmark::State& state) { ExtractWithTool(state, "unrar e -o+ -idq ../input.rar"); }
+constexpr std::uint64_t kBombLimit = 2u << 20;
+void BM_ZipBomb_Limited(benchmark::State& state) { ExtractThroughInterface(state, "bomb.zip", kBombLimit); }
+void BM_RarBomb_Limited(benchmark::State& state) { ExtractThroughInterface(state, "bomb.rar", kBombLimit); }
 
 }  // namespace
 
@@ -143,3 +151,5 @@ BENCHMARK(BM_Zip_Arcopen)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterati
 BENCHMARK(BM_Zip_Tool)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_Rar_Arcopen)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_Rar_Tool)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_ZipBomb_Limited)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_RarBomb_Limited)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);

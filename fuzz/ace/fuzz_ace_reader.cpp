@@ -1,8 +1,7 @@
 // Fuzzes the ACE header reader and the library around it. The input is parsed as one block
 // header in memory, then written to a file and walked through the library's C functions: a
-// listing pass, and an extraction pass that unpacks and checks every entry without writing it.
-#include <unistd.h>
-
+// listing pass, and an extraction pass that unpacks every entry without writing it (checking it,
+// or taking its beginning through the data callback).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,28 +11,23 @@
 #include "archive/acelib/ace_error.h"
 #include "archive/acelib/header_reader.h"
 #include "archive/acelib/zelace.h"
+#include "platform/directories.h"
 
 namespace {
 
-// A private folder for the input file, removed at exit.
-struct WorkFolder {
-    WorkFolder() {
-        char name[] = "/tmp/zel-fuzz-ace-XXXXXX";
-        if (mkdtemp(name) == nullptr) std::abort();
-        folder = name;
-        input = folder + "/in.ace";
-    }
-    ~WorkFolder() {
-        std::remove(input.c_str());
-        rmdir(folder.c_str());
-    }
-    std::string folder;
-    std::string input;
-};
-
+// A private folder (under $TMPDIR) for the input file, removed with everything in it at exit.
 const std::string& InputPath() {
-    static const WorkFolder work;
-    return work.input;
+    static const zel::platform::TempDirectory folder("zel-fuzz-ace-");
+    if (folder.path().empty()) std::abort();
+    static const std::string input = folder.path() + "/in.ace";
+    return input;
+}
+
+// Takes the first 4 KiB of an entry and then asks for no more.
+int TakeBeginning(void* user, const std::uint8_t*, std::size_t size) {
+    auto& taken = *static_cast<std::size_t*>(user);
+    taken += size;
+    return taken < 4096 ? 1 : 0;
 }
 
 void Walk(std::uint32_t mode) {
@@ -44,9 +38,16 @@ void Walk(std::uint32_t mode) {
     if (handle == nullptr) return;
     ZelAceHeaderRecord header{};
     // Every header either advances the reader or ends the loop, so the walk is bounded.
-    while (ZelAceReadHeader(handle, &header) == ZELACE_SUCCESS) {
-        int operation = mode == ZELACE_OPEN_EXTRACT ? ZELACE_TEST : ZELACE_SKIP;
-        if (ZelAceProcess(handle, operation, nullptr) != ZELACE_SUCCESS && mode == ZELACE_OPEN_LIST) break;
+    // In the extraction pass, every other entry goes through the data callback, which stops early.
+    for (int index = 0; ZelAceReadHeader(handle, &header) == ZELACE_SUCCESS; ++index) {
+        int result;
+        if (mode == ZELACE_OPEN_EXTRACT && index % 2 == 1) {
+            std::size_t taken = 0;
+            result = ZelAceProcessData(handle, TakeBeginning, &taken);
+        } else {
+            result = ZelAceProcess(handle, mode == ZELACE_OPEN_EXTRACT ? ZELACE_TEST : ZELACE_SKIP, nullptr);
+        }
+        if (result != ZELACE_SUCCESS && mode == ZELACE_OPEN_LIST) break;
     }
     ZelAceClose(handle);
 }

@@ -14,19 +14,43 @@ std::string TypeOf(const std::string& path) {
     return reader ? reader->GetType() : "null";
 }
 
-TEST(ArchiveFactoryTest, RecognisesZipAndArjByContentAndRarByItsExactExtension) {
+TEST(ArchiveFactoryTest, RecognisesZipAndArjByContentAndRarByExtensionOrSignature) {
     EXPECT_EQ(TypeOf(Fixture("basic.zip")), "zip");
     EXPECT_EQ(TypeOf(Fixture("method1.arj")), "arj");
     EXPECT_EQ(TypeOf(Fixture("basic.rar")), "rar");
     // A ZIP named .rar is read as ZIP; a ZIP that holds an ARJ archive is still ZIP.
     EXPECT_EQ(TypeOf(Fixture("zip_named.rar")), "zip");
     EXPECT_EQ(TypeOf(Fixture("zip_with_arj.zip")), "zip");
-    // RAR is known by its extension alone, compared case-sensitively.
-    EXPECT_EQ(TypeOf(Fixture("basic.RAR")), "null");
-    EXPECT_EQ(TypeOf(Fixture("rar_named.dat")), "null");
+    // RAR is known by its extension in any letter case, and by its signature whatever the name.
+    EXPECT_EQ(TypeOf(Fixture("basic.RAR")), "rar");
+    EXPECT_EQ(TypeOf(Fixture("rar_named.dat")), "rar");
     EXPECT_EQ(TypeOf(Fixture("src/text.txt")), "null");
     EXPECT_EQ(TypeOf(Fixture("no such file.zip")), "null");
     EXPECT_EQ(CQVArchiveEngine::CreateUnpacker(nullptr), nullptr);
+}
+
+std::vector<std::string> AllTypesOf(const std::string& path) {
+    std::vector<std::string> types;
+    for (const auto& reader : CQVArchiveEngine::CreateAllUnpackers(path.c_str())) types.push_back(reader->GetType());
+    return types;
+}
+
+TEST(ArchiveFactoryTest, AZipStoredInAnotherArchiveDoesNotHideItButIsFoundToo) {
+    for (const char* type : {"rar", "arj", "cab"}) {
+        std::string path = Fixture(std::string("zip_last.") + type);
+        EXPECT_EQ(TypeOf(path), type);
+        auto readers = CQVArchiveEngine::CreateAllUnpackers(path.c_str());
+        ASSERT_EQ(readers.size(), 2u) << type;
+        EXPECT_EQ(readers[1]->GetType(), "zip");
+        // The outer archive's own members are what the first reader lists.
+        ASSERT_EQ(readers[0]->Open(path.c_str()), 1) << type;
+        EXPECT_EQ(ListNames(*readers[0]), (std::vector<std::string>{"text.txt", "inner.zip"})) << type;
+    }
+    // Data in front of a ZIP or a RAR archive that is no other archive: a self-extractor.
+    EXPECT_EQ(AllTypesOf(Fixture("sfx_zip.exe")), std::vector<std::string>{"zip"});
+    EXPECT_EQ(AllTypesOf(Fixture("sfx_rar.exe")), std::vector<std::string>{"rar"});
+    EXPECT_EQ(AllTypesOf(Fixture("basic.zip")), std::vector<std::string>{"zip"});
+    EXPECT_TRUE(AllTypesOf(Fixture("src/text.txt")).empty());
 }
 
 TEST(ArchiveFactoryTest, ExtensionIsTakenFromTheLastPathComponent) {
@@ -34,10 +58,10 @@ TEST(ArchiveFactoryTest, ExtensionIsTakenFromTheLastPathComponent) {
     std::string dotted = folder.path() + "/dir.rar";
     ASSERT_TRUE(platform::MakeDirectory(dotted));
     std::string plain = dotted + "/archive";
-    WriteFileBytes(plain, ReadFileBytes(Fixture("basic.rar")));
+    WriteFileBytes(plain, "plain text in a folder whose name ends in .rar");
     EXPECT_EQ(TypeOf(plain), "null");
     // A RAR reader for a file that is no RAR archive: created by name, refused by Open.
-    std::string fake = folder.path() + "/fake.rar";
+    std::string fake = folder.path() + "/fake.Rar";
     WriteFileBytes(fake, "not an archive at all");
     std::unique_ptr<CQVArchive> reader(CQVArchiveEngine::CreateUnpacker(fake.c_str()));
     ASSERT_NE(reader, nullptr);

@@ -3,6 +3,7 @@
 
 #include "archive/zip/zip_archive.h"
 #include "platform/directories.h"
+#include "platform/files.h"
 #include "tests/archive/archive_support.h"
 
 namespace zel::test {
@@ -36,10 +37,20 @@ TEST_F(ZipTest, ConvertsDosNamesAndKeepsUtf8AndLongNamesWhole) {
     EXPECT_EQ(names[0], std::string(150, 'd') + "\\" + std::string(149, 'n') + ".txt");
 }
 
-TEST_F(ZipTest, EmptyArchiveOpensButHasNoFirstEntry) {
+TEST_F(ZipTest, ASymbolicLinkIsNeitherMadeNorWrittenAsAFile) {
+    OpenFixture("links.zip");
+    EXPECT_EQ(ExtractEach(m_zip, m_out.path()),
+              (std::vector<EntryResult>{{"a.txt", -1},
+                                        {"sym.txt", CQVArchiveException::eArchiveFailure},
+                                        {"z.txt", -1},
+                                        {"", CQVArchiveException::eEndOfArchive}}));
+    EXPECT_EQ(platform::KindOf(m_out.path() + "/sym.txt"), platform::EntryKind::missing);
+}
+
+TEST_F(ZipTest, EmptyArchiveIsEmpty) {
     OpenFixture("empty.zip");
-    EXPECT_EQ(ErrorOf([&] { m_zip.MoveFirst(); }), CQVArchiveException::eArchiveFailure);
-    EXPECT_EQ(ErrorOf([&] { m_zip.ExtractFirst(); }), CQVArchiveException::eArchiveFailure);
+    EXPECT_EQ(ErrorOf([&] { m_zip.MoveFirst(); }), CQVArchiveException::eEndOfArchive);
+    EXPECT_EQ(ErrorOf([&] { m_zip.ExtractFirst(); }), CQVArchiveException::eEndOfArchive);
 }
 
 TEST_F(ZipTest, ExtractsWhatUnzipExtracts) {
