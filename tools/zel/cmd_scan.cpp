@@ -11,6 +11,7 @@
 #include "tools/zel/commands.h"
 #include "tools/zel/database_io.h"
 #include "tools/zel/json.h"
+#include "tools/zel/safe_text.h"
 #include "tools/zel/scanner.h"
 
 namespace zel::cli {
@@ -90,15 +91,15 @@ private:
         if (m_options.json) {
             PrintJson(path, verdict, removed);
         } else if (verdict.status == Verdict::infected) {
-            std::printf("%s: %s FOUND (type %s, version %s)%s\n", path.c_str(),
-                        ToUtf8(m_base.GetTrojanName(verdict.index)).c_str(),
-                        ToUtf8(m_base.GetTrojanType(verdict.index)).c_str(),
-                        ToUtf8(m_base.GetTrojanVer(verdict.index)).c_str(),
+            std::printf("%s: %s FOUND (type %s, version %s)%s\n", TerminalText(path).c_str(),
+                        TerminalText(ToUtf8(m_base.GetTrojanName(verdict.index))).c_str(),
+                        TerminalText(ToUtf8(m_base.GetTrojanType(verdict.index))).c_str(),
+                        TerminalText(ToUtf8(m_base.GetTrojanVer(verdict.index))).c_str(),
                         removed < 0 ? "" : removed ? ", removed" : ", not removed");
         } else if (verdict.status == Verdict::error) {
-            std::printf("%s: ERROR %s\n", path.c_str(), verdict.message.c_str());
+            std::printf("%s: ERROR %s\n", TerminalText(path).c_str(), TerminalText(verdict.message).c_str());
         } else if (!m_options.infected_only) {
-            std::printf("%s: OK\n", path.c_str());
+            std::printf("%s: OK\n", TerminalText(path).c_str());
         }
         std::fflush(stdout);
     }

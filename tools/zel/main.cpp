@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tools/zel/commands.h"
+#include "tools/zel/safe_text.h"
 
 namespace {
 
@@ -40,10 +41,10 @@ int main(int argc, char** argv) {
         try {
             return command.run(zel::cli::Args(std::move(words)));
         } catch (const zel::cli::Failure& failure) {
-            std::fprintf(stderr, "zel: %s\n", failure.message.c_str());
+            std::fprintf(stderr, "zel: %s\n", zel::cli::TerminalText(failure.message).c_str());
             return zel::cli::kError;
         }
     }
-    std::fprintf(stderr, "zel: unknown command '%s' (try zel --help)\n", argv[1]);
+    std::fprintf(stderr, "zel: unknown command '%s' (try zel --help)\n", zel::cli::TerminalText(argv[1]).c_str());
     return zel::cli::kError;
 }
