@@ -1,10 +1,12 @@
 #include "archive/ace/ace_archive.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "archive/acelib/ace_format.h"
 #include "archive/acelib/zelace.h"
 #include "archive/backends.h"
 #include "archive/reader_support.h"
@@ -141,6 +143,30 @@ void CQVAceArchive::Extract(CString destination, int skip) {
 }
 
 namespace zel::arcopen {
+
+namespace {
+
+// A main header is a block (CRC-16, size, type 0, flags) whose signature follows the flags.
+bool IsAceMainHeaderAt(FileHead head, std::size_t block) {
+    using namespace zel::ace;
+    std::size_t signature = block + kSignatureOffset;
+    if (head.size() < signature + kSignatureSize) return false;
+    if (std::memcmp(head.data() + signature, kSignature, kSignatureSize) != 0) return false;
+    std::size_t size = head[block + 2] | head[block + 3] << 8;
+    return head[block + kBlockPrefixSize] == kTypeMain && size >= kSignatureOffset - kBlockPrefixSize + kSignatureSize;
+}
+
+}  // namespace
+
+bool HasAceSignature(FileHead head) {
+    std::size_t end = std::min(head.size(), kAceSearchSize);
+    for (std::size_t block = 0; block < end; ++block) {
+        if (IsAceMainHeaderAt(head, block)) return true;
+    }
+    return false;
+}
+
+bool StartsAsAce(FileHead head) { return IsAceMainHeaderAt(head, 0); }
 
 CQVArchive* NewAceReader() {
     try {

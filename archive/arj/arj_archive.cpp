@@ -210,6 +210,14 @@ bool IsArjArchive(const char* path) {
     return found;
 }
 
+bool StartsAsArj(FileHead head) {
+    using namespace zel::arj;
+    if (head.size() < 4 || head[0] != kHeaderIdLow || head[1] != kHeaderIdHigh) return false;
+    std::size_t size = Le16(head.data() + 2);
+    if (size == 0 || size > kMaxHeaderSize || head.size() < 4 + size + 4) return false;
+    return Crc32(0, head.data() + 4, size) == Le32(head.data() + 4 + size);
+}
+
 CQVArchive* NewArjReader() { return new (std::nothrow) CQVArjArchive(); }
 
 }  // namespace zel::arcopen

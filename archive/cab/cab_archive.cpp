@@ -215,6 +215,12 @@ bool IsCabArchive(const char* path) {
     return found;
 }
 
+// The signature "MSCF", then version 1.3 at bytes 24 (minor) and 25 (major) of the header.
+bool StartsAsCab(FileHead head) {
+    return head.size() >= 36 && head[0] == 'M' && head[1] == 'S' && head[2] == 'C' && head[3] == 'F' &&
+           head[24] == 3 && head[25] == 1;
+}
+
 CQVArchive* NewCabReader() { return new (std::nothrow) CQVCabArchive(); }
 
 }  // namespace zel::arcopen

@@ -1,5 +1,6 @@
 #include "archive/rar/rar_archive.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -208,6 +209,40 @@ void CQVRarArchive::Extract(CString destination, int skip) {
 }
 
 namespace zel::arcopen {
+
+namespace {
+
+// The RAR 4 signature is followed by the main header: CRC-16, then the type 0x73. The RAR 5
+// signature is followed by the main header: CRC-32, its size as a variable-length number, then
+// the type 1.
+constexpr std::uint8_t kRarSignature[] = {'R', 'a', 'r', '!', 0x1A, 0x07};
+constexpr std::uint8_t kRar4MainType = 0x73;
+constexpr std::uint8_t kRar5MainType = 1;
+
+bool IsRarSignatureAt(FileHead head, std::size_t at) {
+    constexpr std::size_t kSize = sizeof kRarSignature;
+    if (head.size() < at + kSize + 2 || !std::equal(kRarSignature, kRarSignature + kSize, head.data() + at)) {
+        return false;
+    }
+    std::size_t next = at + kSize;
+    if (head[next] == 0) return head.size() > next + 3 && head[next + 3] == kRar4MainType;
+    if (head[next] != 1 || head[next + 1] != 0) return false;
+    std::size_t size_at = next + 2 + 4;
+    while (size_at < head.size() && size_at < next + 2 + 4 + 3 && (head[size_at] & 0x80)) ++size_at;
+    return size_at + 1 < head.size() && head[size_at + 1] == kRar5MainType;
+}
+
+}  // namespace
+
+bool HasRarSignature(FileHead head) {
+    std::size_t end = std::min(head.size(), kRarSearchSize);
+    for (std::size_t at = 0; at < end; ++at) {
+        if (head[at] == 'R' && IsRarSignatureAt(head, at)) return true;
+    }
+    return false;
+}
+
+bool StartsAsRar(FileHead head) { return IsRarSignatureAt(head, 0); }
 
 CQVArchive* NewRarReader() {
     try {
