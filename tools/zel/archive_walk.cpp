@@ -57,11 +57,15 @@ bool WalkExtraction(CQVArchive& reader,
                     const std::function<void(const EntryOutcome&)>& on_entry, std::string& error) {
     // Some back-ends (CAB) write an entry on a thread of their own after Extract has returned; the
     // entry is complete only once the reader has moved on to the next entry or to the end. So each
-    // outcome is handed on only after the next name has been asked for.
+    // outcome (whether it was truncated too) is handed on only after the next name has been asked
+    // for.
     std::optional<EntryOutcome> pending;
     auto flush = [&] {
-        if (pending) on_entry(*pending);
+        if (!pending) return;
+        EntryOutcome outcome = std::move(*pending);
         pending.reset();
+        outcome.truncated = !outcome.destination.empty() && reader.WasExtractTruncated();
+        on_entry(outcome);
     };
     try {
         reader.ExtractFirst();

@@ -28,6 +28,7 @@ struct EntryOutcome {
     std::string name;         // as the archive gives it
     std::string destination;  // where it was written; "" when it was skipped
     bool failed = false;      // the back-end reported a failure for this entry
+    bool truncated = false;   // written only up to the reader's extraction limit
 };
 
 // Runs the extraction pass of an opened reader. For each entry `destination_for(name)` gives the

@@ -6,6 +6,7 @@
 #include "cure/trojan_cure_module.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
+#include "platform/interrupts.h"
 #include "platform/services.h"
 #include "tools/zel/archive_scan.h"
 #include "tools/zel/commands.h"
@@ -19,18 +20,22 @@ namespace {
 
 constexpr const char* kScanUsage =
     "usage: zel scan [--db FILE] [--mode fixed|anywhere] [--json] [--infected]\n"
-    "                [--disinfect [--system-root DIR]] PATH...\n"
+    "                [--max-filesize SIZE] [--max-scansize SIZE] [--disinfect [--system-root DIR]] PATH...\n"
     "Searches the first 2 MiB of each file (folders recursively, symbolic links inside them are not\n"
     "followed) for the trojans of the database. Archives (zip, rar, arj, cab, ace) are also searched\n"
-    "entry by entry, archives inside them too (4 levels), reported as ARCHIVE/ENTRY; an archive is\n"
-    "never changed. Exit status: 0 nothing found, 1 something found, 2 an error (a file that cannot\n"
-    "be read, or a damaged archive, is reported and scanning goes on).\n"
+    "entry by entry, with every format that reads them, archives inside them too (4 levels), reported\n"
+    "as ARCHIVE/ENTRY; an archive is never changed. Each entry is extracted as far as the scan needs:\n"
+    "2 MiB, or up to --max-filesize (default 100M) for an archive inside; at most --max-scansize\n"
+    "(default 400M) is extracted from one file. What a limit leaves unscanned is reported as LIMIT.\n"
+    "Exit status: 0 nothing found, 1 something found, 2 an error (a file that cannot be read, or a\n"
+    "damaged archive or entry, is reported and scanning goes on).\n"
     "--disinfect cleans the system root of each trojan found (ends the processes that run it, cleans\n"
     "the start-up places its record names, deletes it); exit status 2 when a file stays. The root is\n"
     "--system-root DIR, else $ZEL_SYSTEM_ROOT, else the private tree of `zel system info`.\n";
 
 struct Options {
     int mode = 0;
+    ScanLimits limits;
     bool json = false;
     bool infected_only = false;
     bool disinfect = false;
@@ -40,18 +45,25 @@ struct Totals {
     int files = 0;
     int infected = 0;
     int errors = 0;
+    int limits = 0;
     int not_removed = 0;
 };
 
 class ScanRun {
 public:
-    ScanRun(CTrojanBase2& base, const Options& options)
+    ScanRun(CTrojanBase2& base, const Options& options, const platform::ScopedInterruptWatch& interrupts)
         : m_base(base),
           m_options(options),
+          m_interrupts(interrupts),
           m_scanner(base, options.mode),
-          m_archives(m_scanner, [this](const std::string& shown, const Verdict& verdict) { Report(shown, verdict, false); }) {}
+          m_archives(
+              m_scanner, options.limits,
+              [this](const std::string& shown, const Verdict& verdict) { Report(shown, verdict, false); },
+              [this] { return m_interrupts.Requested(); }) {}
 
+    // Throws Interrupted when an interrupt stops the scan.
     void ScanPath(const std::string& path, bool named_by_user) {
+        if (m_interrupts.Requested()) throw Interrupted{};
         platform::EntryKind kind = named_by_user ? platform::KindOfTarget(path) : platform::KindOf(path);
         if (kind == platform::EntryKind::directory) {
             ScanFolder(path);
@@ -83,6 +95,7 @@ private:
         ++m_totals.files;
         if (verdict.status == Verdict::infected) ++m_totals.infected;
         if (verdict.status == Verdict::error) ++m_totals.errors;
+        if (verdict.status == Verdict::limit) ++m_totals.limits;
         int removed = -1;
         if (m_options.disinfect && on_disk && verdict.status == Verdict::infected) {
             removed = Disinfect(path, verdict.index);
@@ -98,6 +111,8 @@ private:
                         removed < 0 ? "" : removed ? ", removed" : ", not removed");
         } else if (verdict.status == Verdict::error) {
             std::printf("%s: ERROR %s\n", TerminalText(path).c_str(), TerminalText(verdict.message).c_str());
+        } else if (verdict.status == Verdict::limit) {
+            std::printf("%s: LIMIT %s\n", TerminalText(path).c_str(), TerminalText(verdict.message).c_str());
         } else if (!m_options.infected_only) {
             std::printf("%s: OK\n", TerminalText(path).c_str());
         }
@@ -112,7 +127,7 @@ private:
     }
 
     void PrintJson(const std::string& path, const Verdict& verdict, int removed) {
-        static constexpr const char* kStatus[] = {"clean", "infected", "error"};
+        static constexpr const char* kStatus[] = {"clean", "infected", "error", "limit"};
         if (m_options.infected_only && verdict.status != Verdict::infected) return;
         std::string line = "{\"path\": " + JsonString(path) + ", \"status\": \"" + kStatus[verdict.status] + "\"";
         if (verdict.status == Verdict::infected) {
@@ -123,11 +138,13 @@ private:
         }
         if (removed >= 0) line += std::string(", \"disinfected\": ") + (removed ? "true" : "false");
         if (verdict.status == Verdict::error) line += ", \"error\": " + JsonString(verdict.message);
+        if (verdict.status == Verdict::limit) line += ", \"limit\": " + JsonString(verdict.message);
         std::printf("%s}\n", line.c_str());
     }
 
     CTrojanBase2& m_base;
     Options m_options;
+    const platform::ScopedInterruptWatch& m_interrupts;
     Scanner m_scanner;
     ArchiveScan m_archives;
     Totals m_totals;
@@ -154,6 +171,8 @@ int RunScan(Args args) {
     options.json = args.TakeFlag("--json");
     options.infected_only = args.TakeFlag("--infected");
     options.disinfect = args.TakeFlag("--disinfect");
+    if (auto size = args.TakeOption("--max-filesize")) options.limits.max_filesize = ParseSize(*size, "--max-filesize");
+    if (auto size = args.TakeOption("--max-scansize")) options.limits.max_scansize = ParseSize(*size, "--max-scansize");
     std::unique_ptr<platform::SystemRoot> root;
     if (options.disinfect) {
         root = TakeSystemRoot(args);
@@ -175,12 +194,16 @@ int RunScan(Args args) {
 
     CTrojanBase2 base;
     LoadDatabase(base, db_path, false);
-    ScanRun run(base, options);
+    // An interrupt ends the scan between two entries, so that the temporary copies are removed.
+    platform::ScopedInterruptWatch interrupts;
+    ScanRun run(base, options, interrupts);
     for (const auto& path : paths) run.ScanPath(path, true);
 
     const Totals& totals = run.totals();
     if (!options.json) {
-        std::printf("Scanned %d files: %d infected, %d errors.\n", totals.files, totals.infected, totals.errors);
+        std::string limits = totals.limits ? ", " + std::to_string(totals.limits) + " limits reached" : "";
+        std::printf("Scanned %d files: %d infected, %d errors%s.\n", totals.files, totals.infected, totals.errors,
+                    limits.c_str());
     }
     if (totals.not_removed > 0) return kError;
     if (totals.infected > 0) return kFound;

@@ -40,6 +40,10 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[1], command.name) != 0) continue;
         try {
             return command.run(zel::cli::Args(std::move(words)));
+        } catch (const zel::cli::Interrupted&) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "zel: interrupted\n");
+            return zel::cli::kError;
         } catch (const zel::cli::Failure& failure) {
             std::fprintf(stderr, "zel: %s\n", zel::cli::TerminalText(failure.message).c_str());
             return zel::cli::kError;
