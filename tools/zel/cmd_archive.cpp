@@ -58,7 +58,7 @@ int List(Args& args) {
         }
     } catch (const CQVArchiveException& failure) {
         if (failure.GetError() != CQVArchiveException::eEndOfArchive) {
-            throw Failure{words[0] + ": cannot read the archive's entries (damaged or empty)"};
+            throw Failure{words[0] + ": cannot read the archive's entries (damaged)"};
         }
     }
     if (json) {
