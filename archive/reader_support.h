@@ -33,23 +33,32 @@ public:
     void Clear() {
         m_names.clear();
         m_index = 0;
+        m_incomplete = false;
     }
+    // The archive could not be listed to its end: the walk ends in eArchiveFailure.
+    void MarkIncomplete() { m_incomplete = true; }
     void Add(CString name) { m_names.push_back(std::move(name)); }
     void MoveFirst() { m_index = 0; }
-    // The current name; eEndOfArchive past the last one.
+    // The current name; past the last one eEndOfArchive (eArchiveFailure for an incomplete list).
     const CString& GetName() const {
-        if (m_index >= m_names.size()) ThrowEnd();
+        if (m_index >= m_names.size()) ThrowPastEnd();
         return m_names[m_index];
     }
-    // Moves to the next name; eEndOfArchive when there is none.
+    // Moves to the next name; eEndOfArchive (eArchiveFailure) when there is none.
     void MoveNext() {
         if (m_index < m_names.size()) ++m_index;
-        if (m_index >= m_names.size()) ThrowEnd();
+        if (m_index >= m_names.size()) ThrowPastEnd();
     }
 
 private:
+    [[noreturn]] void ThrowPastEnd() const {
+        if (m_incomplete) ThrowFailure();
+        ThrowEnd();
+    }
+
     std::vector<CString> m_names;
     std::size_t m_index = 0;
+    bool m_incomplete = false;
 };
 
 // Turns every "/" of a stored name into "\", the separator of the names the interface returns.

@@ -49,6 +49,14 @@ std::optional<char32_t> DecodeUtf8(std::string_view text, size_t& pos) {
     return value;
 }
 
+bool IsValidUtf8(std::string_view text) {
+    size_t pos = 0;
+    while (pos < text.size()) {
+        if (!DecodeUtf8(text, pos)) return false;
+    }
+    return true;
+}
+
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);

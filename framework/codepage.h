@@ -22,6 +22,9 @@ std::string Utf16ToWindows1252(std::u16string_view text);
 // with `pos` unchanged, when it is malformed, overlong, a surrogate or beyond U+10FFFF.
 std::optional<char32_t> DecodeUtf8(std::string_view text, size_t& pos);
 
+// Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or code points past U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
 // Appends the UTF-8 form of one code point.
 void AppendUtf8(std::string& out, char32_t code_point);
 

@@ -15,6 +15,17 @@ std::string CreateTempFileBeside(const std::string& target);
 // is removed and false returned; `target` is then untouched.
 bool ReplaceFileAtomically(const std::string& temp, const std::string& target);
 
+// Creates a new, empty file with a unique name beside `target` (a short name in the same folder
+// when a longer one would be too long), with the permissions that any newly created file gets
+// (0666 less the umask, unlike CreateTempFileBeside). Returns its path, or "" when none can be made.
+std::string CreateNewFileBeside(const std::string& target);
+
+// Renames `temp` over `target`, unless `target` exists and is not a regular file (a folder,
+// device, FIFO, socket or symbolic link): such a path is never replaced. Nothing is flushed, so
+// this suits files that are written and read again at once, not files that must survive a crash.
+// On failure `temp` is removed and false returned; `target` is then untouched.
+bool RenameOverRegularFile(const std::string& temp, const std::string& target);
+
 // Removes a file, ignoring every error.
 void RemoveFileQuietly(const std::string& path);
 

@@ -9,9 +9,9 @@
 #include "archive/acelib/ace_format.h"
 #include "archive/acelib/zelace.h"
 #include "archive/backends.h"
+#include "archive/entry_output.h"
 #include "archive/reader_support.h"
 #include "framework/codepage_oem.h"
-#include "platform/directories.h"
 
 using zel::arcopen::ThrowEnd;
 using zel::arcopen::ThrowFailure;
@@ -29,6 +29,15 @@ std::string EntryName(const ZelAceHeaderRecord& header) {
     std::string name = zel::codepage::Cp437ToUtf8(stored);
     if ((header.FileAttr & kDirectoryAttribute) && (name.empty() || name.back() != '\\')) name += '\\';
     return name;
+}
+
+// The library's data callback: writes into the entry's output, and says when the limit is reached.
+int WriteToOutput(void* user, const std::uint8_t* data, std::size_t size) {
+    try {
+        return static_cast<zel::arcopen::CEntryOutput*>(user)->Write(data, size) ? 1 : 0;
+    } catch (const CQVArchiveException&) {
+        return -1;
+    }
 }
 
 }  // namespace
@@ -122,24 +131,34 @@ CString CQVAceArchive::GetExtractName() {
     if (s.handle == nullptr) ThrowEnd();
     // A header that was read but never processed is passed over through the library first, so
     // that a solid archive's window still receives that entry's bytes.
-    if (s.header_read && s.Process(ZELACE_SKIP, nullptr) != ZELACE_SUCCESS) ThrowEnd();
-    if (s.ReadHeader() != ZELACE_SUCCESS) ThrowEnd();
+    if (s.header_read && s.Process(ZELACE_SKIP, nullptr) != ZELACE_SUCCESS) ThrowFailure();
+    // The normal end is the end; a header that cannot be read ends the pass as a failure.
+    int result = s.ReadHeader();
+    if (result == ZELACE_END_ARCHIVE) ThrowEnd();
+    if (result != ZELACE_SUCCESS) ThrowFailure();
     return EntryName(s.header);
 }
 
 void CQVAceArchive::Extract(CString destination, int skip) {
     State& s = *m_state;
+    SetExtractTruncated(false);
     if (s.handle == nullptr || !s.header_read) ThrowFailure();
-    int result;
     if (skip) {
-        result = s.Process(ZELACE_SKIP, destination.c_str());
-    } else if (zel::arcopen::NamesDirectory(destination)) {
-        zel::platform::MakeDirectory(zel::arcopen::DirectoryPath(destination));  // may exist already
-        result = s.Process(ZELACE_SKIP, destination.c_str());
-    } else {
-        result = s.Process(ZELACE_EXTRACT, destination.c_str());
+        if (s.Process(ZELACE_SKIP, nullptr) != ZELACE_SUCCESS) ThrowFailure();
+        return;
     }
+    // Every failure below leaves the header unprocessed; the next GetExtractName passes over it
+    // through the library, which in a solid archive unpacks it for the entries after it.
+    if ((s.header.FileAttr & kDirectoryAttribute) || zel::arcopen::NamesDirectory(destination)) {
+        zel::arcopen::MakeEntryDirectory(destination);
+        return;
+    }
+    zel::arcopen::CEntryOutput output(destination, GetExtractLimit());
+    s.header_read = false;
+    int result = ZelAceProcessData(s.handle, WriteToOutput, &output);
     if (result != ZELACE_SUCCESS) ThrowFailure();
+    output.Commit();
+    SetExtractTruncated(output.Truncated());
 }
 
 namespace zel::arcopen {

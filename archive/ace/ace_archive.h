@@ -3,7 +3,8 @@
 // Open reads every entry name into memory and closes the archive again; listing works on that
 // list alone. Extraction is a second pass that reopens the archive and hands each entry to the
 // library in turn: the library reads the headers, follows the volumes, unpacks and checks the
-// CRC; this reader converts the names, creates folders and turns results into exceptions.
+// CRC and hands the data back; this reader converts the names, creates folders, writes the
+// output and turns results into exceptions.
 #pragma once
 
 #include <memory>
@@ -27,7 +28,8 @@ public:
     void MoveNext() override;
     // Reopens the archive for extraction; eArchiveFailure when that fails.
     void ExtractFirst() override;
-    // Reads the next header; eEndOfArchive when there is none or it cannot be read.
+    // Reads the next header; eEndOfArchive when there is none, eArchiveFailure when it cannot be
+    // read.
     CString GetExtractName() override;
     // Skips the entry, creates its folder, or writes its data; eArchiveFailure when the library
     // fails the entry (damaged data, CRC mismatch, encrypted entry, missing volume, write error).

@@ -275,6 +275,13 @@ void ArchiveReader::Unpack(ByteSink& sink) {
             m_ended = true;
         }
         throw;
+    } catch (const StopUnpacking&) {
+        try {
+            source.Finish();
+        } catch (const AceError&) {
+            m_ended = true;  // the set ends before the entry's last part: nothing follows it
+        }
+        return;
     }
     try {
         source.Finish();

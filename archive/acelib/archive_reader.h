@@ -38,6 +38,8 @@ public:
     void Skip();
     // Unpacks the current entry into `sink`, checks its CRC, and moves past it whatever happens.
     // Throws AceError for an encrypted entry, corrupt data, a CRC mismatch or a missing volume.
+    // A sink that throws StopUnpacking ends the entry there (without a CRC check); only a
+    // non-solid archive may be stopped, since a solid one's later entries need the rest.
     void Unpack(ByteSink& sink);
 
 private:

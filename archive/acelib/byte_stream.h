@@ -18,9 +18,13 @@ public:
 class ByteSink {
 public:
     virtual ~ByteSink() = default;
-    // Takes all `size` bytes or throws AceError.
+    // Takes all `size` bytes or throws AceError; or throws StopUnpacking when it wants no more.
     virtual void Write(const std::uint8_t* data, std::size_t size) = 0;
 };
+
+// Thrown by a sink that has what it wants of an entry: the reader moves past the rest of the
+// entry's data without unpacking it, and without a CRC to check.
+struct StopUnpacking {};
 
 // A source over bytes in memory (not owned).
 class MemorySource final : public ByteSource {

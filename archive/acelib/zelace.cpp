@@ -54,8 +54,8 @@ void CopyName(char (&field)[260], const std::string& text) {
     std::memset(field + length, 0, sizeof field - length);
 }
 
-// Writes an entry to a temporary file beside its destination; only a complete entry whose CRC
-// matched replaces the destination, so a failure leaves nothing half-written behind.
+// Writes an entry to a new file beside its destination; only a complete entry whose CRC matched
+// replaces the destination, so a failure leaves nothing half-written behind.
 class FileSink final : public zel::ace::ByteSink {
 public:
     bool Open(const std::string& temp) { return m_file.Open(temp, CFile::modeWrite | CFile::modeCreate); }
@@ -82,6 +82,30 @@ public:
 
 private:
     CFile m_file;
+};
+
+// Hands the data to the caller's callback. Once the callback wants no more (or fails), a
+// non-solid entry stops there; a solid one is unpacked to its end, the rest dropped.
+class CallbackSink final : public zel::ace::ByteSink {
+public:
+    CallbackSink(ZelAceDataCallback callback, void* user, bool may_stop)
+        : m_callback(callback), m_user(user), m_mayStop(may_stop) {}
+    void Write(const std::uint8_t* data, std::size_t size) override {
+        if (m_done || size == 0) return;
+        int answer = m_callback(m_user, data, size);
+        if (answer == 1) return;
+        m_done = true;
+        m_failed = answer != 0;
+        if (m_mayStop) throw zel::ace::StopUnpacking{};
+    }
+    bool Failed() const { return m_failed; }
+
+private:
+    ZelAceDataCallback m_callback;
+    void* m_user;
+    bool m_mayStop;
+    bool m_done = false;
+    bool m_failed = false;
 };
 
 int Skip(Handle& handle) {
@@ -113,7 +137,10 @@ int Extract(Handle& handle, const char* destination) {
         reader.Skip();
         return ZELACE_ERROR_ENCRYPTED;
     }
-    zel::platform::TempFileGuard temp(zel::platform::CreateTempFileBeside(destination));
+    // A folder, device, FIFO, socket or symbolic link in the destination's place is never replaced.
+    zel::platform::EntryKind kind = zel::platform::KindOf(destination);
+    bool replaceable = kind == zel::platform::EntryKind::file || kind == zel::platform::EntryKind::missing;
+    zel::platform::TempFileGuard temp(replaceable ? zel::platform::CreateNewFileBeside(destination) : std::string());
     FileSink sink;
     if (temp.path().empty() || !sink.Open(temp.path())) {
         // Passed over as a skipped entry is, so that a solid archive's later entries still
@@ -127,9 +154,25 @@ int Extract(Handle& handle, const char* destination) {
         return error.kind() == AceError::kIo ? ZELACE_ERROR_WRITE : CodeFor(error);
     }
     if (!sink.Close()) return ZELACE_ERROR_WRITE;
-    if (!zel::platform::ReplaceFileAtomically(temp.path(), destination)) return ZELACE_ERROR_WRITE;
-    temp.Release();
+    std::string written = temp.path();
+    temp.Release();  // renamed over the destination, or removed on failure
+    if (!zel::platform::RenameOverRegularFile(written, destination)) return ZELACE_ERROR_WRITE;
     return ZELACE_SUCCESS;
+}
+
+int ProcessData(Handle& handle, ZelAceDataCallback callback, void* user) {
+    auto& reader = *handle.reader;
+    if (reader.Current().IsDirectory()) {
+        reader.Skip();
+        return ZELACE_SUCCESS;
+    }
+    CallbackSink sink(callback, user, !reader.IsSolid());
+    try {
+        reader.Unpack(sink);
+    } catch (const AceError& error) {
+        return CodeFor(error);
+    }
+    return sink.Failed() ? ZELACE_ERROR_WRITE : ZELACE_SUCCESS;
 }
 
 }  // namespace
@@ -218,6 +261,24 @@ ZELACE_API int ZelAceProcess(void* opaque, int operation, const char* destinatio
                 return Extract(handle, destination);
             default: Skip(handle); return ZELACE_ERROR_PARAMETER;
         }
+    } catch (const AceError& error) {
+        return CodeFor(error);
+    } catch (const std::bad_alloc&) {
+        return ZELACE_ERROR_MEMORY;
+    }
+}
+
+ZELACE_API int ZelAceProcessData(void* opaque, ZelAceDataCallback callback, void* user) {
+    if (opaque == nullptr) return ZELACE_ERROR_PARAMETER;
+    auto& handle = *static_cast<Handle*>(opaque);
+    if (!handle.hasEntry) return ZELACE_ERROR_PARAMETER;
+    handle.hasEntry = false;
+    try {
+        if (callback == nullptr) {
+            Skip(handle);
+            return ZELACE_ERROR_PARAMETER;
+        }
+        return ProcessData(handle, callback, user);
     } catch (const AceError& error) {
         return CodeFor(error);
     } catch (const std::bad_alloc&) {

@@ -3,6 +3,7 @@
  *   handle = ZelAceOpen(&open)            open.OpenResult is 0 on success; null handle otherwise
  *   ZelAceReadHeader(handle, &header)     0: a header was read; 128: normal end; else an error
  *   ZelAceProcess(handle, op, dest)       op 0 skips the entry, 2 extracts it to `dest`; 0 = done
+ *   ZelAceProcessData(handle, fn, user)   unpacks the entry into a callback instead of a file
  *   ZelAceClose(handle)
  *
  * Names in the header record are as the archive stores them (OEM code page), with "\" between
@@ -14,6 +15,7 @@
 #ifndef ZEL_ARCHIVE_ACELIB_ZELACE_H
 #define ZEL_ARCHIVE_ACELIB_ZELACE_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #if defined(_WIN32)
@@ -85,6 +87,16 @@ ZELACE_API void* ZelAceOpen(ZelAceOpenRecord* record);
 ZELACE_API int ZelAceClose(void* handle);
 ZELACE_API int ZelAceReadHeader(void* handle, ZelAceHeaderRecord* header);
 ZELACE_API int ZelAceProcess(void* handle, int operation, const char* destination);
+
+/* Receives an entry's unpacked data, block after block. Returns 1 to go on; 0 when it wants no
+ * more (the entry is then passed over, without a CRC check); -1 when the data cannot be taken. */
+typedef int (*ZelAceDataCallback)(void* user, const uint8_t* data, size_t size);
+
+/* Unpacks the entry of the last header into `callback`, which may stop early. A solid archive's
+ * entry is unpacked to its end even then, because later entries refer back into it. Returns 0
+ * when the entry was unpacked (or stopped early), ZELACE_ERROR_WRITE when the callback returned
+ * -1, otherwise an error above. */
+ZELACE_API int ZelAceProcessData(void* handle, ZelAceDataCallback callback, void* user);
 
 #ifdef __cplusplus
 }

@@ -8,6 +8,7 @@
 
 #include "archive/arj/arj_decoder.h"
 #include "archive/backends.h"
+#include "archive/entry_output.h"
 #include "archive/reader_support.h"
 #include "platform/directories.h"
 
@@ -37,35 +38,31 @@ std::uint32_t Le32(const std::uint8_t* p) {
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-// Writes decoded data to the output file and keeps its CRC.
+// Thrown by the sink once the extraction limit is reached: the rest of the entry is not decoded.
+struct LimitReached {};
+
+// Hands decoded data to the entry's output and keeps its CRC.
 class OutputSink : public ByteSink {
 public:
-    explicit OutputSink(CFile& output) : m_output(output) {}
+    explicit OutputSink(arcopen::CEntryOutput& output) : m_output(output) {}
     void Write(const std::uint8_t* data, std::size_t size) override {
         m_crc = Crc32(m_crc, data, size);
-        try {
-            m_output.Write(data, static_cast<UINT>(size));
-        } catch (const CFileException&) {
-            ThrowFailure();
-        }
+        if (!m_output.Write(data, size)) throw LimitReached{};
     }
     std::uint32_t Crc() const { return m_crc; }
 
 private:
-    CFile& m_output;
+    arcopen::CEntryOutput& m_output;
     std::uint32_t m_crc = 0;
 };
 
 }  // namespace
 
-// Opens the destination for writing; on failure creates every folder along its path and tries
-// once more.
-bool OpenOutput(CFile& output, const std::string& destination) {
-    if (output.Open(destination, CFile::modeCreate | CFile::modeWrite)) return true;
+// Creates every missing folder along the destination's path.
+void MakeParentFolders(const std::string& destination) {
     for (std::size_t i = 1; i < destination.size(); ++i) {
         if (destination[i] == '/' || destination[i] == '\\') platform::MakeDirectory(destination.substr(0, i));
     }
-    return output.Open(destination, CFile::modeCreate | CFile::modeWrite);
 }
 
 std::optional<std::uint64_t> FindMainHeader(ArchiveInput& input, std::uint64_t from) {
@@ -110,6 +107,7 @@ int CQVArjArchive::Open(const char* path) {
 void CQVArjArchive::Close() {
     m_input.Close();
     m_hasEntry = false;
+    m_atEnd = false;
     m_name.clear();
 }
 
@@ -143,9 +141,13 @@ std::optional<zel::arj::Header> CQVArjArchive::ReadHeader() {
 
 void CQVArjArchive::ReadEntryHeader() {
     m_hasEntry = false;
+    m_atEnd = false;
     m_name.clear();
     auto header = ReadHeader();
-    if (!header) ThrowEnd();
+    if (!header) {
+        m_atEnd = true;
+        ThrowEnd();
+    }
     m_header = *header;
     m_name = zel::arj::DisplayName(m_header);
     m_dataStart = m_input.Position();
@@ -158,47 +160,68 @@ void CQVArjArchive::MoveFirst() {
 }
 
 void CQVArjArchive::MoveNext() {
+    if (m_atEnd) ThrowEnd();
     if (!m_input.IsOpen() || !m_hasEntry) ThrowFailure();
     // Past the current entry's data, whether or not Extract consumed it.
     m_input.Seek(m_dataStart + m_header.compressed_size);
     ReadEntryHeader();
 }
 
-void CQVArjArchive::DecodeEntry(CFile& output) {
+void CQVArjArchive::DecodeEntry(zel::arcopen::CEntryOutput& output) {
     using namespace zel::arj;
     m_input.Seek(m_dataStart);
     OutputSink sink(output);
-    if (m_header.method == kMethodStored) {
-        std::uint8_t chunk[kCopyChunk];
-        for (std::uint64_t left = m_header.compressed_size; left > 0;) {
-            std::size_t part = static_cast<std::size_t>(std::min<std::uint64_t>(left, sizeof chunk));
-            m_input.ReadExact(chunk, part);
-            sink.Write(chunk, part);
-            left -= part;
-        }
-    } else {
-        EntryDataSource source(m_input, m_header.compressed_size);
-        if (m_header.method == kMethodFastest) {
-            DecodeFastest(source, m_header.compressed_size, m_header.original_size, sink);
-        } else {
-            DecodeHuffman(source, m_header.compressed_size, m_header.original_size, sink);
-        }
-    }
     try {
-        output.Close();
-    } catch (const CFileException&) {
-        ThrowFailure();
+        if (m_header.method == kMethodStored) {
+            std::uint8_t chunk[kCopyChunk];
+            for (std::uint64_t left = m_header.compressed_size; left > 0;) {
+                std::size_t part = static_cast<std::size_t>(std::min<std::uint64_t>(left, sizeof chunk));
+                m_input.ReadExact(chunk, part);
+                sink.Write(chunk, part);
+                left -= part;
+            }
+        } else {
+            EntryDataSource source(m_input, m_header.compressed_size);
+            if (m_header.method == kMethodFastest) {
+                DecodeFastest(source, m_header.compressed_size, m_header.original_size, sink);
+            } else {
+                DecodeHuffman(source, m_header.compressed_size, m_header.original_size, sink);
+            }
+        }
+    } catch (const LimitReached&) {
+        return;  // the CRC covers the whole entry and cannot be checked
     }
     // A damaged entry must not pass for a good one.
     if (sink.Crc() != m_header.file_crc) ThrowFailure();
 }
 
 void CQVArjArchive::Extract(CString destination, int skip) {
+    using namespace zel::arj;
     if (!m_input.IsOpen() || !m_hasEntry) ThrowFailure();
+    SetExtractTruncated(false);
+    std::uint64_t data_end = m_dataStart + m_header.compressed_size;
+    // Whatever happens to this entry, the next header is read from behind its data.
+    struct SeekPastData {
+        ArchiveInput& input;
+        std::uint64_t end;
+        ~SeekPastData() { input.Seek(end); }
+    } seek_past{m_input, data_end};
+    if (skip) return;
+    if (m_header.file_type == kTypeDirectory) {
+        zel::arcopen::MakeEntryDirectory(destination);
+        return;
+    }
+    // Comments and volume labels hold no file. Every other entry this reader cannot decode (a
+    // garbled one, an unknown method or version, a part of a file that other volumes continue)
+    // is a failure: its contents would go unseen.
+    if (m_header.file_type == kTypeComment || m_header.file_type == kTypeVolumeLabel) return;
+    if (!IsExtractable(m_header) || IsVolumePart(m_header)) ThrowFailure();
+    MakeParentFolders(destination);
     // Text entries are written as they are: on this system text and binary files are alike.
-    CFile output;
-    if (!skip && zel::arj::IsExtractable(m_header) && zel::arj::OpenOutput(output, destination)) DecodeEntry(output);
-    m_input.Seek(m_dataStart + m_header.compressed_size);
+    zel::arcopen::CEntryOutput output(destination, GetExtractLimit());
+    DecodeEntry(output);
+    output.Commit();
+    SetExtractTruncated(output.Truncated());
 }
 
 namespace zel::arcopen {

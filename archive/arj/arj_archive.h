@@ -7,6 +7,7 @@
 
 #include "archive/arj/arj_format.h"
 #include "archive/arj/arj_input.h"
+#include "archive/entry_output.h"
 #include "archive/qv_archive.h"
 
 class CQVArjArchive : public CQVArchive {
@@ -28,9 +29,10 @@ public:
     void MoveNext() override;
     void ExtractFirst() override { MoveFirst(); }
     CString GetExtractName() override { return GetName(); }
-    // Entries that cannot be extracted (folders, volume labels, comments, garbled entries,
-    // unknown methods or versions) and outputs that cannot be created are passed over without
-    // an exception. A decoding error, a write error and a CRC mismatch throw eArchiveFailure.
+    // A folder entry creates its folder; volume labels and comments are passed over. A garbled
+    // entry, an unknown method or version, a file that continues in another volume, an output
+    // that cannot be created, a decoding error, a write error and a CRC mismatch throw
+    // eArchiveFailure. Missing folders along the destination are created first.
     void Extract(CString destination, int skip) override;
     void ExtractNext() override { MoveNext(); }
 
@@ -41,12 +43,13 @@ private:
     std::optional<zel::arj::Header> ReadHeader();
     // Reads the next entry header at the current position and makes it current.
     void ReadEntryHeader();
-    void DecodeEntry(CFile& output);
+    void DecodeEntry(zel::arcopen::CEntryOutput& output);
 
     zel::arj::ArchiveInput m_input;
     zel::arj::Header m_header;
     CString m_name;
     bool m_hasEntry = false;
+    bool m_atEnd = false;           // the end marker was read: MoveNext gives eEndOfArchive
     std::uint64_t m_dataStart = 0;  // file position of the current entry's compressed data
 };
 
@@ -57,8 +60,7 @@ namespace zel::arj {
 // position, or nullopt. Reads through `input`; throws only for a read error.
 std::optional<std::uint64_t> FindMainHeader(ArchiveInput& input, std::uint64_t from);
 
-// Opens `destination` for writing; when that fails, creates every folder along its path and
-// tries once more. False when it still fails.
-bool OpenOutput(CFile& output, const std::string& destination);
+// Creates every missing folder along `destination`'s path (errors are ignored).
+void MakeParentFolders(const std::string& destination);
 
 }  // namespace zel::arj

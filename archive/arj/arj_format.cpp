@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "framework/codepage.h"
 #include "framework/codepage_oem.h"
 
 namespace zel::arj {
@@ -54,12 +55,15 @@ std::optional<Header> ParseBasicHeader(const std::uint8_t* data, std::size_t siz
 
 std::string DisplayName(const Header& header) {
     std::string name = header.stored_name;
-    if (header.flags & kFlagPathSlash) {
+    bool unix_host = header.host_system == kHostUnix || header.host_system == kHostNext;
+    // A Unix host may store "/" without saying so; "\" is then an ordinary character there, but
+    // every reader of this interface takes it for the separator.
+    if ((header.flags & kFlagPathSlash) || unix_host) {
         for (char& c : name) {
             if (c == '/') c = '\\';
         }
     }
-    if (header.host_system == kHostUnix || header.host_system == kHostNext) return name;
+    if (unix_host && codepage::IsValidUtf8(name)) return name;
     return codepage::Cp437ToUtf8(name);
 }
 
@@ -69,5 +73,7 @@ bool IsExtractable(const Header& header) {
     if (header.method == kMethodFastest && header.archiver_version == kVersionWithoutFastest) return false;
     return header.file_type == kTypeBinary || header.file_type == kTypeText;
 }
+
+bool IsVolumePart(const Header& header) { return (header.flags & (kFlagContinuesNext | kFlagContinued)) != 0; }
 
 }  // namespace zel::arj

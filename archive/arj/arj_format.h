@@ -23,8 +23,10 @@ constexpr std::uint64_t kMaxMainHeaderOffset = 25000;
 constexpr std::size_t kMinFirstHeaderSize = 26;
 
 // Flag bits of a header.
-constexpr std::uint8_t kFlagGarbled = 0x01;     // enciphered with a password
-constexpr std::uint8_t kFlagPathSlash = 0x10;   // the stored name uses "/" as its separator
+constexpr std::uint8_t kFlagGarbled = 0x01;        // enciphered with a password
+constexpr std::uint8_t kFlagContinuesNext = 0x04;  // the file goes on in the next volume
+constexpr std::uint8_t kFlagContinued = 0x08;      // the file began in the previous volume
+constexpr std::uint8_t kFlagPathSlash = 0x10;      // the stored name uses "/" as its separator
 
 // File types.
 constexpr std::uint8_t kTypeBinary = 0;
@@ -59,12 +61,16 @@ struct Header {
 // first header size does not fit in them.
 std::optional<Header> ParseBasicHeader(const std::uint8_t* data, std::size_t size);
 
-// The name that the interface returns: "\" for a stored "/" when the header says so, and the
-// DOS code page converted to UTF-8 unless the archive was written on a Unix host.
+// The name that the interface returns: "\" for a stored "/" when the header says so or the
+// archive was written on a Unix host; the DOS code page converted to UTF-8, unless a Unix host
+// wrote the name and it is valid UTF-8.
 std::string DisplayName(const Header& header);
 
 // Whether the reader can extract the entry: minimum version at most 3, not garbled, method 0 to 4
 // (method 4 not from archiver version 1), binary or text.
 bool IsExtractable(const Header& header);
+
+// Whether the entry holds only part of a file that other volumes of a set continue.
+bool IsVolumePart(const Header& header);
 
 }  // namespace zel::arj

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
+#include <string_view>
 #include <new>
 #include <string>
 #include <vector>
@@ -9,11 +11,10 @@
 // The library's header expects the platform macro and defines CALLBACK, HANDLE, LONG, UINT and
 // PASCAL; keep it last so that those macros cannot reach our own headers.
 #include "archive/backends.h"
+#include "archive/entry_output.h"
 #include "archive/reader_support.h"
 #include "framework/codepage.h"
 #include "framework/codepage_oem.h"
-#include "platform/directories.h"
-#include "platform/file.h"
 #define _UNIX
 #include <unrar/dll.hpp>
 
@@ -22,45 +23,77 @@ using zel::arcopen::ThrowFailure;
 
 namespace {
 
-// The size of the comment buffer handed to the library.
+// The size of the comment buffer handed to the library, and of the link target's name.
 constexpr unsigned kCommentSize = 16384;
+constexpr unsigned kRedirectNameSize = 1024;
 // The library's result codes that the reader tells apart.
 constexpr int kResultSuccess = ERAR_SUCCESS;
+constexpr int kResultEnd = ERAR_END_ARCHIVE;
 constexpr int kResultBadData = ERAR_BAD_DATA;
 // In the C locale the library maps each byte of an undecodable 8-bit name into this private-use
-// area, and marks such a name with a leading U+FFFE; the name was stored in the DOS code page.
+// area, and marks such a name with a U+FFFE before its first mapped byte.
 constexpr wchar_t kMappedByteFirst = 0xE080;
 constexpr wchar_t kMappedByteLast = 0xE0FF;
 constexpr wchar_t kMappedNameMark = 0xFFFE;
+// Hosts whose 8-bit names are in the system's own encoding, which is UTF-8 today (Unix, BeOS);
+// the DOS and Windows hosts store the DOS code page.
+constexpr unsigned kHostUnix = 3;
+constexpr unsigned kHostBeOs = 5;
+// Kinds of link entries (RedirType). Links to files and folders on disk are never followed; a
+// hard link or a file copy stands for an earlier entry's content.
+constexpr unsigned kRedirectNone = 0;
+constexpr unsigned kRedirectHardLink = 4;
+constexpr unsigned kRedirectFileCopy = 5;
+// How many hard links or file copies in a row the reader follows to reach content.
+constexpr int kMaxRedirectDepth = 4;
 
-// The entry's name as UTF-8 with "\" separators and, for a folder, a trailing "\".
+char32_t CodePointOf(wchar_t unit) {
+    auto code_point = static_cast<char32_t>(unit);
+    if (code_point > 0x10FFFF || (code_point >= 0xD800 && code_point < 0xE000)) return U'\uFFFD';
+    return code_point;
+}
+
+// The entry's name as UTF-8 with "\" separators and, for a folder, a trailing "\". An 8-bit name
+// (RAR 4 without a Unicode name) comes back as its bytes mapped into the private-use area: from
+// a Unix host they are taken as UTF-8 when they are valid UTF-8, otherwise as the DOS code page.
 std::string EntryName(const RARHeaderDataEx& header) {
+    std::wstring_view wide(header.FileNameW, ::wcsnlen(header.FileNameW, sizeof header.FileNameW / sizeof(wchar_t)));
     std::string name;
-    if (header.FileNameW[0] != 0) {
-        for (size_t i = 0; i < sizeof header.FileNameW / sizeof(wchar_t) && header.FileNameW[i] != 0; ++i) {
-            wchar_t unit = header.FileNameW[i];
-            if (unit == kMappedNameMark) continue;
-            char32_t code_point = static_cast<char32_t>(unit);
-            if (unit >= kMappedByteFirst && unit <= kMappedByteLast) {
-                code_point = zel::codepage::Cp437ToCodePoint(static_cast<unsigned char>(unit - 0xE000));
-            } else if (code_point > 0x10FFFF || (code_point >= 0xD800 && code_point < 0xE000)) {
-                code_point = U'\uFFFD';
-            }
-            zel::codepage::AppendUtf8(name, code_point);
+    std::string raw;  // the 8-bit name's bytes, for a Unix host
+    bool mapped = false;
+    for (wchar_t unit : wide) {
+        if (unit == kMappedNameMark) {
+            mapped = true;
+            continue;
         }
-    } else {
-        std::string stored(header.FileName, ::strnlen(header.FileName, sizeof header.FileName));
-        name = zel::codepage::Cp437ToUtf8(stored);
+        if (unit >= kMappedByteFirst && unit <= kMappedByteLast) {
+            auto byte = static_cast<unsigned char>(unit - 0xE000);
+            raw += static_cast<char>(byte);
+            zel::codepage::AppendUtf8(name, zel::codepage::Cp437ToCodePoint(byte));
+        } else {
+            zel::codepage::AppendUtf8(raw, CodePointOf(unit));
+            zel::codepage::AppendUtf8(name, CodePointOf(unit));
+        }
     }
+    if (wide.empty()) {
+        raw.assign(header.FileName, ::strnlen(header.FileName, sizeof header.FileName));
+        name = zel::codepage::Cp437ToUtf8(raw);
+        mapped = true;
+    }
+    bool unix_host = header.HostOS == kHostUnix || header.HostOS == kHostBeOs;
+    if (mapped && unix_host && zel::codepage::IsValidUtf8(raw)) name = raw;
     zel::arcopen::UseBackslashes(name);
     if ((header.Flags & RHDF_DIRECTORY) && (name.empty() || name.back() != '\\')) name += '\\';
     return name;
 }
 
-// Where the library's data callback delivers an entry's bytes during one Extract.
+// Where the library's callback delivers an entry's bytes, and what it learnt on the way.
 struct DataSink {
-    CFile* output = nullptr;
-    bool failed = false;
+    zel::arcopen::CEntryOutput* output = nullptr;
+    bool may_stop = false;       // decoding may end at the limit (nothing later depends on it)
+    bool stopped = false;        // it did
+    bool failed = false;         // the output could not be written
+    bool volume_missing = false; // a volume of the set was asked for and is not there
 };
 
 int CALLBACK OnLibraryEvent(UINT message, LPARAM user_data, LPARAM p1, LPARAM p2) {
@@ -69,14 +102,25 @@ int CALLBACK OnLibraryEvent(UINT message, LPARAM user_data, LPARAM p1, LPARAM p2
         case UCM_PROCESSDATA:
             if (sink == nullptr || sink->output == nullptr) return 1;
             try {
-                sink->output->Write(reinterpret_cast<const void*>(p1), static_cast<UINT>(p2));
-            } catch (const CFileException&) {
+                bool more = sink->output->Write(reinterpret_cast<const void*>(p1), static_cast<std::size_t>(p2));
+                if (!more && sink->may_stop) {
+                    sink->stopped = true;
+                    return -1;
+                }
+            } catch (const CQVArchiveException&) {
                 sink->failed = true;
                 return -1;
             }
             return 1;
+        case UCM_CHANGEVOLUME:
+        case UCM_CHANGEVOLUMEW:
+            // The library tells that it goes on in the next volume, which is there; or it asks
+            // for one that is not there, which it must not wait for.
+            if (p2 == RAR_VOL_NOTIFY) return 1;
+            if (sink != nullptr) sink->volume_missing = true;
+            return -1;
         default:
-            // Never wait for a password or for another volume: refuse, and the entry fails.
+            // Never wait for a password: refuse, and the entry fails.
             return -1;
     }
 }
@@ -86,11 +130,20 @@ int CALLBACK OnLibraryEvent(UINT message, LPARAM user_data, LPARAM p1, LPARAM p2
 struct CQVRarArchive::State {
     HANDLE handle = nullptr;
     std::string path;
+    bool solid = false;
     std::vector<char> comments = std::vector<char>(kCommentSize);
+    std::vector<wchar_t> redirect = std::vector<wchar_t>(kRedirectNameSize);
     RARHeaderDataEx header{};
     bool header_read = false;
+    std::size_t headers_read = 0;  // in this extraction pass
     zel::arcopen::CEntryNameList names;
     DataSink sink;
+
+    State() = default;
+    explicit State(std::string archive) : path(std::move(archive)) {}
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
+    ~State() { CloseArchive(); }
 
     // Opens the archive in `mode`; false (and no handle) when the library refuses it.
     bool OpenArchive(unsigned mode) {
@@ -101,26 +154,82 @@ struct CQVRarArchive::State {
         request.CmtBufSize = kCommentSize;
         request.Callback = OnLibraryEvent;
         request.UserData = reinterpret_cast<LPARAM>(&sink);
+        sink = DataSink{};
         handle = RAROpenArchiveEx(&request);
         if (handle != nullptr && request.OpenResult != kResultSuccess) {
             RARCloseArchive(handle);
             handle = nullptr;
         }
+        solid = (request.Flags & ROADF_SOLID) != 0;
+        headers_read = 0;
         return handle != nullptr;
+    }
+
+    void CloseArchive() {
+        if (handle == nullptr) return;
+        RARCloseArchive(handle);
+        handle = nullptr;
+        header_read = false;
     }
 
     int ReadHeader() {
         header = RARHeaderDataEx{};
         header.CmtBuf = comments.data();
         header.CmtBufSize = kCommentSize;
+        header.RedirName = redirect.data();
+        header.RedirNameSize = kRedirectNameSize;
+        redirect[0] = 0;
         int result = RARReadHeaderEx(handle, &header);
         header_read = result == kResultSuccess;
+        if (header_read) ++headers_read;
         return result;
     }
 
     int Process(int operation) {
         header_read = false;
         return RARProcessFile(handle, operation, nullptr, nullptr);
+    }
+
+    // Decodes the current entry into `output`. The library tests the entry (decodes it and checks
+    // its checksum) and hands every decoded block to the callback, which writes it through our own
+    // file: the library itself creates nothing on disk. Decoding stops at the limit unless a later
+    // entry of a solid archive needs the rest, which is then decoded and dropped. eArchiveFailure
+    // when the entry cannot be decoded or written.
+    void DecodeInto(zel::arcopen::CEntryOutput& output, bool may_stop) {
+        sink.output = &output;
+        sink.may_stop = may_stop;
+        sink.stopped = sink.failed = false;
+        int result = Process(RAR_TEST);
+        sink.output = nullptr;
+        if (sink.failed || (result != kResultSuccess && !sink.stopped)) ThrowFailure();
+    }
+
+    std::wstring RedirectTarget() const {
+        return std::wstring(redirect.data(), ::wcsnlen(redirect.data(), redirect.size()));
+    }
+
+    // Writes the content that a hard link or file copy stands for: that of the earlier entry
+    // `target`, found by a second walk of the archive over at most `before` headers.
+    void DecodeRedirect(const std::wstring& target, std::size_t before, zel::arcopen::CEntryOutput& output,
+                        int depth) const {
+        if (depth > kMaxRedirectDepth) ThrowFailure();
+        State walk(path);
+        if (!walk.OpenArchive(RAR_OM_EXTRACT)) ThrowFailure();
+        while (walk.headers_read < before && walk.ReadHeader() == kResultSuccess) {
+            if (std::wstring_view(walk.header.FileNameW) != target) {
+                if (walk.Process(RAR_SKIP) != kResultSuccess) ThrowFailure();
+                continue;
+            }
+            unsigned kind = walk.header.RedirType;
+            if (kind == kRedirectHardLink || kind == kRedirectFileCopy) {
+                walk.DecodeRedirect(walk.RedirectTarget(), walk.headers_read - 1, output, depth + 1);
+                return;
+            }
+            if (kind != kRedirectNone || (walk.header.Flags & (RHDF_DIRECTORY | RHDF_ENCRYPTED))) ThrowFailure();
+            walk.DecodeInto(output, true);
+            return;
+        }
+        ThrowFailure();
     }
 };
 
@@ -141,19 +250,16 @@ int CQVRarArchive::Open(const char* path) {
         // Listing only skips, so an encrypted entry does no harm here.
         if (s.Process(RAR_SKIP) != kResultSuccess) break;
     }
-    // Bad data in a header: the archive is damaged. The handle stays open until Close.
-    if (result == kResultBadData) return 0;
+    // Bad data in a header: the archive is damaged. The handle stays open until Close. A volume
+    // that is missing from a set is no damage: the names before it are listed, and the listing
+    // ends with a failure.
+    if (result == kResultBadData && !s.sink.volume_missing) return 0;
+    if (result != kResultEnd) s.names.MarkIncomplete();
     Close();
     return 1;
 }
 
-void CQVRarArchive::Close() {
-    State& s = *m_state;
-    if (s.handle == nullptr) return;
-    RARCloseArchive(s.handle);
-    s.handle = nullptr;
-    s.header_read = false;
-}
+void CQVRarArchive::Close() { m_state->CloseArchive(); }
 
 void CQVRarArchive::MoveFirst() { m_state->names.MoveFirst(); }
 
@@ -170,42 +276,48 @@ CString CQVRarArchive::GetExtractName() {
     State& s = *m_state;
     if (s.handle == nullptr) ThrowEnd();
     // A header that was read but never processed is passed over first, so that the library
-    // stays in step when a caller asks for the name twice.
-    if (s.header_read && s.Process(RAR_SKIP) != kResultSuccess) ThrowEnd();
-    if (s.ReadHeader() != kResultSuccess) ThrowEnd();
+    // stays in step when a caller asks for the name twice or Extract failed before processing.
+    if (s.header_read && s.Process(RAR_SKIP) != kResultSuccess) ThrowFailure();
+    for (;;) {
+        int result = s.ReadHeader();
+        if (result == kResultEnd) ThrowEnd();
+        if (result != kResultSuccess) ThrowFailure();
+        // The rest of a file that began in an earlier volume, when the walk began at a later
+        // volume: the listing leaves it out, and so does the extraction.
+        if (!(s.header.Flags & RHDF_SPLITBEFORE)) break;
+        if (s.Process(RAR_SKIP) != kResultSuccess) ThrowFailure();
+    }
     return EntryName(s.header);
 }
 
 void CQVRarArchive::Extract(CString destination, int skip) {
     State& s = *m_state;
+    SetExtractTruncated(false);
     if (s.handle == nullptr || !s.header_read) ThrowFailure();
-    bool is_directory = (s.header.Flags & RHDF_DIRECTORY) != 0 || zel::arcopen::NamesDirectory(destination);
-    if (skip || is_directory) {
-        if (!skip) zel::platform::MakeDirectory(zel::arcopen::DirectoryPath(destination));
+    if (skip) {
         if (s.Process(RAR_SKIP) != kResultSuccess) ThrowFailure();
         return;
     }
-    if (s.header.Flags & RHDF_ENCRYPTED) {
-        s.Process(RAR_SKIP);
-        ThrowFailure();
+    // Every failure below leaves the header unprocessed; the next GetExtractName passes over it.
+    if ((s.header.Flags & RHDF_DIRECTORY) || zel::arcopen::NamesDirectory(destination)) {
+        zel::arcopen::MakeEntryDirectory(destination);
+        return;
     }
-    CFile output;
-    if (!output.Open(destination, CFile::modeCreate | CFile::modeWrite)) {
-        s.Process(RAR_SKIP);
-        ThrowFailure();
+    unsigned kind = s.header.RedirType;
+    bool copies_content = kind == kRedirectHardLink || kind == kRedirectFileCopy;
+    // A symbolic link or junction has no content of its own and is never made on disk.
+    if ((kind != kRedirectNone && !copies_content) || (s.header.Flags & RHDF_ENCRYPTED)) ThrowFailure();
+    zel::arcopen::CEntryOutput output(destination, GetExtractLimit());
+    if (copies_content) {
+        std::wstring target = s.RedirectTarget();
+        std::size_t before = s.headers_read - 1;
+        if (s.Process(RAR_SKIP) != kResultSuccess) ThrowFailure();
+        s.DecodeRedirect(target, before, output, 1);
+    } else {
+        s.DecodeInto(output, !s.solid);
     }
-    // The library tests the entry (decodes it and checks its checksum) and hands every decoded
-    // block to the callback, which writes it through our own file: the library itself creates
-    // nothing on disk, so neither a link entry nor a name in another encoding can redirect it.
-    s.sink = DataSink{&output, false};
-    int result = s.Process(RAR_TEST);
-    s.sink = DataSink{};
-    if (result != kResultSuccess) ThrowFailure();
-    try {
-        output.Close();
-    } catch (const CFileException&) {
-        ThrowFailure();
-    }
+    output.Commit();
+    SetExtractTruncated(output.Truncated());
 }
 
 namespace zel::arcopen {

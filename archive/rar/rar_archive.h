@@ -17,7 +17,8 @@ public:
     CQVRarArchive& operator=(const CQVRarArchive&) = delete;
     ~CQVRarArchive() override;
 
-    // Builds the name list; 0 when the library cannot open the archive or reports bad data.
+    // Builds the name list; 0 when the library cannot open the archive or reports bad data. A
+    // listing that stops early (a volume of the set is missing) ends in eArchiveFailure.
     int Open(const char* path) override;
     void Close() override;
     CString GetType() override { return "rar"; }
@@ -27,10 +28,15 @@ public:
     void MoveNext() override;
     // Reopens the archive for extraction; eArchiveFailure when that fails.
     void ExtractFirst() override;
-    // Reads the next header; eEndOfArchive when there is none.
+    // Reads the next header; eEndOfArchive at the normal end, eArchiveFailure when a header
+    // cannot be read (or a volume of a set is missing). The rest of a file that began in an
+    // earlier volume than the one opened is passed over, as the listing leaves it out.
     CString GetExtractName() override;
-    // Skips the entry, creates its folder, or writes its data; an encrypted entry is skipped and
-    // reported with eArchiveFailure (processing it would kill the handle and every later entry).
+    // Skips the entry, creates its folder, or writes its data, following the volumes of a set
+    // that are present. A hard link or file copy writes the content of the entry it stands for.
+    // An encrypted entry, a symbolic link, a missing volume, damaged data and an output that
+    // cannot be written throw eArchiveFailure, and the walk goes on (processing an encrypted
+    // entry would kill the handle and every later entry, so it is passed over unprocessed).
     void Extract(CString destination, int skip) override;
     void ExtractNext() override {}
 

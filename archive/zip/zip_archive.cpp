@@ -2,15 +2,16 @@
 
 #include <unzip.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
 
 #include "archive/backends.h"
+#include "archive/entry_output.h"
 #include "archive/reader_support.h"
 #include "framework/codepage_oem.h"
-#include "platform/directories.h"
 #include "platform/file.h"
 
 using zel::arcopen::ThrowEnd;
@@ -104,7 +105,12 @@ void CQVZipArchive::Close() {
 }
 
 void CQVZipArchive::MoveFirst() {
-    if (m_handle == nullptr || unzGoToFirstFile(Handle(m_handle)) != UNZ_OK) ThrowFailure();
+    if (m_empty) ThrowEnd();
+    if (m_handle == nullptr) ThrowFailure();
+    int result = unzGoToFirstFile(Handle(m_handle));
+    // An archive without entries is empty, as an empty archive of any other format is.
+    if (result == UNZ_END_OF_LIST_OF_FILE) ThrowEnd();
+    if (result != UNZ_OK) ThrowFailure();
 }
 
 CString CQVZipArchive::GetName() {
@@ -131,11 +137,11 @@ void CQVZipArchive::MoveNext() {
 }
 
 void CQVZipArchive::Extract(CString destination, int skip) {
+    SetExtractTruncated(false);
     if (skip) return;
     if (m_handle == nullptr) ThrowFailure();
     if (zel::arcopen::NamesDirectory(destination)) {
-        // An existing folder is no error, as for a folder that the archive lists twice.
-        zel::platform::MakeDirectory(zel::arcopen::DirectoryPath(destination));
+        zel::arcopen::MakeEntryDirectory(destination);
         return;
     }
     unzFile handle = Handle(m_handle);
@@ -146,22 +152,22 @@ void CQVZipArchive::Extract(CString destination, int skip) {
     }
     if (unzOpenCurrentFile(handle) != UNZ_OK) ThrowFailure();
     CurrentFileReading reading(handle);
-    CFile output;
-    if (!output.Open(destination, CFile::modeCreate | CFile::modeWrite)) ThrowFailure();
+    zel::arcopen::CEntryOutput output(destination, GetExtractLimit());
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kTransferSize]);
     if (!buffer) ThrowFailure();
-    try {
-        for (;;) {
-            int count = unzReadCurrentFile(handle, buffer.get(), kTransferSize);
-            if (count < 0) ThrowFailure();
-            if (count == 0) break;
-            output.Write(buffer.get(), static_cast<UINT>(count));
-        }
-        output.Close();
-    } catch (const CFileException&) {
-        ThrowFailure();
+    for (;;) {
+        // Never more than one byte past the limit: enough to tell that the entry goes on.
+        std::uint64_t room = output.Room();
+        auto want = static_cast<unsigned>(room < kTransferSize ? room + 1 : kTransferSize);
+        int count = unzReadCurrentFile(handle, buffer.get(), want);
+        if (count < 0) ThrowFailure();
+        if (count == 0) break;
+        if (!output.Write(buffer.get(), static_cast<std::size_t>(count))) break;
     }
-    if (reading.Finish() != UNZ_OK) ThrowFailure();
+    // The CRC is known only when the whole entry was read.
+    if (reading.Finish() != UNZ_OK && !output.Truncated()) ThrowFailure();
+    output.Commit();
+    SetExtractTruncated(output.Truncated());
 }
 
 namespace zel::arcopen {

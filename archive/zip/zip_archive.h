@@ -13,7 +13,8 @@ public:
     int Open(const char* path) override;
     void Close() override;
     CString GetType() override { return "zip"; }
-    // eArchiveFailure when there is no first entry (an empty archive too).
+    // eEndOfArchive for an archive without entries; eArchiveFailure when the first entry cannot
+    // be reached.
     void MoveFirst() override;
     // eArchiveFailure when the entry's information cannot be read.
     CString GetName() override;
@@ -21,7 +22,8 @@ public:
     void ExtractFirst() override { MoveFirst(); }
     CString GetExtractName() override { return GetName(); }
     // Writes stored and deflated entries; every other method, an encrypted entry, a missing
-    // parent folder, a read or write error and a CRC mismatch throw eArchiveFailure.
+    // parent folder, a read or write error and a CRC mismatch throw eArchiveFailure. Reading
+    // stops one byte past the extraction limit.
     void Extract(CString destination, int skip) override;
     void ExtractNext() override { MoveNext(); }
 

@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <cstdlib>
+#include <random>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,6 +48,34 @@ bool ReplaceFileAtomically(const std::string& temp, const std::string& target) {
     }
     // Make the rename itself durable; a failure here no longer loses data.
     SyncFile(FolderOf(target), O_RDONLY | O_DIRECTORY);
+    return true;
+}
+
+std::string CreateNewFileBeside(const std::string& target) {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    std::string folder = FolderOf(target);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string suffix = ".tmp-";
+        for (int i = 0; i < 8; ++i) suffix += kLetters[random() % (sizeof kLetters - 1)];
+        // The long form keeps the entry's name visible; the short one fits any name length.
+        std::string name = attempt % 2 == 0 ? target + suffix : folder + "/" + suffix;
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        if (errno != EEXIST && errno != ENAMETOOLONG) return {};
+    }
+    return {};
+}
+
+bool RenameOverRegularFile(const std::string& temp, const std::string& target) {
+    EntryKind kind = KindOf(target);
+    if ((kind != EntryKind::file && kind != EntryKind::missing) || ::rename(temp.c_str(), target.c_str()) != 0) {
+        RemoveFileQuietly(temp);
+        return false;
+    }
     return true;
 }
 

@@ -294,14 +294,14 @@ std::string TypeOf(const fs::path& path) {
     return reader ? std::string(reader->GetType()) : "null";
 }
 
-TEST(AceArchiveTest, FactoryKnowsAceByItsExactExtension) {
+TEST(AceArchiveTest, FactoryKnowsAceByExtensionInAnyCaseAndByContent) {
     ScratchDir dir;
     fs::copy_file(Sample("wummel-patool_t.ace"), dir.path() / "t.ace");
     fs::copy_file(Sample("wummel-patool_t.ace"), dir.path() / "t.ACE");
     fs::copy_file(Sample("wummel-patool_t.ace"), dir.path() / "t.bin");
     EXPECT_EQ(TypeOf(dir.path() / "t.ace"), "ace");
-    EXPECT_EQ(TypeOf(dir.path() / "t.ACE"), "null");
-    EXPECT_EQ(TypeOf(dir.path() / "t.bin"), "null");
+    EXPECT_EQ(TypeOf(dir.path() / "t.ACE"), "ace");
+    EXPECT_EQ(TypeOf(dir.path() / "t.bin"), "ace");
     // Named .ace but no ACE archive: a reader is made, and its Open refuses the file.
     WriteFileBytes(dir.path() / "fake.ace", {'n', 'o', 't', ' ', 'a', 'c', 'e'});
     std::unique_ptr<CQVArchive> reader(CQVArchiveEngine::CreateUnpacker((dir.path() / "fake.ace").c_str()));

@@ -1,6 +1,8 @@
 // The ARJ back-end over real archives made by arj, and over copies that a test changed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "archive/arj/arj_archive.h"
 #include "platform/directories.h"
 #include "tests/archive/archive_support.h"
@@ -69,7 +71,7 @@ TEST_F(ArjTest, SlashesBecomeBackslashesOnlyWhenTheHeaderSaysSo) {
     EXPECT_EQ(ReadFileBytes(destination), "a file two folders down\n");
 }
 
-TEST_F(ArjTest, NamesFromDosHostsAreConvertedAndUnixNamesKept) {
+TEST_F(ArjTest, NamesFromDosHostsAreConvertedAndUnixNamesAreUtf8WithBackslashes) {
     std::string bytes = ReadFileBytes(Fixture("dos_headers.arj"));
     auto headers = ArjHeaderOffsets(bytes);
     std::size_t name_at = bytes.find("deep.txt", headers[1]);
@@ -77,37 +79,54 @@ TEST_F(ArjTest, NamesFromDosHostsAreConvertedAndUnixNamesKept) {
     FixArjHeaderCrc(bytes, headers[1]);
     ASSERT_EQ(m_arj.Open(Write("dos.arj", bytes).c_str()), 1);
     EXPECT_EQ(ListNames(m_arj), std::vector<std::string>{"sub/deeper/\xC3\xA9" "eep.txt"});
-    bytes[headers[1] + kHostAt] = 2;   // Unix
+    // From a Unix host: "/" is the separator, flag or not, and a name that is no UTF-8 is taken
+    // for the DOS code page.
+    bytes[headers[1] + kHostAt] = 2;
     FixArjHeaderCrc(bytes, headers[1]);
     ASSERT_EQ(m_arj.Open(Write("unix.arj", bytes).c_str()), 1);
-    EXPECT_EQ(ListNames(m_arj), std::vector<std::string>{"sub/deeper/\x82" "eep.txt"});
+    EXPECT_EQ(ListNames(m_arj), std::vector<std::string>{"sub\\deeper\\\xC3\xA9" "eep.txt"});
+    bytes.replace(name_at, 2, "\xC3\xA9");   // "éep.txt" in UTF-8
+    FixArjHeaderCrc(bytes, headers[1]);
+    ASSERT_EQ(m_arj.Open(Write("utf8.arj", bytes).c_str()), 1);
+    EXPECT_EQ(ListNames(m_arj), std::vector<std::string>{"sub\\deeper\\\xC3\xA9" "ep.txt"});
 }
 
-TEST_F(ArjTest, EntriesItCannotExtractArePassedOverQuietly) {
-    // The garbled entry, then a plain one.
+TEST_F(ArjTest, EntriesItCannotDecodeFailAloneAndTheWalkGoesOn) {
     OpenFixture("garbled.arj");
-    m_arj.ExtractFirst();
-    EXPECT_EQ(m_arj.GetExtractName(), "text.txt");
-    m_arj.Extract(m_out.path() + "/garbled.txt", 0);
-    EXPECT_FALSE(FileExists(m_out.path() + "/garbled.txt"));
-    m_arj.ExtractNext();
-    m_arj.Extract(m_out.path() + "/deep.txt", 0);
-    EXPECT_TRUE(FileExists(m_out.path() + "/deep.txt"));
+    EXPECT_EQ(ExtractEach(m_arj, m_out.path() + "/garbled"),
+              (std::vector<EntryResult>{{"text.txt", CQVArchiveException::eArchiveFailure},
+                                        {"sub\\deeper\\deep.txt", -1},
+                                        {"", CQVArchiveException::eEndOfArchive}}));
+    EXPECT_FALSE(FileExists(m_out.path() + "/garbled/text.txt"));
+    EXPECT_TRUE(FileExists(m_out.path() + "/garbled/sub/deeper/deep.txt"));
+    // MoveNext after the end stays at the end.
+    EXPECT_EQ(ErrorOf([&] { m_arj.MoveNext(); }), CQVArchiveException::eEndOfArchive);
+    EXPECT_EQ(ErrorOf([&] { m_arj.ExtractNext(); }), CQVArchiveException::eEndOfArchive);
 
-    // A folder entry, and an entry that needs a newer version.
+    // A folder entry makes its folder; an entry that needs a newer version, and one that goes on
+    // in another volume, fail.
     std::string bytes = ReadFileBytes(Fixture("method1.arj"));
     auto headers = ArjHeaderOffsets(bytes);
-    ASSERT_GE(headers.size(), 3u);
+    ASSERT_GE(headers.size(), 4u);
     bytes[headers[1] + kFileTypeAt] = 3;
     FixArjHeaderCrc(bytes, headers[1]);
     bytes[headers[2] + kMinVersionAt] = 4;
     FixArjHeaderCrc(bytes, headers[2]);
+    bytes[headers[3] + kFlagsAt] |= 0x04;
+    FixArjHeaderCrc(bytes, headers[3]);
     ASSERT_EQ(m_arj.Open(Write("changed.arj", bytes).c_str()), 1);
-    auto names = ExtractAll(m_arj, m_out.path() + "/changed");
-    EXPECT_EQ(names.size(), 5u);
-    EXPECT_FALSE(FileExists(m_out.path() + "/changed/" + names[0]));
-    EXPECT_FALSE(FileExists(m_out.path() + "/changed/" + names[1]));
-    EXPECT_TRUE(FileExists(m_out.path() + "/changed/" + names[2]));
+    auto results = ExtractEach(m_arj, m_out.path() + "/changed");
+    ASSERT_EQ(results.size(), 6u);
+    std::vector<int> errors;
+    for (const auto& result : results) errors.push_back(result.error);
+    EXPECT_EQ(errors, (std::vector<int>{-1, 1, 1, -1, -1, 0}));
+    auto path_of = [&](std::string name) {
+        std::replace(name.begin(), name.end(), '\\', '/');
+        return m_out.path() + "/changed/" + name;
+    };
+    EXPECT_TRUE(platform::IsDirectory(path_of(results[0].name)));
+    EXPECT_FALSE(FileExists(path_of(results[1].name)));
+    EXPECT_TRUE(FileExists(path_of(results[3].name)));
 }
 
 TEST_F(ArjTest, MainHeaderIsFoundOnlyWithinTheFirst25000Bytes) {

@@ -36,10 +36,10 @@ TEST_F(ZipTest, ConvertsDosNamesAndKeepsUtf8AndLongNamesWhole) {
     EXPECT_EQ(names[0], std::string(150, 'd') + "\\" + std::string(149, 'n') + ".txt");
 }
 
-TEST_F(ZipTest, EmptyArchiveOpensButHasNoFirstEntry) {
+TEST_F(ZipTest, EmptyArchiveIsEmpty) {
     OpenFixture("empty.zip");
-    EXPECT_EQ(ErrorOf([&] { m_zip.MoveFirst(); }), CQVArchiveException::eArchiveFailure);
-    EXPECT_EQ(ErrorOf([&] { m_zip.ExtractFirst(); }), CQVArchiveException::eArchiveFailure);
+    EXPECT_EQ(ErrorOf([&] { m_zip.MoveFirst(); }), CQVArchiveException::eEndOfArchive);
+    EXPECT_EQ(ErrorOf([&] { m_zip.ExtractFirst(); }), CQVArchiveException::eEndOfArchive);
 }
 
 TEST_F(ZipTest, ExtractsWhatUnzipExtracts) {
