@@ -46,29 +46,30 @@ cp evil.exe "scan/bad$(printf '\377').exe"
 python3 - <<'PY'
 import struct, zlib
 def zip_entries(path, entries):
-    """Writes a ZIP of (name, crc, size, deflated data) without holding the inflated data."""
+    """Writes a ZIP of (name, method, crc, size, packed data) without holding the inflated data."""
     out, central = open(path, "wb"), b""
-    for name, crc, size, data in entries:
+    for name, method, crc, size, data in entries:
         name = name.encode()
-        header = struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, 8, 0, 0, crc, len(data), size, len(name), 0)
-        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 0, 8, 0, 0, crc, len(data), size,
-                               len(name), 0, 0, 0, 0, 0, out.tell()) + name
-        out.write(header + name + data)
+        fields = (20, 0, method, 0, 0, crc, len(data), size, len(name), 0)
+        central += struct.pack("<IH", 0x02014B50, 20) + struct.pack("<HHHHHIIIHH", *fields) + \
+            struct.pack("<HHHII", 0, 0, 0, 0, out.tell()) + name
+        out.write(struct.pack("<I", 0x04034B50) + struct.pack("<HHHHHIIIHH", *fields) + name + data)
     start = out.tell()
     out.write(central + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(central), start, 0))
 def deflated(chunks):
     packer, crc, size, data = zlib.compressobj(9, zlib.DEFLATED, -15), 0, 0, b""
     for chunk in chunks:
         crc, size, data = zlib.crc32(chunk, crc), size + len(chunk), data + packer.compress(chunk)
-    return crc, size, data + packer.flush()
+    return 8, crc, size, data + packer.flush()
+def stored(data):
+    return 0, zlib.crc32(data), len(data), data
 zeros = deflated(bytes(1 << 20) for _ in range(1024))
-evil = deflated([open("evil.exe", "rb").read()])
+evil = stored(open("evil.exe", "rb").read())
 zip_entries("scan/bomb.zip", [(f"zeros{i}.bin", *zeros) for i in range(10)] + [("evil.exe", *evil)])
-filler = deflated(bytes(1 << 20) for _ in range(3))
-zip_entries("data.bin", [("filler.bin", *filler), ("evil.exe", *evil)])
-zip_entries("huge.bin", [("filler.bin", *deflated([bytes(1 << 20)] * 12)), ("evil.exe", *evil)])
+zip_entries("data.bin", [("filler.bin", *stored(bytes(3 << 20))), ("evil.exe", *evil)])
+zip_entries("huge.bin", [("filler.bin", *stored(bytes(12 << 20))), ("evil.exe", *evil)])
 PY
-zip -q -0 scan/nested.zip data.bin huge.bin
+zip -q scan/nested.zip data.bin huge.bin
 
 set +e
 start=$(date +%s)
