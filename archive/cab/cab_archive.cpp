@@ -1,44 +1,64 @@
 #include "archive/cab/cab_archive.h"
 
 #include <cstdlib>
+#include <limits>
 #include <new>
 #include <system_error>
 
 #include "archive/backends.h"
 #include "archive/reader_support.h"
 #include "framework/codepage.h"
-#include "platform/directories.h"
-#include "platform/files.h"
 #include "platform/low_io.h"
 
 using namespace zel::cabinet;
+using zel::arcopen::ThrowFailure;
 
 namespace {
 
 // Cabinet names are UTF-8 when this attribute is set, and Windows-1252 otherwise.
 constexpr std::uint16_t kAttributeNameIsUtf8 = 0x80;
+// The handle that the decompressor writes an entry through: it stands for the worker's
+// CEntryOutput, and no file call ever sees it.
+constexpr CabHandle kEntryOutputHandle = std::numeric_limits<CabHandle>::max();
 
 // The reader whose worker runs on this thread, if any: the file callbacks carry no user value.
-thread_local std::atomic<bool>* t_closing = nullptr;
-
-bool Closing() { return t_closing != nullptr && t_closing->load(); }
+thread_local CQVCabArchive* t_worker = nullptr;
 
 void* HeapAlloc(std::uint32_t size) { return std::malloc(size == 0 ? 1 : size); }
 void HeapRelease(void* memory) { std::free(memory); }
-std::uint32_t ReadFile(CabHandle handle, void* buffer, std::uint32_t count) {
-    if (Closing()) return std::uint32_t(-1);
-    return zel::platform::LowRead(handle, buffer, count);
-}
-std::uint32_t WriteFile(CabHandle handle, const void* buffer, std::uint32_t count) {
-    if (Closing()) return 0;
-    return zel::platform::LowWrite(handle, buffer, count);
-}
 
 }  // namespace
 
 CabCallbacks CQVCabArchive::Callbacks() {
-    return CabCallbacks{HeapAlloc, HeapRelease, zel::platform::LowOpen, ReadFile, WriteFile,
-                        zel::platform::LowClose, zel::platform::LowSeek};
+    return CabCallbacks{HeapAlloc, HeapRelease, zel::platform::LowOpen, ReadCallback, WriteCallback,
+                        CloseCallback, zel::platform::LowSeek};
+}
+
+std::uint32_t CQVCabArchive::ReadCallback(CabHandle handle, void* buffer, std::uint32_t count) {
+    CQVCabArchive* worker = t_worker;
+    if (worker != nullptr && worker->m_closing) return std::uint32_t(-1);
+    std::uint32_t got = zel::platform::LowRead(handle, buffer, count);
+    if (worker != nullptr && got != std::uint32_t(-1)) worker->m_progress += got;
+    return got;
+}
+
+std::uint32_t CQVCabArchive::WriteCallback(CabHandle handle, const void* buffer, std::uint32_t count) {
+    CQVCabArchive* worker = t_worker;
+    if (worker == nullptr || handle != kEntryOutputHandle) return zel::platform::LowWrite(handle, buffer, count);
+    if (worker->m_closing || !worker->m_output) return 0;
+    try {
+        worker->m_output->Write(buffer, count);
+    } catch (const CQVArchiveException&) {
+        return 0;  // a short write: the decompressor ends the run, and the entry fails
+    }
+    worker->m_progress += count;
+    return count;
+}
+
+int CQVCabArchive::CloseCallback(CabHandle handle) {
+    // The entry's output is closed (or removed) by the worker itself.
+    if (handle == kEntryOutputHandle) return 0;
+    return zel::platform::LowClose(handle);
 }
 
 CQVCabArchive::CQVCabArchive(int waitLimitMs) : m_waitLimitMs(waitLimitMs) {}
@@ -47,13 +67,17 @@ CQVCabArchive::~CQVCabArchive() { Close(); }
 
 int CQVCabArchive::Open(const char* path) {
     Close();
-    if (path == nullptr) return 0;
+    // A cabinet that cannot be read is an error, never an empty archive.
+    if (path == nullptr || !zel::arcopen::IsCabArchive(path)) return 0;
     m_path = path;
     std::size_t cut = m_path.find_last_of("/\\");
     m_directory = cut == std::string::npos ? "" : m_path.substr(0, cut + 1);
     m_cabinet = cut == std::string::npos ? m_path : m_path.substr(cut + 1);
     m_command = commandNone;
     m_state = stateRunning;
+    m_progress = 0;
+    m_runFailed = m_entryFailed = m_entryTruncated = false;
+    m_notified = m_stalled = false;
     m_commandEvent.Reset();
     m_notificationEvent.Reset();
     try {
@@ -67,7 +91,7 @@ int CQVCabArchive::Open(const char* path) {
 
 // Wakes a worker that waits for a command with an abort (any command other than extract, skip or
 // restart), makes its file reads and writes fail so that a decode in progress stops, and joins it.
-// The decompressor then closes both cabinet handles and any output file, and frees its memory.
+// The decompressor then closes both cabinet handles, and the worker removes an unfinished output.
 void CQVCabArchive::Close() {
     if (!m_worker.joinable()) return;
     m_closing = true;
@@ -76,54 +100,77 @@ void CQVCabArchive::Close() {
     m_worker.join();
     m_closing = false;
     m_state = stateFinished;
+    m_notified = false;
 }
 
 void CQVCabArchive::WorkerMain() {
-    t_closing = &m_closing;
+    t_worker = this;
     CabErrorRecord error;
     CabContext* context = CabCreate(Callbacks(), 1, &error);
     if (context != nullptr) {
-        for (;;) {
-            CabCopy(context, m_cabinet.c_str(), m_directory.c_str(), 0, Notify, nullptr, this);
-            // An output whose file did not come to its end (a damaged folder, a file continued in
-            // the next cabinet, a Close in the middle) is removed rather than left truncated.
-            if (!m_output.empty()) {
-                zel::platform::RemoveFileQuietly(m_output);
-                m_output.clear();
-            }
-            // A restart aborts the run at the waiting file; run again from the first file. The
-            // command is cleared first, so that a run that ends before offering a file (say, the
-            // cabinet vanished) cannot restart for ever.
-            if (m_command != commandRestart || m_closing) break;
-            m_command = commandNone;
-        }
+        RunCabinet(context, error);
         CabDestroy(context);
+    } else {
+        m_runFailed = true;
     }
-    t_closing = nullptr;
+    t_worker = nullptr;
     m_state = stateFinished;
     m_notificationEvent.Set();
+}
+
+void CQVCabArchive::RunCabinet(CabContext* context, const CabErrorRecord& error) {
+    m_resumeAfter = 0;
+    for (;;) {
+        m_offered = 0;
+        m_volumeRefused = false;
+        bool done = CabCopy(context, m_cabinet.c_str(), m_directory.c_str(), 0, Notify, nullptr, this);
+        // An output whose file did not come to its end is removed rather than left truncated.
+        bool inEntry = m_output != nullptr;
+        m_output.reset();
+        if (done || m_closing) return;
+        // A restart aborts the run at the waiting file; run again from the first file. The
+        // command is cleared first, so that a run that ends before offering a file (say, the
+        // cabinet vanished) cannot restart for ever.
+        if (m_command == commandRestart) {
+            m_command = commandNone;
+            m_resumeAfter = 0;
+            continue;
+        }
+        std::int32_t code = error.code;
+        if (inEntry && (code != cabErrUserAbort || m_volumeRefused)) {
+            // The entry's data is damaged, cut short or continued in a cabinet that is not
+            // followed: that entry fails, and the walk goes on after it. Every such restart
+            // passes over at least one more file, so the runs come to an end.
+            m_entryFailed = true;
+            m_resumeAfter = m_offered;
+            continue;
+        }
+        if (code != cabErrUserAbort) m_runFailed = true;
+        return;
+    }
 }
 
 CabHandle CQVCabArchive::Notify(ECabNotification type, CabNotification* notification) {
     auto* self = static_cast<CQVCabArchive*>(notification->user);
     switch (type) {
-        case cabNotifyCopyFile: return self->OnCopyFile(notification->first, notification->attributes);
-        case cabNotifyCloseFileInfo:
-            // Date, time and attributes are not applied to the output file.
-            zel::platform::LowClose(notification->handle);
-            self->m_output.clear();
-            return 1;
+        case cabNotifyCopyFile: return self->OnCopyFile(notification);
+        case cabNotifyCloseFileInfo: return self->OnCloseFile();
         case cabNotifyNextCabinet:
-            // A file continued in a further cabinet is not followed: the run ends there.
+            // A file continued in a further cabinet is not followed: that file fails.
+            self->m_volumeRefused = true;
             return -1;
         default: return 0;
     }
 }
 
-CabHandle CQVCabArchive::OnCopyFile(const char* name, std::uint16_t attributes) {
+CabHandle CQVCabArchive::OnCopyFile(CabNotification* notification) {
+    // After a failed entry the cabinet runs again; the files offered before are passed over.
+    if (++m_offered <= m_resumeAfter) return 0;
+    const char* name = notification->first;
     {
         std::lock_guard<std::mutex> lock(m_exchangeLock);
-        m_exchange = (attributes & kAttributeNameIsUtf8) ? std::string(name) : zel::codepage::Windows1252ToUtf8(name);
+        m_exchange = (notification->attributes & kAttributeNameIsUtf8) ? std::string(name)
+                                                                       : zel::codepage::Windows1252ToUtf8(name);
     }
     m_state = stateWaiting;
     m_notificationEvent.Set();
@@ -132,68 +179,130 @@ CabHandle CQVCabArchive::OnCopyFile(const char* name, std::uint16_t attributes) 
     if (m_closing) return -1;
 
     switch (m_command.load()) {
-        case commandExtract: {
-            std::string destination;
-            {
-                std::lock_guard<std::mutex> lock(m_exchangeLock);
-                destination = m_exchange;
-            }
-            if (zel::arcopen::NamesDirectory(destination)) {
-                // A destination that names a folder creates it; the entry's data is passed over.
-                zel::platform::MakeDirectories(zel::arcopen::DirectoryPath(destination));
-                return 0;
-            }
-            using namespace zel::platform;
-            CabHandle out = LowOpen(destination.c_str(), kLowWriteOnly | kLowBinary | kLowSequential | kLowCreate | kLowTruncate,
-                                    kLowModeRead | kLowModeWrite);
-            if (out != -1) m_output = destination;
-            return out;  // -1 when it cannot be opened: that ends the run
-        }
+        case commandExtract: return StartEntry(notification);
         case commandSkip: return 0;
         default: return -1;  // restart, or no valid command: abort this run
     }
 }
 
+// Prepares the entry's output. A destination that names a folder creates it and passes over the
+// data; an output that cannot be made fails the entry, which is then passed over.
+CabHandle CQVCabArchive::StartEntry(CabNotification* notification) {
+    std::string destination;
+    {
+        std::lock_guard<std::mutex> lock(m_exchangeLock);
+        destination = m_exchange;
+    }
+    m_entryFailed = false;
+    m_entryTruncated = false;
+    try {
+        if (zel::arcopen::NamesDirectory(destination)) {
+            zel::arcopen::MakeEntryDirectory(destination);
+            return 0;
+        }
+        m_output = std::make_unique<zel::arcopen::CEntryOutput>(destination, 0);
+    } catch (const CQVArchiveException&) {
+        m_entryFailed = true;
+        return 0;
+    } catch (const std::bad_alloc&) {
+        m_entryFailed = true;
+        return 0;
+    }
+    // Only the first bytes up to the limit are decoded and written.
+    std::uint64_t limit = m_commandLimit;
+    if (limit != 0 && std::uint64_t(notification->size) > limit) {
+        notification->size = std::int32_t(limit);
+        m_entryTruncated = true;
+    }
+    return kEntryOutputHandle;
+}
+
+CabHandle CQVCabArchive::OnCloseFile() {
+    // Date, time and attributes are not applied to the output file.
+    try {
+        if (m_output) m_output->Commit();
+    } catch (const CQVArchiveException&) {
+        m_entryFailed = true;
+    }
+    m_output.reset();
+    return 1;
+}
+
 void CQVCabArchive::SendCommand(ECommand command) {
+    m_notified = false;
+    // The worker waits for this command, so it is running from now on; until it offers the next
+    // file, a notification left from before must not be taken for that file's.
+    int waiting = stateWaiting;
+    m_state.compare_exchange_strong(waiting, stateRunning);
     m_command = command;
     m_commandEvent.Set();
 }
 
+void CQVCabArchive::AwaitNotification() {
+    std::uint64_t seen = m_progress;
+    while (!m_notificationEvent.Wait(m_waitLimitMs)) {
+        std::uint64_t now = m_progress;
+        if (now == seen) {
+            m_stalled = true;
+            ThrowFailure();
+        }
+        seen = now;
+    }
+}
+
+void CQVCabArchive::AwaitOffer() {
+    if (m_stalled) ThrowFailure();
+    while (!m_notified) {
+        if (m_state != stateFinished) AwaitNotification();
+        m_notified = m_state != stateRunning;
+    }
+}
+
+void CQVCabArchive::ThrowPassEnd() const {
+    if (m_runFailed || m_stalled) ThrowFailure();
+    zel::arcopen::ThrowEnd();
+}
+
 void CQVCabArchive::MoveFirst() {
-    if (m_state == stateFinished) zel::arcopen::ThrowEnd();
-    if (!m_notificationEvent.Wait(m_waitLimitMs)) zel::arcopen::ThrowEnd();
-    m_notificationEvent.Reset();
+    if (m_state == stateFinished) ThrowPassEnd();
+    AwaitOffer();
+    if (m_state == stateFinished) ThrowPassEnd();
     SendCommand(commandRestart);
 }
 
 CString CQVCabArchive::GetName() {
-    for (;;) {
-        if (m_state == stateFinished) zel::arcopen::ThrowEnd();
-        if (!m_notificationEvent.Wait(m_waitLimitMs)) zel::arcopen::ThrowEnd();
-        m_notificationEvent.Reset();
-        if (m_state == stateWaiting) {
-            std::lock_guard<std::mutex> lock(m_exchangeLock);
-            return m_exchange;
-        }
-    }
+    AwaitOffer();
+    if (m_state == stateFinished) ThrowPassEnd();
+    std::lock_guard<std::mutex> lock(m_exchangeLock);
+    return m_exchange;
 }
 
 void CQVCabArchive::MoveNext() {
-    if (m_state == stateFinished) zel::arcopen::ThrowEnd();
+    AwaitOffer();
+    if (m_state == stateFinished) ThrowPassEnd();
     SendCommand(commandSkip);
 }
 
 void CQVCabArchive::Extract(CString destination, int skip) {
-    if (m_state == stateFinished) zel::arcopen::ThrowEnd();
+    SetExtractTruncated(false);
+    AwaitOffer();
+    if (m_state == stateFinished) ThrowPassEnd();
     {
         std::lock_guard<std::mutex> lock(m_exchangeLock);
         m_exchange = std::move(destination);
     }
+    m_commandLimit = GetExtractLimit();
     SendCommand(skip ? commandSkip : commandExtract);
+    if (skip) return;
+    // The entry is done when the worker offers the next file or ends.
+    AwaitOffer();
+    if (m_entryFailed) ThrowFailure();
+    SetExtractTruncated(m_entryTruncated);
 }
 
 void CQVCabArchive::ExtractNext() {
-    if (m_state == stateFinished) zel::arcopen::ThrowEnd();
+    if (m_stalled) ThrowFailure();
+    if (m_state == stateFinished) ThrowPassEnd();
 }
 
 namespace zel::arcopen {

@@ -6,13 +6,16 @@
 
 #include "archive/cabinet/cab_decoder.h"
 #include "archive/cabinet/cabinet.h"
+#include "platform/path_limits.h"
 
 namespace zel::cabinet {
 
 // Limits of the format.
 inline constexpr std::uint32_t kCabHeaderSize = 36;
 inline constexpr std::uint32_t kCabMaxString = 256;       // a name with its terminator
-inline constexpr std::uint32_t kCabMaxPath = 256;         // directory + name
+// Directory + name: as long as any path the system opens, so a cabinet deep in a folder tree is
+// read like any other.
+inline constexpr std::uint32_t kCabMaxPath = std::uint32_t(platform::kMaxPathLength);
 inline constexpr std::uint32_t kCabFileEntrySize = 16;    // before the name
 inline constexpr std::uint32_t kCabFolderEntrySize = 8;   // before the folder reserve
 inline constexpr std::uint32_t kCabDataHeaderSize = 8;    // before the data reserve

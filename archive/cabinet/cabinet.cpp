@@ -24,9 +24,9 @@ CabNotification NoteFor(CabContext* context, CabFileEntry* entry) {
     return note;
 }
 
-// Decodes the entry's bytes from its folder and writes them to `out`.
-bool WriteFile(CabContext* context, const CabFileEntry& entry, CabHandle out) {
-    if (entry.size == 0) return true;
+// Decodes the first `wanted` bytes of the entry from its folder and writes them to `out`.
+bool WriteFile(CabContext* context, const CabFileEntry& entry, std::uint32_t wanted, CabHandle out) {
+    if (wanted == 0) return true;
     int folder = entry.folder;
     if (entry.folder == kFolderContinuedFromPrevious) {
         folder = 0;
@@ -41,7 +41,7 @@ bool WriteFile(CabContext* context, const CabFileEntry& entry, CabHandle out) {
         if (!CabSelectFolder(context, folder)) return false;
     }
     std::uint32_t position = entry.offset;
-    const std::uint32_t end = entry.offset + entry.size;
+    const std::uint32_t end = entry.offset + wanted;
     context->writingEnd = end;
     while (position < end) {
         while (position >= context->blockStart + context->blockLength) {
@@ -73,8 +73,12 @@ bool CopyOneFile(CabContext* context, CabFileEntry* entry) {
     CabHandle out = context->notify(cabNotifyCopyFile, &note);
     if (out == -1) return CabFail(context, cabErrUserAbort);
     if (out == 0) return true;
+    // The callback may have lowered the size: only that many bytes are wanted, and the folder is
+    // not decoded past them for this file.
+    std::uint32_t wanted = entry->size;
+    if (note.size >= 0 && std::uint32_t(note.size) < wanted) wanted = std::uint32_t(note.size);
 
-    if (!WriteFile(context, *entry, out)) {
+    if (!WriteFile(context, *entry, wanted, out)) {
         context->callbacks.close(out);
         return false;
     }

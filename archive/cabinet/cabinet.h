@@ -96,7 +96,8 @@ struct CabNotification {
     std::int32_t lastError = cabErrNone;
 };
 
-// Returns, for cabNotifyCopyFile, an output handle, 0 to skip or -1 to abort; for
+// Returns, for cabNotifyCopyFile, an output handle, 0 to skip or -1 to abort (with a handle it
+// may also lower `size` to the number of the file's first bytes it wants written); for
 // cabNotifyCloseFileInfo nonzero on success, 0 for an error, -1 to abort; -1 aborts elsewhere.
 using CabNotifyFn = CabHandle (*)(ECabNotification type, CabNotification* notification);
 // Kept for the call's shape; this decompressor never decrypts and ignores it.

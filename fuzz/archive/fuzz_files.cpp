@@ -40,13 +40,17 @@ void WalkReader(CQVArchive& reader) {
         }
     } catch (const CQVArchiveException&) {
     }
-    // Decoded data goes nowhere: only the decoding matters, and a small header may rightly claim
-    // gigabytes of zeros.
-    std::string output = "/dev/null";
+    // Every entry goes to the same output in the private folder, cleared before each one (a
+    // folder entry may have made a folder there). Only the decoding matters, and a small header may
+    // rightly claim gigabytes: the extraction limit keeps each output small.
+    constexpr std::uint64_t kExtractLimit = 1 << 20;
+    const std::string output = WorkFolder() + "/out";
+    reader.SetExtractLimit(kExtractLimit);
     try {
         reader.ExtractFirst();
         for (int i = 0; i < kMaxEntries; ++i) {
             std::string name = reader.GetExtractName();
+            platform::RemoveTree(output);
             try {
                 reader.Extract(output, 0);
             } catch (const CQVArchiveException& failure) {
@@ -56,6 +60,7 @@ void WalkReader(CQVArchive& reader) {
         }
     } catch (const CQVArchiveException&) {
     }
+    platform::RemoveTree(output);
 }
 
 }  // namespace zel::fuzz

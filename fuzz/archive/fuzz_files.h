@@ -15,7 +15,7 @@ const std::string& WorkFolder();
 // Writes `data` to `name` in the folder and returns the path.
 std::string WriteInput(const std::string& name, const std::uint8_t* data, std::size_t size);
 
-// Lists the opened reader, then extracts every entry to one output file in the folder.
+// Lists the opened reader, then extracts every entry, up to a limit, to one output in the folder.
 void WalkReader(CQVArchive& reader);
 
 }  // namespace zel::fuzz

@@ -2,6 +2,8 @@
 // listing, extraction through the library, folders, damaged archives and the factory's branch.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -269,6 +271,40 @@ TEST(AceArchiveTest, MissingVolumeFailsOnlyTheSplitEntry) {
     std::size_t files = 0;
     for (const auto& name : names) files += name.back() != '\\';
     EXPECT_EQ(FilesUnder(dir.path() / "out").size() + 1, files);
+}
+
+TEST(AceArchiveTest, NonSolidEntriesStopAtTheLimitAndNoFifoIsEverReplaced) {
+    ScratchDir dir;
+    const auto big = SampleBytes(3 << 20, 5), small = SampleBytes(3000, 6);
+    ArchiveLayout layout;
+    layout.entries.resize(2);
+    layout.entries[0].name = "big.bin";
+    layout.entries[0].data = big;
+    layout.entries[0].method = 1;
+    layout.entries[1].name = "small.bin";
+    layout.entries[1].data = small;
+    layout.entries[1].method = 2;
+    WriteFileBytes(dir.path() / "t.ace", BuildArchive(layout));
+    CQVAceArchive reader;
+    ASSERT_EQ(reader.Open((dir.path() / "t.ace").c_str()), 1);
+    reader.SetExtractLimit(1000);
+    EXPECT_TRUE(ExtractAll(reader, dir.path() / "out").empty());
+    EXPECT_EQ(ReadFileBytes(dir.path() / "out/big.bin"), std::vector<std::uint8_t>(big.begin(), big.begin() + 1000));
+    EXPECT_EQ(ReadFileBytes(dir.path() / "out/small.bin"), std::vector<std::uint8_t>(small.begin(), small.begin() + 1000));
+
+    // The library's own extraction to a file refuses a destination that is no regular file.
+    ASSERT_EQ(::mkfifo((dir.path() / "fifo").c_str(), 0600), 0);
+    std::string archive = (dir.path() / "t.ace").string();
+    ZelAceOpenRecord open{};
+    open.ArchiveName = archive.c_str();
+    open.OpenMode = ZELACE_OPEN_EXTRACT;
+    void* handle = ZelAceOpen(&open);
+    ASSERT_NE(handle, nullptr);
+    ZelAceHeaderRecord header{};
+    ASSERT_EQ(ZelAceReadHeader(handle, &header), ZELACE_SUCCESS);
+    EXPECT_EQ(ZelAceProcess(handle, ZELACE_EXTRACT, (dir.path() / "fifo").c_str()), ZELACE_ERROR_WRITE);
+    ZelAceClose(handle);
+    EXPECT_TRUE(fs::is_fifo(dir.path() / "fifo"));
 }
 
 TEST(AceArchiveTest, CallsOutOfOrderAreRefused) {

@@ -55,27 +55,6 @@ std::vector<std::string> ExtractAll(CQVArchive& reader, const std::string& folde
     return names;
 }
 
-std::vector<EntryResult> ExtractEach(CQVArchive& reader, const std::string& folder) {
-    std::vector<EntryResult> results;
-    try {
-        reader.ExtractFirst();
-        for (;;) {
-            std::string name = reader.GetExtractName();
-            std::string relative = name;
-            for (char& c : relative) {
-                if (c == '\\') c = '/';
-            }
-            std::filesystem::path destination = std::filesystem::path(folder) / relative;
-            std::filesystem::create_directories(destination.parent_path());
-            results.push_back({name, ErrorOf([&] { reader.Extract(destination.string(), 0); })});
-            reader.ExtractNext();
-        }
-    } catch (const CQVArchiveException& end) {
-        results.push_back({"", end.GetError()});
-    }
-    return results;
-}
-
 namespace {
 
 std::uint16_t Le16(const std::string& bytes, std::size_t at) {

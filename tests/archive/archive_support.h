@@ -28,16 +28,6 @@ std::map<std::string, std::string> ReadTree(const std::string& folder);
 // created first); returns the names in order. Lets CQVArchiveException through.
 std::vector<std::string> ExtractAll(CQVArchive& reader, const std::string& folder);
 
-// An extraction pass that goes on after an entry fails, as a scanner does: each entry's name and
-// the error its Extract raised (-1 for none), then one last element named "" with the error that
-// ended the pass (eEndOfArchive at a normal end).
-struct EntryResult {
-    std::string name;
-    int error;
-    bool operator==(const EntryResult&) const = default;
-};
-std::vector<EntryResult> ExtractEach(CQVArchive& reader, const std::string& folder);
-
 
 // ARJ: the offsets of the headers in `bytes` (main header first), found by walking the archive
 // from `start`.

@@ -29,6 +29,30 @@ TEST(ArchiveFactoryTest, RecognisesZipAndArjByContentAndRarByExtensionOrSignatur
     EXPECT_EQ(CQVArchiveEngine::CreateUnpacker(nullptr), nullptr);
 }
 
+std::vector<std::string> AllTypesOf(const std::string& path) {
+    std::vector<std::string> types;
+    for (const auto& reader : CQVArchiveEngine::CreateAllUnpackers(path.c_str())) types.push_back(reader->GetType());
+    return types;
+}
+
+TEST(ArchiveFactoryTest, AZipStoredInAnotherArchiveDoesNotHideItButIsFoundToo) {
+    for (const char* type : {"rar", "arj", "cab"}) {
+        std::string path = Fixture(std::string("zip_last.") + type);
+        EXPECT_EQ(TypeOf(path), type);
+        auto readers = CQVArchiveEngine::CreateAllUnpackers(path.c_str());
+        ASSERT_EQ(readers.size(), 2u) << type;
+        EXPECT_EQ(readers[1]->GetType(), "zip");
+        // The outer archive's own members are what the first reader lists.
+        ASSERT_EQ(readers[0]->Open(path.c_str()), 1) << type;
+        EXPECT_EQ(ListNames(*readers[0]), (std::vector<std::string>{"text.txt", "inner.zip"})) << type;
+    }
+    // Data in front of a ZIP or a RAR archive that is no other archive: a self-extractor.
+    EXPECT_EQ(AllTypesOf(Fixture("sfx_zip.exe")), std::vector<std::string>{"zip"});
+    EXPECT_EQ(AllTypesOf(Fixture("sfx_rar.exe")), std::vector<std::string>{"rar"});
+    EXPECT_EQ(AllTypesOf(Fixture("basic.zip")), std::vector<std::string>{"zip"});
+    EXPECT_TRUE(AllTypesOf(Fixture("src/text.txt")).empty());
+}
+
 TEST(ArchiveFactoryTest, ExtensionIsTakenFromTheLastPathComponent) {
     platform::TempDirectory folder("zel-archive-test-");
     std::string dotted = folder.path() + "/dir.rar";

@@ -108,10 +108,53 @@ done
 (cd src && arj a -2d -y ../dos_headers.arj sub/deeper/deep.txt >/dev/null)
 (cd long && arj a -r -y ../longname.arj '*' >/dev/null)
 
+# --- Archives inside archives and archives behind stubs ------------------------------------------
+# A small ZIP stored as the last member of a RAR, an ARJ and a cabinet: the ZIP library would
+# accept each outer file as that ZIP, since it allows data in front of an archive.
+mkdir -p nested && cp src/text.txt nested/ && (cd src && zip -q -X ../nested/inner.zip sub/deeper/deep.txt)
+(cd nested && rar a -idq -ma5 -qo- -m0 ../zip_last.rar text.txt inner.zip)
+(cd nested && arj a -m0 -y ../zip_last.arj text.txt inner.zip >/dev/null)
+(cd nested && gcab -c ../zip_last.cab text.txt inner.zip)
+# Self-extractors: an executable stub in front of a ZIP and of a RAR archive.
+python3 - <<'PY'
+stub = b"MZ" + bytes(range(256)) * 400
+for archive, out in (("basic.zip", "sfx_zip.exe"), ("three.rar", "sfx_rar.exe")):
+    with open(out, "wb") as f:
+        f.write(stub + open(archive, "rb").read())
+PY
+
+# --- RAR volumes, links, a solid archive, RAR 4 names from a Unix host ----------------------------
+# Stored, so that text.txt spans several volumes between two entries that fit in one.
+(cd src && rar a -idq -ma5 -qo- -m0 -v100k ../vol.rar random.bin text.txt empty.txt)
+mkdir -p links && printf 'linked content\n' > links/a.txt && cp links/a.txt links/copy.txt \
+    && ln links/a.txt links/hard.txt && ln -s a.txt links/sym.txt && printf 'last\n' > links/z.txt
+(cd links && rar a -idq -ma5 -qo- -oh -ol -oi:1 ../links.rar a.txt copy.txt hard.txt sym.txt z.txt)
+(cd src && rar a -idq -ma5 -qo- -s ../solid.rar text.txt runs.bin random.bin)
+python3 - <<'PY'
+import struct, zlib
+def block(head_type, flags, body):
+    rest = struct.pack("<BHH", head_type, flags, 7 + len(body)) + body
+    return struct.pack("<H", zlib.crc32(rest) & 0xFFFF) + rest
+def entry(name, data, host):
+    body = struct.pack("<IIBIIBBHI", len(data), len(data), host, zlib.crc32(data), 0x5A8E3100, 20, 0x30,
+                       len(name), 0x20) + name
+    return block(0x74, 0x8000, body) + data
+# Host 3 is Unix: a UTF-8 name, and a name that is no UTF-8; host 0 is DOS.
+with open("rar4_unix.rar", "wb") as f:
+    f.write(b"Rar!\x1a\x07\x00" + block(0x73, 0, bytes(6)) + entry("caf\u00e9/\u4e2d.txt".encode(), b"1\n", 3)
+            + entry(b"latin\xe9.txt", b"2\n", 3) + entry(b"dos\x82.txt", b"3\n", 0)
+            + b"\xc4\x3d\x7b\x00\x40\x07\x00")
+PY
+
+# --- CAB: gcab, MSZIP -----------------------------------------------------------------------------
+(cd src && gcab -c -z ../basic.cab text.txt random.bin runs.bin)
+
 # --- Reference extractions by the archivers themselves -------------------------------------------
 mkdir -p ref
 for f in basic.zip utf8.zip longname.zip; do unzip -q "$f" -d "ref/$f"; done
-for f in basic.rar three.rar unicode.rar longname.rar; do mkdir -p "ref/$f" && (cd "ref/$f" && unrar x -idq "../../$f"); done
+for f in basic.rar three.rar unicode.rar longname.rar solid.rar; do mkdir -p "ref/$f" && (cd "ref/$f" && unrar x -idq "../../$f"); done
+mkdir -p ref/vol.rar && (cd ref/vol.rar && unrar x -idq ../../vol.part1.rar)
+mkdir -p ref/basic.cab && cabextract -q -d ref/basic.cab basic.cab
 mkdir -p ref/encrypted_mixed.rar && (cd ref/encrypted_mixed.rar && 7z x -bd -y -p- ../../encrypted_mixed.rar random.bin >/dev/null)
 for f in method0.arj method1.arj method2.arj method3.arj method4.arj text_mode.arj dos_headers.arj longname.arj; do
     mkdir -p "ref/$f" && (cd "ref/$f" && arj x -y "../../$f" >/dev/null)

@@ -3,6 +3,7 @@
 
 #include "archive/rar/rar_archive.h"
 #include "platform/directories.h"
+#include "platform/files.h"
 #include "tests/archive/archive_support.h"
 
 namespace zel::test {
@@ -119,6 +120,56 @@ TEST_F(RarTest, MissingOutputFolderIsAFailure) {
     EXPECT_EQ(ErrorOf([&] { m_rar.Extract(m_out.path() + "/no/such/text.txt", 0); }),
               CQVArchiveException::eArchiveFailure);
     EXPECT_EQ(m_rar.GetExtractName(), "random.bin");
+}
+
+TEST_F(RarTest, VolumesThatArePresentAreFollowedAndAMissingOneFailsItsEntry) {
+    OpenFixture("vol.part1.rar");
+    EXPECT_EQ(ListNames(m_rar), (std::vector<std::string>{"random.bin", "text.txt", "empty.txt"}));
+    auto all = ExtractEach(m_rar, m_out.path() + "/all");
+    EXPECT_EQ(all.back().error, CQVArchiveException::eEndOfArchive);
+    EXPECT_EQ(ReadTree(m_out.path() + "/all"), ReadTree(Reference("vol.rar")));
+
+    // Without the second volume: the file that spans it fails, and nothing after it can be read.
+    std::string set = m_out.path() + "/set";
+    platform::MakeDirectory(set);
+    for (const char* part : {"vol.part1.rar", "vol.part3.rar", "vol.part4.rar"}) {
+        WriteFileBytes(set + "/" + part, ReadFileBytes(Fixture(part)));
+    }
+    ASSERT_EQ(m_rar.Open((set + "/vol.part1.rar").c_str()), 1);
+    EXPECT_EQ(ErrorOf([&] { ListNames(m_rar); }), CQVArchiveException::eArchiveFailure);
+    EXPECT_EQ(ExtractEach(m_rar, m_out.path() + "/gap"),
+              (std::vector<EntryResult>{{"random.bin", -1},
+                                        {"text.txt", CQVArchiveException::eArchiveFailure},
+                                        {"", CQVArchiveException::eArchiveFailure}}));
+    EXPECT_FALSE(FileExists(m_out.path() + "/gap/text.txt"));
+    // Begun at a later volume, the rest of a file that began before it is not an entry.
+    ASSERT_EQ(m_rar.Open((set + "/vol.part3.rar").c_str()), 1);
+    EXPECT_EQ(ListNames(m_rar), std::vector<std::string>{"empty.txt"});
+    EXPECT_EQ(ExtractEach(m_rar, m_out.path() + "/later"),
+              (std::vector<EntryResult>{{"empty.txt", -1}, {"", CQVArchiveException::eEndOfArchive}}));
+}
+
+TEST_F(RarTest, LinksGiveTheContentTheyStandForAndSymbolicLinksAreNeverMade) {
+    OpenFixture("links.rar");
+    EXPECT_EQ(ExtractEach(m_rar, m_out.path()),
+              (std::vector<EntryResult>{{"a.txt", -1},
+                                        {"copy.txt", -1},
+                                        {"hard.txt", -1},
+                                        {"sym.txt", CQVArchiveException::eArchiveFailure},
+                                        {"z.txt", -1},
+                                        {"", CQVArchiveException::eEndOfArchive}}));
+    for (const char* name : {"a.txt", "copy.txt", "hard.txt"}) {
+        EXPECT_EQ(ReadFileBytes(m_out.path() + "/" + name), "linked content\n") << name;
+    }
+    EXPECT_EQ(platform::KindOf(m_out.path() + "/sym.txt"), platform::EntryKind::missing);
+    EXPECT_EQ(ReadFileBytes(m_out.path() + "/z.txt"), "last\n");
+}
+
+TEST_F(RarTest, Rar4NamesFromUnixHostsAreUtf8WhenTheyAreValid) {
+    OpenFixture("rar4_unix.rar");
+    // A Unix name that is no UTF-8 falls back to the DOS code page ("\xE9" is "Θ" there).
+    EXPECT_EQ(ListNames(m_rar), (std::vector<std::string>{"caf\xC3\xA9\\\xE4\xB8\xAD.txt", "latin\xCE\x98.txt",
+                                                          "dos\xC3\xA9.txt"}));
 }
 
 TEST_F(RarTest, OpenFailsQuietlyForOtherFiles) {

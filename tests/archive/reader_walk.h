@@ -1,6 +1,7 @@
 // Walking any Arcopen reader in tests: its listed names, and the error a call raises.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,36 @@ int ErrorOf(Action action) {
         return failure.GetError();
     }
     return -1;
+}
+
+// An extraction pass that goes on after an entry fails, as a scanner does, writing each entry
+// below `folder` ("\" turned into "/"): each entry's name and the error its Extract raised (-1 for
+// none), then one last element named "" with the error that ended the pass (eEndOfArchive at a
+// normal end).
+struct EntryResult {
+    std::string name;
+    int error;
+    bool operator==(const EntryResult&) const = default;
+};
+inline std::vector<EntryResult> ExtractEach(CQVArchive& reader, const std::string& folder) {
+    std::vector<EntryResult> results;
+    try {
+        reader.ExtractFirst();
+        for (;;) {
+            std::string name = reader.GetExtractName();
+            std::string relative = name;
+            for (char& c : relative) {
+                if (c == '\\') c = '/';
+            }
+            std::filesystem::path destination = std::filesystem::path(folder) / relative;
+            std::filesystem::create_directories(destination.parent_path());
+            results.push_back({name, ErrorOf([&] { reader.Extract(destination.string(), 0); })});
+            reader.ExtractNext();
+        }
+    } catch (const CQVArchiveException& end) {
+        results.push_back({"", end.GetError()});
+    }
+    return results;
 }
 
 }  // namespace zel::test

@@ -1,0 +1,119 @@
+// What every back-end promises about the files Extract writes: no more than the extraction limit,
+// nothing written through a link planted at the destination, and nothing but a regular file ever
+// replaced.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "platform/directories.h"
+#include "platform/files.h"
+#include "tests/archive/archive_support.h"
+
+namespace zel::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// One archive of each format; RAR and ACE also solid, where later entries need the earlier ones.
+std::vector<std::string> Archives() {
+    std::string ace = std::string(ZEL_SHARED_DIR) + "/ace-samples/";
+    return {Fixture("basic.zip"), Fixture("three.rar"), Fixture("solid.rar"), Fixture("method1.arj"),
+            Fixture("method4.arj"), Fixture("basic.cab"), ace + "wdlkmpx-unace_v2_dir2.ace",
+            ace + "wdlkmpx-unace_v1_ZGFX2.ace"};
+}
+
+std::unique_ptr<CQVArchive> OpenReader(const std::string& path) {
+    std::unique_ptr<CQVArchive> reader(CQVArchiveEngine::CreateUnpacker(path.c_str()));
+    if (reader && !reader->Open(path.c_str())) reader.reset();
+    return reader;
+}
+
+// Extracts every file entry under `folder` with `limit`; returns each entry's output path and
+// whether its Extract reported a truncation.
+std::map<std::string, bool> ExtractFiles(CQVArchive& reader, const std::string& folder, std::uint64_t limit) {
+    std::map<std::string, bool> truncated;
+    platform::MakeDirectory(folder);
+    reader.SetExtractLimit(limit);
+    int end = ErrorOf([&] {
+        reader.ExtractFirst();
+        for (int i = 0;; ++i) {
+            std::string name = reader.GetExtractName();
+            std::string destination = folder + "/" + std::to_string(i);
+            bool is_folder = name.back() == '\\';
+            reader.Extract(destination, is_folder);
+            if (!is_folder) truncated[destination] = reader.WasExtractTruncated();
+            reader.ExtractNext();
+        }
+    });
+    EXPECT_EQ(end, CQVArchiveException::eEndOfArchive);
+    return truncated;
+}
+
+TEST(ExtractSafetyTest, TheLimitWritesEachEntrysBeginningAndLaterEntriesStayWhole) {
+    constexpr std::uint64_t kLimit = 1000;
+    for (const std::string& archive : Archives()) {
+        platform::TempDirectory out("zel-limit-test-");
+        std::unique_ptr<CQVArchive> reader = OpenReader(archive);
+        ASSERT_NE(reader, nullptr) << archive;
+        auto whole = ExtractFiles(*reader, out.path() + "/whole", 0);
+        ASSERT_TRUE(reader->Open(archive.c_str()));
+        auto limited = ExtractFiles(*reader, out.path() + "/limited", kLimit);
+        ASSERT_EQ(whole.size(), limited.size()) << archive;
+        bool any_truncated = false;
+        for (const auto& [path, truncated] : whole) {
+            EXPECT_FALSE(truncated);
+            std::string bytes = ReadFileBytes(path);
+            std::string cut = out.path() + "/limited/" + fs::path(path).filename().string();
+            EXPECT_EQ(ReadFileBytes(cut), bytes.substr(0, kLimit)) << archive << " " << path;
+            EXPECT_EQ(limited[cut], bytes.size() > kLimit) << archive << " " << path;
+            any_truncated |= limited[cut];
+        }
+        EXPECT_TRUE(any_truncated) << archive;
+    }
+}
+
+TEST(ExtractSafetyTest, OnlyARegularFileIsEverReplacedAndNeverWrittenThrough) {
+    for (const std::string& archive : Archives()) {
+        platform::TempDirectory out("zel-safety-test-");
+        const std::string outside = out.path() + "/outside";
+        WriteFileBytes(outside, "not to be touched");
+        const std::string link = out.path() + "/hard", fifo = out.path() + "/fifo", folder = out.path() + "/folder",
+                          symlink = out.path() + "/symlink";
+        ASSERT_EQ(::link(outside.c_str(), link.c_str()), 0);
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        ASSERT_TRUE(platform::MakeDirectory(folder));
+        ASSERT_EQ(::symlink(outside.c_str(), symlink.c_str()), 0);
+        for (const std::string& destination : {link, fifo, folder, symlink}) {
+            std::unique_ptr<CQVArchive> reader = OpenReader(archive);
+            ASSERT_NE(reader, nullptr) << archive;
+            reader->ExtractFirst();
+            while (reader->GetExtractName().back() == '\\') {
+                reader->Extract("", 1);
+                reader->ExtractNext();
+            }
+            int error = ErrorOf([&] { reader->Extract(destination, 0); });
+            // A planted hard link is replaced by the entry, as a new file of its own.
+            EXPECT_EQ(error, destination == link ? -1 : CQVArchiveException::eArchiveFailure) << archive << " " << destination;
+        }
+        EXPECT_EQ(ReadFileBytes(outside), "not to be touched") << archive;
+        EXPECT_EQ(platform::KindOf(link), platform::EntryKind::file);
+        EXPECT_NE(ReadFileBytes(link), "not to be touched");
+        EXPECT_EQ(platform::KindOf(fifo), platform::EntryKind::other);
+        EXPECT_EQ(platform::KindOf(folder), platform::EntryKind::directory);
+        EXPECT_EQ(platform::KindOf(symlink), platform::EntryKind::symlink);
+        // No new file is left beside the destinations.
+        std::vector<std::string> names;
+        ASSERT_TRUE(platform::ListDirectory(out.path(), names));
+        EXPECT_EQ(names, (std::vector<std::string>{"fifo", "folder", "hard", "outside", "symlink"})) << archive;
+        std::vector<std::string> inside;
+        ASSERT_TRUE(platform::ListDirectory(folder, inside));
+        EXPECT_TRUE(inside.empty());
+    }
+}
+
+}  // namespace
+}  // namespace zel::test
