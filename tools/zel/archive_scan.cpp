@@ -232,7 +232,8 @@ void ArchiveScan::SecondPass(Reading& reading, Deferred& deferred) {
         return current;
     };
     auto on_entry = [&](const EntryOutcome& outcome) {
-        if (outcome.destination.empty() && !outcome.failed) return;
+        // What goes wrong while passing over the other entries was reported by the first pass.
+        if (outcome.destination.empty()) return;
         const DeferredEntry& entry = entries[deferred.next++];
         platform::TempFileGuard remove(current);
         if (outcome.failed || platform::KindOf(current) != platform::EntryKind::file) {

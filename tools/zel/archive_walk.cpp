@@ -64,7 +64,7 @@ bool WalkExtraction(CQVArchive& reader,
         if (!pending) return;
         EntryOutcome outcome = std::move(*pending);
         pending.reset();
-        outcome.truncated = !outcome.destination.empty() && reader.WasExtractTruncated();
+        outcome.truncated = !outcome.failed && !outcome.destination.empty() && reader.WasExtractTruncated();
         on_entry(outcome);
     };
     try {
@@ -74,9 +74,9 @@ bool WalkExtraction(CQVArchive& reader,
             outcome.name = reader.GetExtractName();
             flush();
             auto destination = destination_for(outcome.name);
+            if (destination) outcome.destination = *destination;
             try {
-                reader.Extract(destination ? *destination : std::string(), destination ? 0 : 1);
-                if (destination) outcome.destination = *destination;
+                reader.Extract(outcome.destination, destination ? 0 : 1);
             } catch (const CQVArchiveException& failure) {
                 if (failure.GetError() == CQVArchiveException::eEndOfArchive) throw;
                 outcome.failed = true;
