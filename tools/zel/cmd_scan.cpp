@@ -19,8 +19,8 @@ namespace zel::cli {
 namespace {
 
 constexpr const char* kScanUsage =
-    "usage: zel scan [--db FILE] [--mode fixed|anywhere] [--json] [--infected]\n"
-    "                [--max-filesize SIZE] [--max-scansize SIZE] [--disinfect [--system-root DIR]] PATH...\n"
+    "usage: zel scan [--db FILE] [--mode fixed|anywhere] [--json] [--infected] [--max-filesize SIZE]\n"
+    "                [--max-scansize SIZE] [--disinfect [--system-root DIR]] PATH...\n"
     "Searches the first 2 MiB of each file (folders recursively, symbolic links inside them are not\n"
     "followed) for the trojans of the database. Archives (zip, rar, arj, cab, ace) are also searched\n"
     "entry by entry, with every format that reads them, archives inside them too (4 levels), reported\n"
