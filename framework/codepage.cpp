@@ -27,7 +27,8 @@ std::optional<unsigned char> CodePointToByte(char32_t code_point) {
     return std::nullopt;
 }
 
-// Decodes one UTF-8 sequence at `text[pos]`, advancing `pos`; nullopt when it is malformed.
+}  // namespace
+
 std::optional<char32_t> DecodeUtf8(std::string_view text, size_t& pos) {
     auto lead = static_cast<unsigned char>(text[pos]);
     int extra = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2
@@ -47,8 +48,6 @@ std::optional<char32_t> DecodeUtf8(std::string_view text, size_t& pos) {
     pos += static_cast<size_t>(extra) + 1;
     return value;
 }
-
-}  // namespace
 
 bool IsValidUtf8(std::string_view text) {
     size_t pos = 0;

@@ -18,6 +18,10 @@ std::optional<std::string> Utf8ToWindows1252(std::string_view text);
 // UTF-16 code units to Windows-1252; characters it cannot represent become '?'.
 std::string Utf16ToWindows1252(std::u16string_view text);
 
+// Decodes one UTF-8 sequence at `text[pos]` (pos < text.size()), advancing `pos` past it; nullopt,
+// with `pos` unchanged, when it is malformed, overlong, a surrogate or beyond U+10FFFF.
+std::optional<char32_t> DecodeUtf8(std::string_view text, size_t& pos);
+
 // Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or code points past U+10FFFF).
 bool IsValidUtf8(std::string_view text);
 

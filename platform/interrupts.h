@@ -1,11 +1,12 @@
-// Interrupt requests from outside (Ctrl-C, a termination request), turned into a flag that a long
-// run can look at between steps, so that it ends cleanly instead of being killed midway.
+// Interrupt requests from outside (Ctrl-C, a termination request, a closed terminal), turned into
+// a flag that a long run can look at between steps, so that it ends cleanly (its temporary files
+// removed) instead of being killed midway.
 #pragma once
 
 namespace zel::platform {
 
-// While it exists, an interrupt or termination signal no longer ends the process: it sets the flag
-// that Requested() reports. The previous handling is restored on destruction. One at a time.
+// While it exists, an interrupt, termination or hang-up signal no longer ends the process: it sets
+// the flag that Requested() reports. The previous handling is restored on destruction. One at a time.
 class ScopedInterruptWatch {
 public:
     ScopedInterruptWatch();

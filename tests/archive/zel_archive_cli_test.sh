@@ -35,4 +35,14 @@ set +e
 "$zel" archive extract "$fixtures/method1.arj" "$work/none" nothing.txt 2>"$work/err"; status=$?
 set -e
 [ $status -eq 2 ] || fail "missing name status $status"
+
+# An entry is never written over what is not a regular file: a FIFO or a folder in its place stays,
+# the entry fails, the others are written.
+mkdir -p "$work/special/sub/deeper/deep.txt" && mkfifo "$work/special/runs.bin"
+set +e
+"$zel" archive extract "$fixtures/method1.arj" "$work/special" 2>"$work/err"; status=$?
+set -e
+[ $status -eq 2 ] && [ "$(grep -c 'is not a regular file' "$work/err")" -eq 2 ] || fail "special files: $status $(cat "$work/err")"
+[ -p "$work/special/runs.bin" ] && [ -d "$work/special/sub/deeper/deep.txt" ] && [ -f "$work/special/text.txt" ] ||
+    fail "special files replaced, or the other entries not written"
 echo "zel archive: all checks passed"

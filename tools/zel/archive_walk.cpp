@@ -57,11 +57,15 @@ bool WalkExtraction(CQVArchive& reader,
                     const std::function<void(const EntryOutcome&)>& on_entry, std::string& error) {
     // Some back-ends (CAB) write an entry on a thread of their own after Extract has returned; the
     // entry is complete only once the reader has moved on to the next entry or to the end. So each
-    // outcome is handed on only after the next name has been asked for.
+    // outcome (whether it was truncated too) is handed on only after the next name has been asked
+    // for.
     std::optional<EntryOutcome> pending;
     auto flush = [&] {
-        if (pending) on_entry(*pending);
+        if (!pending) return;
+        EntryOutcome outcome = std::move(*pending);
         pending.reset();
+        outcome.truncated = !outcome.failed && !outcome.destination.empty() && reader.WasExtractTruncated();
+        on_entry(outcome);
     };
     try {
         reader.ExtractFirst();
@@ -70,9 +74,9 @@ bool WalkExtraction(CQVArchive& reader,
             outcome.name = reader.GetExtractName();
             flush();
             auto destination = destination_for(outcome.name);
+            if (destination) outcome.destination = *destination;
             try {
-                reader.Extract(destination ? *destination : std::string(), destination ? 0 : 1);
-                if (destination) outcome.destination = *destination;
+                reader.Extract(outcome.destination, destination ? 0 : 1);
             } catch (const CQVArchiveException& failure) {
                 if (failure.GetError() == CQVArchiveException::eEndOfArchive) throw;
                 outcome.failed = true;

@@ -26,8 +26,9 @@ std::string DisplayEntryName(const std::string& entry_name);
 // One step of an extraction pass.
 struct EntryOutcome {
     std::string name;         // as the archive gives it
-    std::string destination;  // where it was written; "" when it was skipped
+    std::string destination;  // where it was to be written; "" when it was passed over
     bool failed = false;      // the back-end reported a failure for this entry
+    bool truncated = false;   // written only up to the reader's extraction limit
 };
 
 // Runs the extraction pass of an opened reader. For each entry `destination_for(name)` gives the

@@ -88,4 +88,26 @@ long long ParseNumber(const std::string& text, const std::string& what) {
     return value;
 }
 
+
+std::uint64_t ParseSize(const std::string& text, const std::string& what) {
+    std::string digits = text;
+    unsigned shift = 0;
+    if (!digits.empty()) {
+        switch (digits.back()) {
+            case 'k': case 'K': shift = 10; break;
+            case 'm': case 'M': shift = 20; break;
+            case 'g': case 'G': shift = 30; break;
+            default: break;
+        }
+        if (shift) digits.pop_back();
+    }
+    bool valid = !digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos;
+    errno = 0;
+    unsigned long long value = valid ? std::strtoull(digits.c_str(), nullptr, 10) : 0;
+    if (!valid || errno != 0 || value == 0 || value > (~0ull >> shift)) {
+        throw Failure{what + " is not a size of at least one byte (a number, optionally with K, M or G): " + text};
+    }
+    return static_cast<std::uint64_t>(value) << shift;
+}
+
 }  // namespace zel::cli

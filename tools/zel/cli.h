@@ -1,6 +1,7 @@
 // Command-line plumbing shared by the zel subcommands: argument cursor, options, exit codes.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,10 @@ enum Exit : int { kOk = 0, kFound = 1, kError = 2 };
 struct Failure {
     std::string message;
 };
+
+// Raised when an interrupt (Ctrl-C, a termination or hang-up signal) stops a run, once what it
+// was doing is cleaned up; main() prints "zel: interrupted" and exits with kError.
+struct Interrupted {};
 
 // The arguments of one subcommand, consumed front to back. Options may stand anywhere; "--"
 // ends them.
@@ -43,5 +48,9 @@ std::string DatabasePath(Args& args);
 
 // Parses a decimal number, or throws Failure naming `what`.
 long long ParseNumber(const std::string& text, const std::string& what);
+
+// Parses a size of at least one byte: a number with an optional K, M or G (binary multiples), or
+// throws Failure naming `what`.
+std::uint64_t ParseSize(const std::string& text, const std::string& what);
 
 }  // namespace zel::cli

@@ -11,6 +11,7 @@
 #include "tools/zel/archive_walk.h"
 #include "tools/zel/commands.h"
 #include "tools/zel/json.h"
+#include "tools/zel/safe_text.h"
 
 namespace zel::cli {
 namespace {
@@ -21,6 +22,19 @@ constexpr const char* kArchiveUsage =
     "list prints the archive's type and its entry names in order (\"\\\" separators shown as \"/\").\n"
     "extract writes every entry (or the NAMEs) below DIR, creating folders as needed; an entry whose\n"
     "name would land outside DIR is refused with a warning. Exit status: 0 done, 2 an error.\n";
+
+// An entry name as a terminal may show it.
+std::string Shown(const std::string& entry_name) { return TerminalText(DisplayEntryName(entry_name)); }
+
+// Whether an entry may be written at `destination` (a folder when it ends in "/"): extraction
+// replaces an earlier regular file, or fills an existing folder, and touches nothing else (a
+// device, a FIFO or a socket, a folder where a file goes).
+bool Replaceable(const std::string& destination) {
+    bool folder = destination.ends_with('/');
+    platform::EntryKind kind = platform::KindOf(folder ? destination.substr(0, destination.size() - 1) : destination);
+    if (kind == platform::EntryKind::missing) return true;
+    return kind == (folder ? platform::EntryKind::directory : platform::EntryKind::file);
+}
 
 // Opens `path` with the reader that Arcopen picks, or throws Failure.
 std::unique_ptr<CQVArchive> OpenReader(const std::string& path) {
@@ -44,7 +58,7 @@ int List(Args& args) {
         }
     } catch (const CQVArchiveException& failure) {
         if (failure.GetError() != CQVArchiveException::eEndOfArchive) {
-            throw Failure{words[0] + ": cannot read the archive's entries (damaged or empty)"};
+            throw Failure{words[0] + ": cannot read the archive's entries (damaged)"};
         }
     }
     if (json) {
@@ -52,8 +66,8 @@ int List(Args& args) {
         for (size_t i = 0; i < names.size(); ++i) line += (i ? ", " : "") + JsonString(DisplayEntryName(names[i]));
         std::printf("%s]}\n", line.c_str());
     } else {
-        std::printf("%s\n", reader->GetType().c_str());
-        for (const auto& name : names) std::printf("%s\n", DisplayEntryName(name).c_str());
+        std::printf("%s\n", TerminalText(reader->GetType()).c_str());
+        for (const auto& name : names) std::printf("%s\n", Shown(name).c_str());
     }
     return kOk;
 }
@@ -80,11 +94,18 @@ int Extract(Args& args) {
         }
         auto relative = SafeRelativePath(name);
         if (!relative || !StaysInside(folder, *relative)) {
-            std::fprintf(stderr, "zel: warning: %s: refused, it would land outside %s\n", shown.c_str(),
-                         folder.c_str());
+            std::fprintf(stderr, "zel: warning: %s: refused, it would land outside %s\n", Shown(name).c_str(),
+                         TerminalText(folder).c_str());
             return std::nullopt;
         }
         std::string destination = folder + "/" + *relative;
+        if (!Replaceable(destination)) {
+            ++failures;
+            std::fprintf(stderr, "zel: %s: %s: not written: %s exists and is not a %s\n", TerminalText(path).c_str(),
+                         Shown(name).c_str(), TerminalText(destination).c_str(),
+                         destination.ends_with('/') ? "folder" : "regular file");
+            return std::nullopt;
+        }
         auto slash = destination.find_last_of('/', destination.size() - 2);
         if (slash != std::string::npos && slash > 0) platform::MakeDirectories(destination.substr(0, slash));
         return destination;
@@ -97,16 +118,16 @@ int Extract(Args& args) {
         if (!outcome.failed && !missing) return;
         ++failures;
         std::fprintf(stderr, "zel: %s: %s: cannot extract (damaged, encrypted or unsupported entry, or a "
-                     "write error)\n", path.c_str(), DisplayEntryName(outcome.name).c_str());
+                     "write error)\n", TerminalText(path).c_str(), Shown(outcome.name).c_str());
     };
     std::string error;
     if (!WalkExtraction(*reader, destination_for, on_entry, error)) {
-        std::fprintf(stderr, "zel: %s: %s\n", path.c_str(), error.c_str());
+        std::fprintf(stderr, "zel: %s: %s\n", TerminalText(path).c_str(), error.c_str());
         return kError;
     }
     for (const auto& name : wanted) {
         if (seen.count(name)) continue;
-        std::fprintf(stderr, "zel: %s: no entry %s\n", path.c_str(), name.c_str());
+        std::fprintf(stderr, "zel: %s: no entry %s\n", TerminalText(path).c_str(), TerminalText(name).c_str());
         ++failures;
     }
     return failures ? kError : kOk;

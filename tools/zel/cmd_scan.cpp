@@ -5,25 +5,30 @@
 
 #include "platform/file_ops.h"
 #include "platform/files.h"
+#include "platform/interrupts.h"
 #include "platform/services.h"
 #include "tools/zel/archive_scan.h"
 #include "tools/zel/commands.h"
 #include "tools/zel/database_io.h"
 #include "tools/zel/disinfection.h"
 #include "tools/zel/json.h"
+#include "tools/zel/safe_text.h"
 #include "tools/zel/scanner.h"
 
 namespace zel::cli {
 namespace {
 
 constexpr const char* kScanUsage =
-    "usage: zel scan [--db FILE] [--mode fixed|anywhere] [--json] [--infected]\n"
-    "                [--disinfect [--system-root DIR]] PATH...\n"
+    "usage: zel scan [--db FILE] [--mode fixed|anywhere] [--json] [--infected] [--max-filesize SIZE]\n"
+    "                [--max-scansize SIZE] [--disinfect [--system-root DIR]] PATH...\n"
     "Searches the first 2 MiB of each file (folders recursively, symbolic links inside them are not\n"
     "followed) for the trojans of the database. Archives (zip, rar, arj, cab, ace) are also searched\n"
-    "entry by entry, archives inside them too (4 levels), reported as ARCHIVE/ENTRY; an archive is\n"
-    "never changed. Exit status: 0 nothing found, 1 something found, 2 an error (a file that cannot\n"
-    "be read, or a damaged archive, is reported and scanning goes on).\n"
+    "entry by entry, with every format that reads them, archives inside them too (4 levels), reported\n"
+    "as ARCHIVE/ENTRY; an archive is never changed. Each entry is extracted as far as the scan needs:\n"
+    "2 MiB, or up to --max-filesize (default 100M) for an archive inside; at most --max-scansize\n"
+    "(default 400M) is extracted from one file. What a limit leaves unscanned is reported as LIMIT.\n"
+    "Exit status: 0 nothing found, 1 something found, 2 an error (a file that cannot be read, or a\n"
+    "damaged archive or entry, is reported and scanning goes on).\n"
     "--disinfect cleans the system root of each trojan found (ends the processes that run it, cleans\n"
     "the start-up places its record names, deletes it) and names every step that could not be done;\n"
     "exit status 2 when a file stays or a step failed. The root is --system-root DIR, else\n"
@@ -31,6 +36,7 @@ constexpr const char* kScanUsage =
 
 struct Options {
     int mode = 0;
+    ScanLimits limits;
     bool json = false;
     bool infected_only = false;
     bool disinfect = false;
@@ -40,18 +46,25 @@ struct Totals {
     int files = 0;
     int infected = 0;
     int errors = 0;
+    int limits = 0;
 };
 
 class ScanRun {
 public:
-    ScanRun(CTrojanBase2& base, const Options& options)
+    ScanRun(CTrojanBase2& base, const Options& options, const platform::ScopedInterruptWatch& interrupts)
         : m_base(base),
           m_options(options),
+          m_interrupts(interrupts),
           m_scanner(base, options.mode),
           m_disinfection(base),
-          m_archives(m_scanner, [this](const std::string& shown, const Verdict& verdict) { Report(shown, verdict, false); }) {}
+          m_archives(
+              m_scanner, options.limits,
+              [this](const std::string& shown, const Verdict& verdict) { Report(shown, verdict, false); },
+              [this] { return m_interrupts.Requested(); }) {}
 
+    // Throws Interrupted when an interrupt stops the scan.
     void ScanPath(const std::string& path, bool named_by_user) {
+        if (m_interrupts.Requested()) throw Interrupted{};
         platform::EntryKind kind = named_by_user ? platform::KindOfTarget(path) : platform::KindOf(path);
         if (kind == platform::EntryKind::directory) {
             ScanFolder(path);
@@ -84,6 +97,7 @@ private:
         ++m_totals.files;
         if (verdict.status == Verdict::infected) ++m_totals.infected;
         if (verdict.status == Verdict::error) ++m_totals.errors;
+        if (verdict.status == Verdict::limit) ++m_totals.limits;
         const CureReport* cure = nullptr;
         if (m_options.disinfect && on_disk && verdict.status == Verdict::infected) {
             cure = &m_disinfection.Run(path, verdict.index);
@@ -91,22 +105,24 @@ private:
         if (m_options.json) {
             PrintJson(path, verdict, cure);
         } else if (verdict.status == Verdict::infected) {
-            std::printf("%s: %s FOUND (type %s, version %s)%s\n%s", path.c_str(),
-                        ToUtf8(m_base.GetTrojanName(verdict.index)).c_str(),
-                        ToUtf8(m_base.GetTrojanType(verdict.index)).c_str(),
-                        ToUtf8(m_base.GetTrojanVer(verdict.index)).c_str(),
+            std::printf("%s: %s FOUND (type %s, version %s)%s\n%s", TerminalText(path).c_str(),
+                        TerminalText(ToUtf8(m_base.GetTrojanName(verdict.index))).c_str(),
+                        TerminalText(ToUtf8(m_base.GetTrojanType(verdict.index))).c_str(),
+                        TerminalText(ToUtf8(m_base.GetTrojanVer(verdict.index))).c_str(),
                         cure ? Disinfection::Outcome(*cure).c_str() : "",
                         cure ? Disinfection::FailureLines(path, *cure).c_str() : "");
         } else if (verdict.status == Verdict::error) {
-            std::printf("%s: ERROR %s\n", path.c_str(), verdict.message.c_str());
+            std::printf("%s: ERROR %s\n", TerminalText(path).c_str(), TerminalText(verdict.message).c_str());
+        } else if (verdict.status == Verdict::limit) {
+            std::printf("%s: LIMIT %s\n", TerminalText(path).c_str(), TerminalText(verdict.message).c_str());
         } else if (!m_options.infected_only) {
-            std::printf("%s: OK\n", path.c_str());
+            std::printf("%s: OK\n", TerminalText(path).c_str());
         }
         std::fflush(stdout);
     }
 
     void PrintJson(const std::string& path, const Verdict& verdict, const CureReport* cure) {
-        static constexpr const char* kStatus[] = {"clean", "infected", "error"};
+        static constexpr const char* kStatus[] = {"clean", "infected", "error", "limit"};
         if (m_options.infected_only && verdict.status != Verdict::infected) return;
         std::string line = "{\"path\": " + JsonString(path) + ", \"status\": \"" + kStatus[verdict.status] + "\"";
         if (verdict.status == Verdict::infected) {
@@ -117,11 +133,13 @@ private:
         }
         if (cure) line += Disinfection::JsonFields(*cure);
         if (verdict.status == Verdict::error) line += ", \"error\": " + JsonString(verdict.message);
+        if (verdict.status == Verdict::limit) line += ", \"limit\": " + JsonString(verdict.message);
         std::printf("%s}\n", line.c_str());
     }
 
     CTrojanBase2& m_base;
     Options m_options;
+    const platform::ScopedInterruptWatch& m_interrupts;
     Scanner m_scanner;
     Disinfection m_disinfection;
     ArchiveScan m_archives;
@@ -149,6 +167,8 @@ int RunScan(Args args) {
     options.json = args.TakeFlag("--json");
     options.infected_only = args.TakeFlag("--infected");
     options.disinfect = args.TakeFlag("--disinfect");
+    if (auto size = args.TakeOption("--max-filesize")) options.limits.max_filesize = ParseSize(*size, "--max-filesize");
+    if (auto size = args.TakeOption("--max-scansize")) options.limits.max_scansize = ParseSize(*size, "--max-scansize");
     std::unique_ptr<platform::SystemRoot> root;
     if (options.disinfect) {
         root = TakeSystemRoot(args);
@@ -170,12 +190,16 @@ int RunScan(Args args) {
     CTrojanBase2 base;
     LoadDatabase(base, db_path, false);
     WarnOfUngeneratedSignatures(base);
-    ScanRun run(base, options);
+    // An interrupt ends the scan between two entries, so that the temporary copies are removed.
+    platform::ScopedInterruptWatch interrupts;
+    ScanRun run(base, options, interrupts);
     for (const auto& path : paths) run.ScanPath(path, true);
 
     const Totals& totals = run.totals();
     if (!options.json) {
-        std::printf("Scanned %d files: %d infected, %d errors.\n", totals.files, totals.infected, totals.errors);
+        std::string limits = totals.limits ? ", " + std::to_string(totals.limits) + " limits reached" : "";
+        std::printf("Scanned %d files: %d infected, %d errors%s.\n", totals.files, totals.infected, totals.errors,
+                    limits.c_str());
         if (options.disinfect) std::printf("%s\n", run.disinfection().Summary().c_str());
     }
     if (!run.disinfection().AllDone()) return kError;

@@ -3,6 +3,7 @@
 #include "cure/trojan_cure_module.h"
 #include "platform/file_ops.h"
 #include "tools/zel/json.h"
+#include "tools/zel/safe_text.h"
 
 namespace zel::cli {
 
@@ -24,7 +25,9 @@ std::string Disinfection::Outcome(const CureReport& report) { return report.dele
 
 std::string Disinfection::FailureLines(const std::string& path, const CureReport& report) {
     std::string lines;
-    for (const auto& failure : report.failed_steps) lines += path + ": " + failure.Text() + "\n";
+    for (const auto& failure : report.failed_steps) {
+        lines += TerminalText(path) + ": " + TerminalText(failure.Text()) + "\n";
+    }
     return lines;
 }
 

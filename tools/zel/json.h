@@ -6,7 +6,9 @@
 
 namespace zel::cli {
 
-// The JSON string literal for UTF-8 `text`, quotes included.
+// The JSON string literal for `text`, quotes included. Always valid JSON whatever the bytes: a
+// byte that is not valid UTF-8 becomes U+FFFD, and the characters that may not reach a terminal
+// raw are escaped.
 std::string JsonString(std::string_view text);
 
 }  // namespace zel::cli

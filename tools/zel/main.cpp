@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tools/zel/commands.h"
+#include "tools/zel/safe_text.h"
 
 namespace {
 
@@ -39,11 +40,15 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[1], command.name) != 0) continue;
         try {
             return command.run(zel::cli::Args(std::move(words)));
+        } catch (const zel::cli::Interrupted&) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "zel: interrupted\n");
+            return zel::cli::kError;
         } catch (const zel::cli::Failure& failure) {
-            std::fprintf(stderr, "zel: %s\n", failure.message.c_str());
+            std::fprintf(stderr, "zel: %s\n", zel::cli::TerminalText(failure.message).c_str());
             return zel::cli::kError;
         }
     }
-    std::fprintf(stderr, "zel: unknown command '%s' (try zel --help)\n", argv[1]);
+    std::fprintf(stderr, "zel: unknown command '%s' (try zel --help)\n", zel::cli::TerminalText(argv[1]).c_str());
     return zel::cli::kError;
 }

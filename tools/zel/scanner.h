@@ -13,10 +13,11 @@ constexpr unsigned kScanWindowBytes = 2u * 1024 * 1024;
 constexpr unsigned kMinimumScanBytes = 1024;
 
 struct Verdict {
-    enum Status { clean, infected, error };
+    // `limit`: a limit cut the scan short (a nesting level or a size not looked into).
+    enum Status { clean, infected, error, limit };
     Status status = clean;
     int index = -1;     // the record found, when infected
-    std::string message;  // what went wrong, when the status is error
+    std::string message;  // what went wrong, or which limit was reached
 };
 
 class Scanner {
