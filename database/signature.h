@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "framework/archive.h"
+#include "fileio/archive.h"
 #include "framework/framework_types.h"
 #include "zelbase/zelbase_export.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "database/signature.h"
-#include "framework/archive.h"
+#include "fileio/archive.h"
 #include "framework/framework_types.h"
 #include "zelbase/zelbase_export.h"
 

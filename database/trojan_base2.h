@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "database/trojan2.h"
-#include "framework/archive.h"
+#include "fileio/archive.h"
 #include "framework/framework_types.h"
 #include "framework/hkey.h"
 #include "zelbase/zelbase_export.h"

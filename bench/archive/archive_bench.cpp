@@ -13,7 +13,7 @@
 
 #include "archive/qv_archive.h"
 #include "platform/directories.h"
-#include "platform/file.h"
+#include "fileio/file.h"
 
 namespace {
 

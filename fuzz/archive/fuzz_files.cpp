@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "platform/directories.h"
-#include "platform/file.h"
+#include "fileio/file.h"
 
 namespace zel::fuzz {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "database/trojan_base2.h"
-#include "framework/mem_file.h"
+#include "fileio/mem_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string path = "/tmp/zel-fuzz-load-" + std::to_string(::getpid()) + ".tdb";

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/directories.h"
-#include "platform/file.h"
+#include "fileio/file.h"
 #include "platform/files.h"
 #include "tools/zel/archive_walk.h"
 #include "tools/zel/cli.h"

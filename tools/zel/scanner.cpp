@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/file.h"
+#include "fileio/file.h"
 
 namespace zel::cli {
 

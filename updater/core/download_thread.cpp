@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/file.h"
+#include "fileio/file.h"
 #include "platform/file_system.h"
 #include "platform/files.h"
 #include "updater/core/update_strings.h"

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/file.h"
+#include "fileio/file.h"
 
 namespace {
 
