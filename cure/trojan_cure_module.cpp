@@ -8,7 +8,6 @@
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
 #include "fileio/file.h"
-#include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/services.h"
 

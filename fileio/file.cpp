@@ -1,134 +1,113 @@
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "fileio/file.h"
+
+#include "platform/files.h"
 
 namespace {
 
-CFileException::ECause CauseOf(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR: return CFileException::fileNotFound;
-        case EACCES:
-        case EPERM:
-        case EROFS: return CFileException::accessDenied;
-        case ENOSPC:
-        case EDQUOT: return CFileException::diskFull;
-        case EIO: return CFileException::hardIO;
-        default: return CFileException::generic;
+using zel::platform::FileError;
+using zel::platform::FileFailure;
+
+CFileException::ECause CauseOf(FileFailure failure) {
+    switch (failure) {
+        case FileFailure::notFound: return CFileException::fileNotFound;
+        case FileFailure::accessDenied:
+        case FileFailure::isFolder: return CFileException::accessDenied;
+        case FileFailure::diskFull: return CFileException::diskFull;
+        case FileFailure::hardware: return CFileException::hardIO;
+        case FileFailure::other: break;
     }
+    return CFileException::generic;
 }
 
-CFileException ErrorFromErrno(const CString& path, const char* what) {
-    int error = errno;
-    return CFileException(CauseOf(error), error, path + ": " + what + ": " + std::strerror(error));
+CFileException ExceptionFor(const CString& path, const char* what, const FileError& error) {
+    return CFileException(CauseOf(error.failure), error.code, path + ": " + what + ": " + error.text);
 }
 
-int OpenFlagsFor(unsigned flags) {
-    int result = O_CLOEXEC;
-    if (flags & CFile::modeReadWrite) {
-        result |= O_RDWR;
-    } else if (flags & CFile::modeWrite) {
-        result |= O_WRONLY;
-    } else {
-        result |= O_RDONLY;
-    }
-    if (flags & CFile::modeCreate) {
-        result |= O_CREAT;
-        if (!(flags & CFile::modeNoTruncate)) result |= O_TRUNC;
-    }
-    return result;
+zel::platform::FileAccess AccessFor(unsigned flags) {
+    if (flags & CFile::modeReadWrite) return zel::platform::FileAccess::readWrite;
+    if (flags & CFile::modeWrite) return zel::platform::FileAccess::write;
+    return zel::platform::FileAccess::read;
+}
+
+zel::platform::FileCreation CreationFor(unsigned flags) {
+    if (!(flags & CFile::modeCreate)) return zel::platform::FileCreation::openExisting;
+    return flags & CFile::modeNoTruncate ? zel::platform::FileCreation::createOrKeep
+                                         : zel::platform::FileCreation::createOrTruncate;
+}
+
+zel::platform::FileSeekOrigin OriginOf(CFile::SeekPosition from) {
+    if (from == CFile::begin) return zel::platform::FileSeekOrigin::begin;
+    if (from == CFile::current) return zel::platform::FileSeekOrigin::current;
+    return zel::platform::FileSeekOrigin::end;
 }
 
 }  // namespace
 
 CFile::~CFile() {
-    if (m_handle >= 0) ::close(static_cast<int>(m_handle));
+    FileError ignored;
+    if (m_handle != zel::platform::kNoFileHandle) zel::platform::CloseFileHandle(m_handle, ignored);
 }
 
 bool CFile::Open(const CString& path, unsigned flags, CFileException* error) {
-    if (m_handle >= 0) Close();
-    int fd;
-    do {
-        fd = ::open(path.c_str(), OpenFlagsFor(flags), 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        if (error) *error = ErrorFromErrno(path, "open");
+    if (IsOpen()) Close();
+    FileError failure;
+    zel::platform::FileHandle handle = zel::platform::OpenFileHandle(path, AccessFor(flags), CreationFor(flags), failure);
+    if (handle == zel::platform::kNoFileHandle) {
+        if (error) {
+            *error = failure.failure == FileFailure::isFolder
+                         ? CFileException(CFileException::accessDenied, failure.code, path + ": is a directory")
+                         : ExceptionFor(path, "open", failure);
+        }
         return false;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        if (error) *error = CFileException(CFileException::accessDenied, EISDIR, path + ": is a directory");
-        return false;
-    }
-    m_handle = fd;
+    m_handle = handle;
     m_path = path;
     return true;
 }
 
 UINT CFile::Read(void* buffer, UINT count) {
-    auto* out = static_cast<char*>(buffer);
-    UINT done = 0;
-    while (done < count) {
-        ssize_t n = ::read(static_cast<int>(m_handle), out + done, count - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw ErrorFromErrno(m_path, "read");
-        }
-        if (n == 0) break;
-        done += static_cast<UINT>(n);
-    }
-    return done;
+    std::size_t done = 0;
+    FileError error;
+    if (!zel::platform::ReadFileHandle(m_handle, buffer, count, done, error)) throw ExceptionFor(m_path, "read", error);
+    return static_cast<UINT>(done);
 }
 
 void CFile::Write(const void* buffer, UINT count) {
-    const auto* in = static_cast<const char*>(buffer);
-    UINT done = 0;
-    while (done < count) {
-        ssize_t n = ::write(static_cast<int>(m_handle), in + done, count - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw ErrorFromErrno(m_path, "write");
-        }
-        done += static_cast<UINT>(n);
-    }
+    FileError error;
+    if (!zel::platform::WriteFileHandle(m_handle, buffer, count, error)) throw ExceptionFor(m_path, "write", error);
 }
 
 std::uint64_t CFile::Seek(std::int64_t offset, SeekPosition from) {
-    int whence = from == begin ? SEEK_SET : from == current ? SEEK_CUR : SEEK_END;
-    off_t position = ::lseek(static_cast<int>(m_handle), static_cast<off_t>(offset), whence);
-    if (position < 0) {
-        int error = errno;
-        throw CFileException(CFileException::badSeek, error, m_path + ": seek: " + std::strerror(error));
-    }
-    return static_cast<std::uint64_t>(position);
+    FileError error;
+    std::optional<std::uint64_t> position = zel::platform::SeekFileHandle(m_handle, offset, OriginOf(from), error);
+    if (!position) throw CFileException(CFileException::badSeek, error.code, m_path + ": seek: " + error.text);
+    return *position;
 }
 
 std::uint64_t CFile::GetPosition() const {
-    off_t position = ::lseek(static_cast<int>(m_handle), 0, SEEK_CUR);
-    if (position < 0) throw ErrorFromErrno(m_path, "seek");
-    return static_cast<std::uint64_t>(position);
+    FileError error;
+    std::optional<std::uint64_t> position =
+        zel::platform::SeekFileHandle(m_handle, 0, zel::platform::FileSeekOrigin::current, error);
+    if (!position) throw ExceptionFor(m_path, "seek", error);
+    return *position;
 }
 
 std::uint64_t CFile::GetLength() const {
-    struct stat info {};
-    if (::fstat(static_cast<int>(m_handle), &info) != 0) throw ErrorFromErrno(m_path, "stat");
-    return static_cast<std::uint64_t>(info.st_size);
+    FileError error;
+    std::optional<std::uint64_t> length = zel::platform::FileHandleLength(m_handle, error);
+    if (!length) throw ExceptionFor(m_path, "stat", error);
+    return *length;
 }
 
 void CFile::Flush() {
-    if (m_handle >= 0 && ::fsync(static_cast<int>(m_handle)) != 0 && errno != EINVAL) {
-        throw ErrorFromErrno(m_path, "flush");
-    }
+    FileError error;
+    if (IsOpen() && !zel::platform::SyncFileHandle(m_handle, error)) throw ExceptionFor(m_path, "flush", error);
 }
 
 void CFile::Close() {
-    if (m_handle < 0) return;
-    int fd = static_cast<int>(m_handle);
-    m_handle = -1;
-    if (::close(fd) != 0 && errno != EINTR) throw ErrorFromErrno(m_path, "close");
+    if (!IsOpen()) return;
+    zel::platform::FileHandle handle = m_handle;
+    m_handle = zel::platform::kNoFileHandle;
+    FileError error;
+    if (!zel::platform::CloseFileHandle(handle, error)) throw ExceptionFor(m_path, "close", error);
 }

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "platform/directories.h"
+#include "platform/files.h"
 #include "tests/archive/archive_support.h"
 
 namespace zel::test {
@@ -54,9 +54,9 @@ TEST(ArchiveFactoryTest, AZipStoredInAnotherArchiveDoesNotHideItButIsFoundToo) {
 }
 
 TEST(ArchiveFactoryTest, ExtensionIsTakenFromTheLastPathComponent) {
-    platform::TempDirectory folder("zel-archive-test-");
+    platform::TempFolder folder("zel-archive-test-");
     std::string dotted = folder.path() + "/dir.rar";
-    ASSERT_TRUE(platform::MakeDirectory(dotted));
+    ASSERT_TRUE(platform::MakeFolder(dotted));
     std::string plain = dotted + "/archive";
     WriteFileBytes(plain, "plain text in a folder whose name ends in .rar");
     EXPECT_EQ(TypeOf(plain), "null");

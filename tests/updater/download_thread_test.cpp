@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "network_fixture.h"
+#include "platform/files.h"
 #include "platform/internet.h"
 
 namespace zel::updater::test {
@@ -18,7 +19,7 @@ bool IsFinal(UINT request, const CMessage& m) {
 
 class DownloadThreadTest : public NetworkTest {
 protected:
-    DownloadThreadTest() : worker(platform::CurlInternet()) {
+    DownloadThreadTest() : worker(platform::CurlInternet(), platform::SystemFileSystem()) {
         worker.m_pMainWnd = &window;
         worker.Agent = "Zelupdate";
         worker.SkipCheck = 1;
@@ -204,7 +205,7 @@ TEST_F(DownloadThreadTest, StopEndsAStalledOrSilentTransferAtOnce) {
          {base + "/stall/big.bin", "http://127.0.0.1:" + std::to_string(silent.port()) + "/big.bin"}) {
         SCOPED_TRACE(url);
         bool stalls = url.find("/stall/") != std::string::npos;
-        CQVDownloadThread hanging(platform::CurlInternet());
+        CQVDownloadThread hanging(platform::CurlInternet(), platform::SystemFileSystem());
         hanging.m_pMainWnd = &window;
         hanging.SkipCheck = 1;
         hanging.URL = base;
@@ -369,7 +370,7 @@ TEST(DownloadThreadDeliveryTest, ConnectedAndLaterErrorsAreSentErrorOneIsPosted)
     TempDir dir;
     CannedInternet internet;
     CMessageQueue window;
-    CQVDownloadThread worker(internet);
+    CQVDownloadThread worker(internet, platform::SystemFileSystem());
     worker.m_pMainWnd = &window;
     worker.SkipCheck = 1;
     worker.URL = "http://m.test";
@@ -404,7 +405,7 @@ TEST(DownloadThreadDeliveryTest, ConnectedAndLaterErrorsAreSentErrorOneIsPosted)
     for (int i = 0; i < 100 && !worker.HasEnded(); ++i) settle();
     EXPECT_TRUE(worker.HasEnded());
 
-    CQVDownloadThread second(internet);
+    CQVDownloadThread second(internet, platform::SystemFileSystem());
     second.m_pMainWnd = &window;
     second.URL = "";
     second.PostThreadMessage(WM_DL_CONNECT);  // error 1: posted, so the stop is reached unhandled
@@ -419,7 +420,7 @@ TEST(DownloadThreadProxyTextTest, ProxyTextFollowsTheScheme) {
     RecordingInternet internet;
     CMessageQueue window;
     {
-        CQVDownloadThread worker(internet);
+        CQVDownloadThread worker(internet, platform::SystemFileSystem());
         worker.m_pMainWnd = &window;
         worker.UseProxy = 1;
         worker.HTTPProxy = "hp";

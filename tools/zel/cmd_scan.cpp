@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/interrupts.h"
 #include "platform/services.h"
@@ -66,7 +65,7 @@ public:
     void ScanPath(const std::string& path, bool named_by_user) {
         if (m_interrupts.Requested()) throw Interrupted{};
         platform::EntryKind kind = named_by_user ? platform::KindOfTarget(path) : platform::KindOf(path);
-        if (kind == platform::EntryKind::directory) {
+        if (kind == platform::EntryKind::folder) {
             ScanFolder(path);
         } else if (kind == platform::EntryKind::file) {
             Report(path, m_scanner.ScanFile(path), true);
@@ -84,7 +83,7 @@ public:
 private:
     void ScanFolder(const std::string& path) {
         std::vector<std::string> names;
-        if (!platform::ListDirectory(path, names)) {
+        if (!platform::ListFolder(path, names)) {
             Report(path, {Verdict::error, -1, "cannot read the folder"});
             return;
         }
