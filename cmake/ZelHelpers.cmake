@@ -20,6 +20,96 @@ if(ZEL_FUZZ AND ZEL_SANITIZE)
     add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
+include(GenerateExportHeader)
+
+# Headers that the build writes (the export macros) lie below this folder, as "<folder>/<name>.h".
+set(ZEL_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+
+# zel_add_component(NAME SOURCES a.cpp ... [DEPENDS component ...] [LIBS library ...]
+#                   [EXPORT_MACRO NAME_API EXPORT_HEADER folder/name_export.h])
+# The code of one folder. Its sources are compiled once, into the OBJECT library NAME_objects; the
+# static library NAME holds the same objects for the tests, tools and benchmarks. DEPENDS names the
+# components the code uses itself and LIBS the libraries from outside (a shared library of ours
+# included); both are linked PUBLIC, so that NAME brings everything it needs. Shared libraries are
+# composed from components by zel_add_shared_library.
+#
+# A component whose classes or functions a shared library exports marks them with EXPORT_MACRO,
+# defined by EXPORT_HEADER, which the build writes. Elsewhere than on Windows the macro gives the
+# default visibility, always: a hidden declaration seen by any object of a shared library would hide
+# the symbol in all of it. On Windows it exports while the component itself is compiled
+# (NAME_BUILDING), expands to nothing for code linked with the static library (NAME_STATIC: code in
+# the same DLL, or a program that carries the component itself) and imports everywhere else.
+function(zel_add_component name)
+    cmake_parse_arguments(ARG "" "EXPORT_MACRO;EXPORT_HEADER" "SOURCES;DEPENDS;LIBS" ${ARGN})
+    add_library(${name}_objects OBJECT ${ARG_SOURCES})
+    set_target_properties(${name}_objects PROPERTIES
+        POSITION_INDEPENDENT_CODE ON
+        C_VISIBILITY_PRESET hidden
+        CXX_VISIBILITY_PRESET hidden
+        VISIBILITY_INLINES_HIDDEN ON)
+    add_library(${name} STATIC $<TARGET_OBJECTS:${name}_objects>)
+    foreach(target ${name}_objects ${name})
+        target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR} ${ZEL_GENERATED_DIR})
+        target_link_libraries(${target} PUBLIC ${ARG_DEPENDS} ${ARG_LIBS})
+    endforeach()
+    set_target_properties(${name} PROPERTIES ZEL_COMPONENT_DEPENDS "${ARG_DEPENDS}")
+    if(ARG_EXPORT_MACRO)
+        string(TOUPPER ${name} upper)
+        set_target_properties(${name}_objects PROPERTIES DEFINE_SYMBOL ${upper}_BUILDING)
+        target_compile_definitions(${name}_objects PRIVATE ${upper}_BUILDING)
+        if(WIN32)
+            target_compile_definitions(${name} INTERFACE ${upper}_STATIC)
+        endif()
+        generate_export_header(${name}_objects
+            BASE_NAME ${name}
+            EXPORT_MACRO_NAME ${ARG_EXPORT_MACRO}
+            EXPORT_FILE_NAME ${ZEL_GENERATED_DIR}/${ARG_EXPORT_HEADER}
+            STATIC_DEFINE ${upper}_STATIC)
+    endif()
+endfunction()
+
+# zel_add_shared_library(NAME COMPONENTS component ... EXPORTS name ...)
+# A shared library made of the objects of COMPONENTS and of every component they depend on, linked
+# with the outside libraries those components name. Only what the export macros mark is visible;
+# template code of the C++ library that the compiler places in it stays local too (zel-exports.map).
+# Every symbol must be resolved at link time. EXPORTS lists what the library exports: its classes
+# (their members, vtables and type information) and C functions, exactly; the test exports.NAME
+# checks the library's dynamic symbols against it.
+function(zel_add_shared_library name)
+    cmake_parse_arguments(ARG "" "" "COMPONENTS;EXPORTS" ${ARGN})
+    set(closure "")
+    set(pending ${ARG_COMPONENTS})
+    while(pending)
+        list(POP_FRONT pending component)
+        if(NOT component IN_LIST closure)
+            list(APPEND closure ${component})
+            get_target_property(depends ${component} ZEL_COMPONENT_DEPENDS)
+            list(APPEND pending ${depends})
+        endif()
+    endwhile()
+    add_library(${name} SHARED)
+    foreach(component ${closure})
+        # Linked directly, an OBJECT library gives its objects and passes on its outside libraries.
+        target_link_libraries(${name} PRIVATE ${component}_objects)
+    endforeach()
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR} ${ZEL_GENERATED_DIR})
+    set_target_properties(${name} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${ZEL_SOVERSION})
+    if(NOT WIN32 AND NOT APPLE)
+        target_link_options(${name} PRIVATE "LINKER:--version-script=${ZEL_EXPORTS_MAP}")
+        set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${ZEL_EXPORTS_MAP})
+        add_test(NAME exports.${name}
+            COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-exports.sh $<TARGET_FILE:${name}> ${ARG_EXPORTS})
+    endif()
+    if(NOT ZEL_SANITIZE)
+        # Sanitizer runtimes are linked into executables only, so a shared library cannot be complete there.
+        target_link_options(${name} PRIVATE "LINKER:--no-undefined")
+    endif()
+endfunction()
+
+# The ABI version of our shared libraries (the SONAME's number).
+set(ZEL_SOVERSION 1)
+set(ZEL_EXPORTS_MAP ${CMAKE_CURRENT_LIST_DIR}/zel-exports.map)
+
 # zel_add_gtest(NAME SOURCES a.cpp ... LIBS lib ...)
 # One GoogleTest executable, every test case registered with CTest. Tests find the shared fixtures
 # (the folder beside the checkout) through ZEL_SHARED_DIR and their own data through ZEL_SOURCE_DIR.
@@ -56,6 +146,7 @@ function(zel_add_fuzzer name)
 endfunction()
 
 # zel_add_benchmark(NAME SOURCES a.cpp ... LIBS lib ...)
+# Benchmarks find the shared fixtures through ZEL_SHARED_DIR, as tests do.
 function(zel_add_benchmark name)
     if(NOT ZEL_BENCH)
         return()
@@ -63,6 +154,7 @@ function(zel_add_benchmark name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark benchmark::benchmark_main)
+    target_compile_definitions(${name} PRIVATE ZEL_SHARED_DIR="${ZEL_SHARED_DIR}")
 endfunction()
 
 # The fixtures folder that lies beside every checkout.

@@ -8,9 +8,9 @@
 
 #include "fileio/archive.h"
 #include "framework/framework_types.h"
-#include "zelbase/zelbase_export.h"
+#include "database/database_export.h"
 
-class ZELBASE_API CSignature {
+class ZEL_DATABASE_API CSignature {
 public:
     static constexpr int kSlots = 3;
     static constexpr int kWindowSize = 16;
