@@ -1,6 +1,8 @@
 #include "updater/core/download_page.h"
 
 #include <cstdio>
+#include <optional>
+#include <string>
 
 #include "updater/core/install_path.h"
 #include "updater/core/update_script.h"
