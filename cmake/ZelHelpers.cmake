@@ -70,11 +70,12 @@ endfunction()
 
 # zel_add_shared_library(NAME COMPONENTS component ... EXPORTS name ...)
 # A shared library made of the objects of COMPONENTS and of every component they depend on, linked
-# with the outside libraries those components name. Only what the export macros mark is visible;
-# template code of the C++ library that the compiler places in it stays local too (zel-exports.map).
-# Every symbol must be resolved at link time. EXPORTS lists what the library exports: its classes
-# (their members, vtables and type information) and C functions, exactly; the test exports.NAME
-# checks the library's dynamic symbols against it.
+# with the outside libraries those components name. Every symbol must be resolved at link time.
+# EXPORTS lists what the library exports, exactly: its classes (their members, vtables and type
+# information) and C functions. Those must also carry their component's export macro: the macro
+# decides the visibility, and a version script made from EXPORTS keeps everything else local, in
+# particular the C++ library's template code that the compiler instantiates here with a default
+# visibility of its own. The test exports.NAME checks the library's dynamic symbols against EXPORTS.
 function(zel_add_shared_library name)
     cmake_parse_arguments(ARG "" "" "COMPONENTS;EXPORTS" ${ARGN})
     set(closure "")
@@ -95,8 +96,17 @@ function(zel_add_shared_library name)
     target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR} ${ZEL_GENERATED_DIR})
     set_target_properties(${name} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${ZEL_SOVERSION})
     if(NOT WIN32 AND NOT APPLE)
-        target_link_options(${name} PRIVATE "LINKER:--version-script=${ZEL_EXPORTS_MAP}")
-        set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${ZEL_EXPORTS_MAP})
+        set(script "/* Made by zel_add_shared_library from the EXPORTS of ${name}. */\n{\n  global:\n")
+        foreach(export ${ARG_EXPORTS})
+            string(APPEND script "    ${export};\n    extern \"C++\" {\n      ${export}::*;\n"
+                "      \"vtable for ${export}\";\n      \"typeinfo for ${export}\";\n"
+                "      \"typeinfo name for ${export}\";\n    };\n")
+        endforeach()
+        string(APPEND script "  local: *;\n};\n")
+        set(map ${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
+        file(CONFIGURE OUTPUT ${map} CONTENT "${script}" @ONLY)
+        target_link_options(${name} PRIVATE "LINKER:--version-script=${map}")
+        set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${map})
         add_test(NAME exports.${name}
             COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-exports.sh $<TARGET_FILE:${name}> ${ARG_EXPORTS})
     endif()
@@ -108,7 +118,6 @@ endfunction()
 
 # The ABI version of our shared libraries (the SONAME's number).
 set(ZEL_SOVERSION 1)
-set(ZEL_EXPORTS_MAP ${CMAKE_CURRENT_LIST_DIR}/zel-exports.map)
 
 # zel_add_gtest(NAME SOURCES a.cpp ... LIBS lib ...)
 # One GoogleTest executable, every test case registered with CTest. Tests find the shared fixtures
