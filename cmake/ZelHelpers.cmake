@@ -1,4 +1,5 @@
-# Warnings, sanitizers and the helpers that every module uses to declare tests, fuzzers and benchmarks.
+# Warnings, sanitizers, and the helpers that every folder uses to declare its component, the shared
+# libraries, tests, fuzzers and benchmarks.
 
 set(ZEL_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align -Woverloaded-virtual
     -Wnull-dereference -Wformat=2 -Wimplicit-fallthrough)
@@ -24,7 +25,8 @@ include(GenerateExportHeader)
 
 # Headers that the build writes (the export macros) lie below this folder, as "<folder>/<name>.h".
 set(ZEL_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
-
+# The ABI version of our shared libraries (the SONAME's number).
+set(ZEL_SOVERSION 1)
 # zel_add_component(NAME SOURCES a.cpp ... [DEPENDS component ...] [LIBS library ...]
 #                   [EXPORT_MACRO NAME_API EXPORT_HEADER folder/name_export.h])
 # The code of one folder. Its sources are compiled once, into the OBJECT library NAME_objects; the
@@ -48,6 +50,8 @@ function(zel_add_component name)
         CXX_VISIBILITY_PRESET hidden
         VISIBILITY_INLINES_HIDDEN ON)
     add_library(${name} STATIC $<TARGET_OBJECTS:${name}_objects>)
+    # The objects take their dependencies' usage requirements from the static libraries, which are
+    # what code outside the component links (their NAME_STATIC on Windows included).
     foreach(target ${name}_objects ${name})
         target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR} ${ZEL_GENERATED_DIR})
         target_link_libraries(${target} PUBLIC ${ARG_DEPENDS} ${ARG_LIBS})
@@ -115,9 +119,6 @@ function(zel_add_shared_library name)
         target_link_options(${name} PRIVATE "LINKER:--no-undefined")
     endif()
 endfunction()
-
-# The ABI version of our shared libraries (the SONAME's number).
-set(ZEL_SOVERSION 1)
 
 # zel_add_gtest(NAME SOURCES a.cpp ... LIBS lib ...)
 # One GoogleTest executable, every test case registered with CTest. Tests find the shared fixtures
