@@ -1,4 +1,5 @@
 // zel scan: search files and folders for known trojans, on every processor.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>

@@ -23,7 +23,7 @@ struct ScanOptions {
     unsigned threads = 1;
     PathFilter filter;
     std::optional<std::string> file_list;  // a file of paths, "-" for standard input
-    std::vector<std::string> paths;        // "-" for standard input
+    std::vector<std::string> paths;        // "-" for standard input; set by the caller
 
     // Whether a line goes out for a verdict of this kind (errors always do).
     bool ShowsClean() const { return !infected_only && !quiet; }
@@ -33,7 +33,7 @@ struct ScanOptions {
 // The most workers that -j takes.
 constexpr unsigned kMaxThreads = 256;
 
-// Takes every scan option from `args` (--db and --system-root are the caller's) and the paths.
+// Takes every scan option from `args`; --db, --system-root and the paths are the caller's to take.
 // Throws Failure for a usage error.
 ScanOptions TakeScanOptions(Args& args);
 
