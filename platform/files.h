@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -124,6 +125,25 @@ inline constexpr std::uint64_t kRegularFileReadLimit = 256u * 1024 * 1024;
 // Reads the whole regular file at `path` (a final symbolic link is followed) into `bytes`.
 ReadOutcome ReadRegularFile(const std::string& path, std::string& bytes, std::string& reason,
                             std::uint64_t limit = kRegularFileReadLimit);
+
+// The two ends of a file, as a scanner reads every file it meets: the start, which it searches, and
+// the end, where some archives keep their directory. Anything that is not a regular file is refused
+// once open, before anything is read from it and without waiting for it, even when it was swapped in
+// after the caller looked at the path.
+// What ReadFileEnds read: bytes at the start of `head`, bytes at the start of `tail`, the length.
+struct FileEnds {
+    std::size_t head = 0;
+    std::size_t tail = 0;
+    std::uint64_t length = 0;
+};
+
+// Reads up to head.size() bytes from the start of the regular file at `path` into `head` and, when
+// the file is longer than that, its last bytes (up to tail.size()) into `tail`; the buffers are the
+// caller's, to be used again for the next file. A final symbolic link is followed only when
+// `follow_link` (a path the user named). False, with `reason` ("not a regular file", or the
+// system's words for why it cannot be opened or read), when nothing could be read.
+bool ReadFileEnds(const std::string& path, std::span<std::uint8_t> head, std::span<std::uint8_t> tail,
+                  bool follow_link, FileEnds& read, std::string& reason);
 
 // ---- Temporary files and replacing files -----------------------------------------------------
 
