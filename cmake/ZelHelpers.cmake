@@ -27,6 +27,9 @@ include(GenerateExportHeader)
 set(ZEL_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
 # The ABI version of our shared libraries (the SONAME's number).
 set(ZEL_SOVERSION 1)
+# Where the public headers are installed, below the prefix.
+include(GNUInstallDirs)
+set(ZEL_INSTALL_INCLUDE_SUBDIR ${CMAKE_INSTALL_INCLUDEDIR}/zel)
 # zel_add_component(NAME SOURCES a.cpp ... [DEPENDS component ...] [LIBS library ...]
 #                   [EXPORT_MACRO NAME_API EXPORT_HEADER folder/name_export.h])
 # The code of one folder. Its sources are compiled once, into the OBJECT library NAME_objects; the
@@ -97,8 +100,15 @@ function(zel_add_shared_library name)
         # Linked directly, an OBJECT library gives its objects and passes on its outside libraries.
         target_link_libraries(${name} PRIVATE ${component}_objects)
     endforeach()
-    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR} ${ZEL_GENERATED_DIR})
-    set_target_properties(${name} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${ZEL_SOVERSION})
+    # Installed, the public headers lie below include/zel in the same folders as in the tree, so
+    # that their own #include lines hold for callers too (cmake/ZelInstall.cmake).
+    target_include_directories(${name} PUBLIC
+        $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}> $<BUILD_INTERFACE:${ZEL_GENERATED_DIR}>
+        $<INSTALL_INTERFACE:${ZEL_INSTALL_INCLUDE_SUBDIR}>)
+    target_compile_features(${name} PUBLIC cxx_std_20)
+    # The file name begins with the SONAME (libNAME.so.1.0.1.0: ABI 1, release 0.1.0), as ldconfig
+    # and Debian's tools expect of a library's real file.
+    set_target_properties(${name} PROPERTIES VERSION ${ZEL_SOVERSION}.${PROJECT_VERSION} SOVERSION ${ZEL_SOVERSION})
     if(NOT WIN32 AND NOT APPLE)
         set(script "/* Made by zel_add_shared_library from the EXPORTS of ${name}. */\n{\n  global:\n")
         foreach(export ${ARG_EXPORTS})
