@@ -28,6 +28,7 @@ function(zel_relative_dir var from to)
     set(${var} ${path} PARENT_SCOPE)
 endfunction()
 
+# zel_install_headers(BASE header ...): each BASE/folder/name.h to include/zel/folder/name.h.
 function(zel_install_headers base)
     foreach(header ${ARGN})
         get_filename_component(folder ${header} DIRECTORY)
