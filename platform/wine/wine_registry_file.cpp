@@ -215,10 +215,10 @@ bool HoldsHexData(std::string_view data) {
     return data.substr(0, 3) == "hex";
 }
 
-// True when the last line of `text` (its line end aside) ends in the continuation mark.
+// True when the last line of `text` (its line end aside, stripped as the parser strips it, stray
+// carriage returns included) ends in the continuation mark.
 bool LastLineContinues(std::string_view text) {
-    if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
-    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    text = StripLineEnd(text);
     return !text.empty() && text.back() == '\\';
 }
 

@@ -205,12 +205,13 @@ TEST_F(WinePrefix, RepeatedNamesReadAsWineReadsThemAndAreEditedEverywhere) {
 }
 
 // A hive cut short inside hex data (as a file cut short by a full disk is) ends in a continuation
-// mark: a value added after it must stay a line of its own, and the saved hive must read back.
+// mark (perhaps followed by stray carriage returns): a value added after it must stay a line of its
+// own, and the saved hive must read back.
 TEST_F(WinePrefix, ValuesAddedAfterACutContinuationStayApart) {
     const std::string metrics = "Control Panel\\Desktop\\WindowMetrics";
     std::string whole = ReadAll(kFresh / "user.reg");
     std::size_t cut = whole.find(",\\\n", whole.find("\"CaptionFont\"=hex:")) + 2;
-    for (const std::string& end : {std::string(), std::string("\n")}) {
+    for (const std::string& end : {std::string(), std::string("\n"), std::string("\r\r")}) {
         std::ofstream(m_dir / "user.reg", std::ios::binary | std::ios::trunc) << whole.substr(0, cut) + end;
         RegistryValue added{"CaptionGone", kRegSz, std::string("z.exe\0", 6)};
         ASSERT_EQ(m_registry->SetValue(RegistryRoot::kCurrentUser, metrics, added), RegistryStatus::kOk);
