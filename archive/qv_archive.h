@@ -87,12 +87,20 @@ public:
     std::uint64_t GetExtractLimit() const { return m_extractLimit; }
     // Whether the last Extract stopped at the limit (the entry is longer than what was written).
     bool WasExtractTruncated() const { return m_extractTruncated; }
+    // The bytes the last Extract decoded, failed or not: those it wrote, those it decoded past the
+    // limit and dropped (the rest of an entry of a solid archive, which later entries need), and
+    // those it decoded only to pass over data (a skipped entry of a solid archive; the earlier
+    // files of a cabinet folder on the way to this one). What the bytes written do not tell: the
+    // work an entry cost.
+    std::uint64_t GetExtractDecodedBytes() const { return m_extractDecoded; }
 
 protected:
     void SetExtractTruncated(bool truncated) { m_extractTruncated = truncated; }
+    void SetExtractDecodedBytes(std::uint64_t bytes) { m_extractDecoded = bytes; }
 
 private:
     std::uint64_t m_extractLimit = 0;
+    std::uint64_t m_extractDecoded = 0;
     bool m_extractTruncated = false;
 };
 

@@ -49,6 +49,7 @@ struct CQVAceArchive::State {
     ZelAceOpenRecord open{};
     ZelAceHeaderRecord header{};
     bool header_read = false;  // a header was read and its entry not yet processed
+    std::uint64_t unpacked = 0;  // by the library since the last Extract reported it
     zel::arcopen::CEntryNameList names;
 
     // Opens the archive in `mode`; false (and no handle) unless the library reports success.
@@ -59,6 +60,7 @@ struct CQVAceArchive::State {
         open.CommentBuffer = comments.data();
         open.CommentBufferSize = kCommentSize;
         handle = ZelAceOpen(&open);
+        unpacked = 0;
         if (handle != nullptr && open.OpenResult != ZELACE_SUCCESS) {
             ZelAceClose(handle);
             handle = nullptr;
@@ -77,7 +79,16 @@ struct CQVAceArchive::State {
 
     int Process(int operation, const char* destination) {
         header_read = false;
-        return ZelAceProcess(handle, operation, destination);
+        int result = ZelAceProcess(handle, operation, destination);
+        unpacked += ZelAceUnpackedBytes(handle);
+        return result;
+    }
+
+    int ProcessData(zel::arcopen::CEntryOutput& output) {
+        header_read = false;
+        int result = ZelAceProcessData(handle, WriteToOutput, &output);
+        unpacked += ZelAceUnpackedBytes(handle);
+        return result;
     }
 };
 
@@ -142,6 +153,12 @@ CString CQVAceArchive::GetExtractName() {
 void CQVAceArchive::Extract(CString destination, int skip) {
     State& s = *m_state;
     SetExtractTruncated(false);
+    // What the library unpacked since the last Extract, however this one ends: passing over an
+    // entry that an earlier Extract left unprocessed is charged here.
+    zel::arcopen::OnScopeExit report_unpacked([&] {
+        SetExtractDecodedBytes(s.unpacked);
+        s.unpacked = 0;
+    });
     if (s.handle == nullptr || !s.header_read) ThrowFailure();
     if (skip) {
         if (s.Process(ZELACE_SKIP, nullptr) != ZELACE_SUCCESS) ThrowFailure();
@@ -154,9 +171,7 @@ void CQVAceArchive::Extract(CString destination, int skip) {
         return;
     }
     zel::arcopen::CEntryOutput output(destination, GetExtractLimit());
-    s.header_read = false;
-    int result = ZelAceProcessData(s.handle, WriteToOutput, &output);
-    if (result != ZELACE_SUCCESS) ThrowFailure();
+    if (s.ProcessData(output) != ZELACE_SUCCESS) ThrowFailure();
     output.Commit();
     SetExtractTruncated(output.Truncated());
 }

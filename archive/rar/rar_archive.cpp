@@ -90,6 +90,7 @@ std::string EntryName(const RARHeaderDataEx& header) {
 // Where the library's callback delivers an entry's bytes, and what it learnt on the way.
 struct DataSink {
     zel::arcopen::CEntryOutput* output = nullptr;
+    std::uint64_t decoded = 0;   // every byte the library handed over, kept or not
     bool may_stop = false;       // decoding may end at the limit (nothing later depends on it)
     bool stopped = false;        // it did
     bool failed = false;         // the output could not be written
@@ -100,6 +101,7 @@ int CALLBACK OnLibraryEvent(UINT message, LPARAM user_data, LPARAM p1, LPARAM p2
     auto* sink = reinterpret_cast<DataSink*>(user_data);
     switch (message) {
         case UCM_PROCESSDATA:
+            if (sink != nullptr) sink->decoded += static_cast<std::uint64_t>(p2);
             if (sink == nullptr || sink->output == nullptr) return 1;
             try {
                 bool more = sink->output->Write(reinterpret_cast<const void*>(p1), static_cast<std::size_t>(p2));
@@ -136,6 +138,7 @@ struct CQVRarArchive::State {
     RARHeaderDataEx header{};
     bool header_read = false;
     std::size_t headers_read = 0;  // in this extraction pass
+    std::uint64_t decoded = 0;     // by the library since the last Extract reported it
     zel::arcopen::CEntryNameList names;
     DataSink sink;
 
@@ -162,6 +165,7 @@ struct CQVRarArchive::State {
         }
         solid = (request.Flags & ROADF_SOLID) != 0;
         headers_read = 0;
+        decoded = 0;
         return handle != nullptr;
     }
 
@@ -190,6 +194,19 @@ struct CQVRarArchive::State {
         return RARProcessFile(handle, operation, nullptr, nullptr);
     }
 
+    // The entry's unpacked size as its header gives it.
+    std::uint64_t UnpackedSize() const {
+        return static_cast<std::uint64_t>(header.UnpSizeHigh) << 32 | header.UnpSize;
+    }
+
+    // Passes over the current entry. In a solid archive the library decodes it for the entries
+    // after it, without handing the bytes over; it decodes no more than the header's size, so
+    // that size is what the pass cost.
+    int Skip() {
+        if (solid) decoded += UnpackedSize();
+        return Process(RAR_SKIP);
+    }
+
     // Decodes the current entry into `output`. The library tests the entry (decodes it and checks
     // its checksum) and hands every decoded block to the callback, which writes it through our own
     // file: the library itself creates nothing on disk. Decoding stops at the limit unless a later
@@ -199,8 +216,10 @@ struct CQVRarArchive::State {
         sink.output = &output;
         sink.may_stop = may_stop;
         sink.stopped = sink.failed = false;
+        sink.decoded = 0;
         int result = Process(RAR_TEST);
         sink.output = nullptr;
+        decoded += sink.decoded;
         if (sink.failed || (result != kResultSuccess && !sink.stopped)) ThrowFailure();
     }
 
@@ -210,19 +229,22 @@ struct CQVRarArchive::State {
 
     // Writes the content that a hard link or file copy stands for: that of the earlier entry
     // `target`, found by a second walk of the archive over at most `before` headers.
+    // What the walk decodes, the entries it passes over in a solid archive included, is added to
+    // `spent`.
     void DecodeRedirect(const std::wstring& target, std::size_t before, zel::arcopen::CEntryOutput& output,
-                        int depth) const {
+                        int depth, std::uint64_t& spent) const {
         if (depth > kMaxRedirectDepth) ThrowFailure();
         State walk(path);
         if (!walk.OpenArchive(RAR_OM_EXTRACT)) ThrowFailure();
+        zel::arcopen::OnScopeExit charge([&] { spent += walk.decoded; });
         while (walk.headers_read < before && walk.ReadHeader() == kResultSuccess) {
             if (std::wstring_view(walk.header.FileNameW) != target) {
-                if (walk.Process(RAR_SKIP) != kResultSuccess) ThrowFailure();
+                if (walk.Skip() != kResultSuccess) ThrowFailure();
                 continue;
             }
             unsigned kind = walk.header.RedirType;
             if (kind == kRedirectHardLink || kind == kRedirectFileCopy) {
-                walk.DecodeRedirect(walk.RedirectTarget(), walk.headers_read - 1, output, depth + 1);
+                walk.DecodeRedirect(walk.RedirectTarget(), walk.headers_read - 1, output, depth + 1, walk.decoded);
                 return;
             }
             if (kind != kRedirectNone || (walk.header.Flags & (RHDF_DIRECTORY | RHDF_ENCRYPTED))) ThrowFailure();
@@ -277,7 +299,7 @@ CString CQVRarArchive::GetExtractName() {
     if (s.handle == nullptr) ThrowEnd();
     // A header that was read but never processed is passed over first, so that the library
     // stays in step when a caller asks for the name twice or Extract failed before processing.
-    if (s.header_read && s.Process(RAR_SKIP) != kResultSuccess) ThrowFailure();
+    if (s.header_read && s.Skip() != kResultSuccess) ThrowFailure();
     for (;;) {
         int result = s.ReadHeader();
         if (result == kResultEnd) ThrowEnd();
@@ -285,7 +307,7 @@ CString CQVRarArchive::GetExtractName() {
         // The rest of a file that began in an earlier volume, when the walk began at a later
         // volume: the listing leaves it out, and so does the extraction.
         if (!(s.header.Flags & RHDF_SPLITBEFORE)) break;
-        if (s.Process(RAR_SKIP) != kResultSuccess) ThrowFailure();
+        if (s.Skip() != kResultSuccess) ThrowFailure();
     }
     return EntryName(s.header);
 }
@@ -293,9 +315,15 @@ CString CQVRarArchive::GetExtractName() {
 void CQVRarArchive::Extract(CString destination, int skip) {
     State& s = *m_state;
     SetExtractTruncated(false);
+    // What the library decoded since the last Extract, however this one ends: passing over an
+    // entry that an earlier Extract left unprocessed is charged here.
+    zel::arcopen::OnScopeExit report_decoded([&] {
+        SetExtractDecodedBytes(s.decoded);
+        s.decoded = 0;
+    });
     if (s.handle == nullptr || !s.header_read) ThrowFailure();
     if (skip) {
-        if (s.Process(RAR_SKIP) != kResultSuccess) ThrowFailure();
+        if (s.Skip() != kResultSuccess) ThrowFailure();
         return;
     }
     // Every failure below leaves the header unprocessed; the next GetExtractName passes over it.
@@ -311,8 +339,8 @@ void CQVRarArchive::Extract(CString destination, int skip) {
     if (copies_content) {
         std::wstring target = s.RedirectTarget();
         std::size_t before = s.headers_read - 1;
-        if (s.Process(RAR_SKIP) != kResultSuccess) ThrowFailure();
-        s.DecodeRedirect(target, before, output, 1);
+        if (s.Skip() != kResultSuccess) ThrowFailure();
+        s.DecodeRedirect(target, before, output, 1, s.decoded);
     } else {
         s.DecodeInto(output, !s.solid);
     }

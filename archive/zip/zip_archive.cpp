@@ -147,6 +147,8 @@ void CQVZipArchive::MoveNext() {
 
 void CQVZipArchive::Extract(CString destination, int skip) {
     SetExtractTruncated(false);
+    SetExtractDecodedBytes(0);
+    // A skipped entry is passed over by its directory record, without decoding.
     if (skip) return;
     if (m_handle == nullptr) ThrowFailure();
     if (zel::arcopen::NamesDirectory(destination)) {
@@ -163,6 +165,7 @@ void CQVZipArchive::Extract(CString destination, int skip) {
     if (unzOpenCurrentFile(handle) != UNZ_OK) ThrowFailure();
     CurrentFileReading reading(handle);
     zel::arcopen::CEntryOutput output(destination, GetExtractLimit());
+    zel::arcopen::OnScopeExit report_decoded([&] { SetExtractDecodedBytes(output.Offered()); });
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kTransferSize]);
     if (!buffer) ThrowFailure();
     for (;;) {

@@ -74,6 +74,11 @@ zip_entries("data.bin", [("filler.bin", *stored(bytes(3 << 20))), ("evil.exe", *
 zip_entries("huge.bin", [("filler.bin", *stored(bytes(12 << 20))), ("evil.exe", *evil)])
 PY
 zip -q scan/nested.zip data.bin huge.bin
+# A solid RAR decodes each entry to its end, however little of it is written, and passing over an
+# entry decodes it too: the trojan, 256 MiB of zeros, an archive that a second pass extracts again,
+# and another 256 MiB (40 KB in all).
+truncate -s 256M zeros0.bin zeros1.bin
+rar a -idq -s -ds -m1 scan/solid.rar evil.exe zeros0.bin data.bin zeros1.bin
 
 set +e
 start=$(date +%s)
@@ -89,10 +94,18 @@ for entry in tail.rar/evil.exe tail.cab/evil.exe tail.arj/evil.exe both.cab/evil
 done
 grep -qxF 'scan/both.cab[zip]/clean.txt: OK' out.txt || fail "the cabinet's ZIP walk is not told apart"
 grep -qxF 'scan/nested.zip/huge.bin: LIMIT limit reached: larger than --max-filesize, not looked into' out.txt &&
-    grep -q '^scan/overlap.zip: LIMIT limit reached: --max-scansize spent' out.txt || fail "limits not reported: $(cat out.txt)"
+    grep -q '^scan/overlap.zip[:/].*LIMIT limit reached: --max-scansize spent' out.txt &&
+    grep -qxF 'scan/solid.rar/evil.exe: Evil FOUND (type Backdoor, version 1.0)' out.txt &&
+    grep -q '^scan/solid.rar: LIMIT limit reached: --max-scansize spent' out.txt ||
+    fail "limits not reported: $(cat out.txt)"
 [ "$(grep -c '^Scanned' out.txt)" -eq 1 ] && ! grep -q "$(printf '\033')" out.txt || fail "names reached the output raw"
 [ "$seconds" -lt 120 ] || fail "the bombs took $seconds s"
 [ -z "$(ls -A tmp)" ] || fail "temporary files left: $(ls -A tmp)"
+# The first pass leaves 600M - 2 x 256M; the second, passing over the zeros again to reach the
+# nested archive, spends the rest.
+"$zel" scan --db t.tdb --max-scansize 600M scan/solid.rar >out.txt || true
+grep -q '^scan/solid.rar/data.bin: LIMIT limit reached: --max-scansize spent' out.txt ||
+    fail "the second pass was not charged: $(cat out.txt)"
 
 # The same scan in JSON: every line parses, names are UTF-8 (U+FFFD for the byte that is none).
 set +e

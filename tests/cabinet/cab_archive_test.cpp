@@ -342,6 +342,7 @@ TEST_F(CabArchiveTest, ExtractLimitStopsTheDecodeAndASlowEntryIsNoEnd) {
     reader.Extract(m_dir.File("big.out"), 0);
     const long long limited = MillisecondsSince(start);
     EXPECT_TRUE(reader.WasExtractTruncated());
+    EXPECT_LT(reader.GetExtractDecodedBytes(), 100000u + 32768u);
     EXPECT_EQ(ReadBytes(m_dir.File("big.out")), Bytes(100000, 0));
     reader.ExtractNext();
     EXPECT_EQ(reader.GetExtractName(), "after.bin");
@@ -352,6 +353,8 @@ TEST_F(CabArchiveTest, ExtractLimitStopsTheDecodeAndASlowEntryIsNoEnd) {
     EXPECT_GT(through, kWait);
     EXPECT_LT(limited * 4, through);
     EXPECT_FALSE(reader.WasExtractTruncated());
+    // What the limited entry left undecoded is charged to the entry that had to pass through it.
+    EXPECT_GE(reader.GetExtractDecodedBytes(), 8192u * 32768u - 100000u - 32768u);
     EXPECT_EQ(ReadBytes(m_dir.File("after.out")), tail);
     EXPECT_EQ(ErrorOf([&] {
                   reader.ExtractNext();

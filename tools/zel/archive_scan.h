@@ -52,6 +52,8 @@ private:
     void SecondPass(Reading& reading, Deferred& deferred);
     // Reports an entry extracted whole, and looks into it when it is an archive.
     void ScanWhole(const std::string& file, const std::string& shown, const Verdict& verdict, int depth);
+    // Spends `bytes` of the scan size.
+    void Charge(std::uint64_t bytes);
     void StopIfInterrupted() const;
     // Reports the deferred entries not yet reported: `status` unless a trojan was found.
     void ReportRest(Deferred& deferred, Verdict::Status status, const std::string& message);
@@ -61,7 +63,9 @@ private:
     ScanLimits m_limits;
     Report m_report;
     std::function<bool()> m_interrupted;
-    std::uint64_t m_remaining = 0;  // of the scan size of the file named on disk
+    // Of the scan size of the file named on disk: what is decoded counts, not only what is written,
+    // since a solid archive decodes every entry to its end and a skip of one decodes it too.
+    std::uint64_t m_remaining = 0;
 };
 
 }  // namespace zel::cli

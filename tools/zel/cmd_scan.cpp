@@ -26,7 +26,7 @@ constexpr const char* kScanUsage =
     "entry by entry, with every format that reads them, archives inside them too (4 levels), reported\n"
     "as ARCHIVE/ENTRY; an archive is never changed. Each entry is extracted as far as the scan needs:\n"
     "2 MiB, or up to --max-filesize (default 100M) for an archive inside; at most --max-scansize\n"
-    "(default 400M) is extracted from one file. What a limit leaves unscanned is reported as LIMIT.\n"
+    "(default 400M) is decoded from one file. What a limit leaves unscanned is reported as LIMIT.\n"
     "Exit status: 0 nothing found, 1 something found, 2 an error (a file that cannot be read, or a\n"
     "damaged archive or entry, is reported and scanning goes on).\n"
     "--disinfect cleans the system root of each trojan found (ends the processes that run it, cleans\n"
