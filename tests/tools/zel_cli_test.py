@@ -131,6 +131,22 @@ class BuildingDatabases(unittest.TestCase):
         self.assertEqual(listing["records"][0]["signatures"][0]["image"],
                          os.path.join(os.path.realpath(self.dir), "t.exe"))
 
+    def test_non_ascii_image_paths_are_stored_in_windows_1252_and_opened_as_named(self):
+        folder = os.path.join(self.dir, "Proben À")
+        os.mkdir(folder)
+        image = os.path.join(folder, "échantillon.exe")
+        random_file(image, 6000, 6)
+        zel("db", "add", "--type", "T", "--name", "A", "--version", "1", "--image", image, db=self.db, check=0)
+        zel("db", "generate", "--all", db=self.db, check=0)
+        self.assertEqual(zel("scan", image, db=self.db).returncode, 1)
+        # A name that Windows-1252 cannot spell cannot be stored: refused, not stored garbled.
+        cyrillic = os.path.join(folder, "вирус.exe")
+        shutil.copy(image, cyrillic)
+        refused = zel("db", "add", "--type", "T", "--name", "B", "--version", "1", "--image", cyrillic,
+                      db=self.db, check=2)
+        self.assertIn("cannot be stored", refused.stderr)
+        self.assertEqual(len(json.loads(zel("db", "list", "--json", db=self.db, check=0).stdout)["records"]), 1)
+
     def test_records_without_generated_signatures_match_nothing_and_are_shown(self):
         image = os.path.join(self.dir, "t.exe")
         random_file(image, 6000, 5)
