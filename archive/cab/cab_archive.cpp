@@ -61,7 +61,7 @@ int CQVCabArchive::CloseCallback(CabHandle handle) {
     return zel::platform::LowClose(handle);
 }
 
-CQVCabArchive::CQVCabArchive(int waitLimitMs) : m_waitLimitMs(waitLimitMs) {}
+CQVCabArchive::CQVCabArchive(int waitLimitMs, CabCallbacks files) : m_waitLimitMs(waitLimitMs), m_files(files) {}
 
 CQVCabArchive::~CQVCabArchive() { Close(); }
 
@@ -108,7 +108,7 @@ void CQVCabArchive::Close() {
 void CQVCabArchive::WorkerMain() {
     t_worker = this;
     CabErrorRecord error;
-    CabContext* context = CabCreate(Callbacks(), 1, &error);
+    CabContext* context = CabCreate(m_files, 1, &error);
     m_context = context;
     if (context != nullptr) {
         RunCabinet(context, error);

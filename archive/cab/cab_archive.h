@@ -36,8 +36,8 @@ public:
     static constexpr int kWaitLimitMs = 10000;
 
     // `waitLimitMs`: how long the caller's side waits for a worker that makes no progress (tests
-    // shorten it).
-    explicit CQVCabArchive(int waitLimitMs = kWaitLimitMs);
+    // shorten it). `files`: the worker's file and memory callbacks (tests stall them).
+    explicit CQVCabArchive(int waitLimitMs = kWaitLimitMs, zel::cabinet::CabCallbacks files = Callbacks());
     ~CQVCabArchive() override;
     CQVCabArchive(const CQVCabArchive&) = delete;
     CQVCabArchive& operator=(const CQVCabArchive&) = delete;
@@ -93,6 +93,7 @@ private:
     [[noreturn]] void ThrowPassEnd() const;
 
     const int m_waitLimitMs;
+    const zel::cabinet::CabCallbacks m_files;
     std::thread m_worker;
     zel::arcopen::CAutoResetEvent m_commandEvent;
     zel::arcopen::CAutoResetEvent m_notificationEvent;

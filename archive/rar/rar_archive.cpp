@@ -1,6 +1,7 @@
 #include "archive/rar/rar_archive.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <cwchar>
 #include <string_view>
@@ -15,6 +16,7 @@
 #include "archive/reader_support.h"
 #include "framework/codepage.h"
 #include "framework/codepage_oem.h"
+#include "platform/files.h"
 #define _UNIX
 #include <unrar/dll.hpp>
 
@@ -97,6 +99,30 @@ struct DataSink {
     bool volume_missing = false; // a volume of the set was asked for and is not there
 };
 
+// Whether the folder of the volume `path` holds, under a name that could be another volume of its
+// set (one that begins as its own name does, up to the first "."), a FIFO, device or socket. The
+// library opens each next volume without a look at what it is, and opening a FIFO waits for a
+// writer for ever; so a set beside such a thing is not read at all.
+bool SpecialFileAmongVolumes(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string stem = name.substr(0, name.find('.'));
+    auto lower = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    std::vector<std::string> names;
+    if (!zel::platform::ListDirectory(folder, names)) return true;
+    for (const std::string& other : names) {
+        if (lower(other).rfind(lower(stem), 0) != 0) continue;
+        std::string other_path = slash == std::string::npos ? other : folder + other;
+        // A folder fails to read at once; a FIFO, device or socket is what could block.
+        if (zel::platform::KindOfTarget(other_path) == zel::platform::EntryKind::other) return true;
+    }
+    return false;
+}
+
 int CALLBACK OnLibraryEvent(UINT message, LPARAM user_data, LPARAM p1, LPARAM p2) {
     auto* sink = reinterpret_cast<DataSink*>(user_data);
     switch (message) {
@@ -158,8 +184,11 @@ struct CQVRarArchive::State {
         request.Callback = OnLibraryEvent;
         request.UserData = reinterpret_cast<LPARAM>(&sink);
         sink = DataSink{};
+        if (zel::platform::KindOfTarget(path) != zel::platform::EntryKind::file) return false;
         handle = RAROpenArchiveEx(&request);
-        if (handle != nullptr && request.OpenResult != kResultSuccess) {
+        bool refused = request.OpenResult != kResultSuccess ||
+                       ((request.Flags & ROADF_VOLUME) && SpecialFileAmongVolumes(path));
+        if (handle != nullptr && refused) {
             RARCloseArchive(handle);
             handle = nullptr;
         }

@@ -13,6 +13,7 @@
 #include "archive/reader_support.h"
 #include "framework/codepage_oem.h"
 #include "platform/file.h"
+#include "platform/files.h"
 
 using zel::arcopen::ThrowEnd;
 using zel::arcopen::ThrowFailure;
@@ -100,7 +101,8 @@ CQVZipArchive::~CQVZipArchive() { Close(); }
 
 int CQVZipArchive::Open(const char* path) {
     Close();
-    if (path == nullptr) return 0;
+    // The library would open a FIFO and wait for a writer.
+    if (path == nullptr || zel::platform::KindOfTarget(path) != zel::platform::EntryKind::file) return 0;
     m_handle = unzOpen64(path);
     if (m_handle == nullptr && IsBareEmptyZip(path)) m_empty = true;
     return m_handle != nullptr || m_empty ? 1 : 0;

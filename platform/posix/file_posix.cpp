@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "platform/file.h"
+#include "platform/posix/file_kind_posix.h"
 
 namespace {
 
@@ -25,6 +26,12 @@ CFileException::ECause CauseOf(int error) {
 CFileException ErrorFromErrno(const CString& path, const char* what) {
     int error = errno;
     return CFileException(CauseOf(error), error, path + ": " + what + ": " + std::strerror(error));
+}
+
+CFileException NotRegularError(const CString& path, mode_t mode) {
+    int error = S_ISDIR(mode) ? EISDIR : EINVAL;
+    return CFileException(CFileException::accessDenied, error,
+                          path + ": " + zel::platform::NotRegularReason(zel::platform::KindOfMode(mode)));
 }
 
 int OpenFlagsFor(unsigned flags) {
@@ -51,18 +58,30 @@ CFile::~CFile() {
 
 bool CFile::Open(const CString& path, unsigned flags, CFileException* error) {
     if (m_handle >= 0) Close();
+    // Only a regular file is a byte stream: a FIFO would block the open (or every read) until a
+    // writer comes, a device may act on being opened. Such a path is refused before it is opened,
+    // and the open itself does not wait, in case the file is swapped for one meanwhile.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !zel::platform::KindOfMode(info.st_mode).empty()) {
+        if (error) *error = NotRegularError(path, info.st_mode);
+        return false;
+    }
     int fd;
     do {
-        fd = ::open(path.c_str(), OpenFlagsFor(flags), 0666);
+        fd = ::open(path.c_str(), OpenFlagsFor(flags) | O_NONBLOCK | O_NOCTTY, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         if (error) *error = ErrorFromErrno(path, "open");
         return false;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        if (error) *error = ErrorFromErrno(path, "open");
         ::close(fd);
-        if (error) *error = CFileException(CFileException::accessDenied, EISDIR, path + ": is a directory");
+        return false;
+    }
+    if (!zel::platform::KindOfMode(info.st_mode).empty()) {
+        if (error) *error = NotRegularError(path, info.st_mode);
+        ::close(fd);
         return false;
     }
     m_handle = fd;

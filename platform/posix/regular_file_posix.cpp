@@ -5,24 +5,11 @@
 #include <unistd.h>
 
 #include "platform/files.h"
+#include "platform/posix/file_kind_posix.h"
 #include "platform/regular_file.h"
 
 namespace zel::platform {
 namespace {
-
-std::string KindOfMode(mode_t mode) {
-    if (S_ISREG(mode)) return "";
-    if (S_ISDIR(mode)) return "a folder";
-    if (S_ISFIFO(mode)) return "a FIFO";
-    if (S_ISCHR(mode)) return "a character device";
-    if (S_ISBLK(mode)) return "a block device";
-    if (S_ISSOCK(mode)) return "a socket";
-    return "not a regular file";
-}
-
-std::string NotRegular(const std::string& kind) {
-    return kind == "not a regular file" ? "it is not a regular file" : "it is " + kind + ", not a regular file";
-}
 
 bool ReadAll(int fd, std::string& bytes, std::uint64_t limit, std::string& reason) {
     char chunk[65536];
@@ -61,7 +48,7 @@ ReadOutcome ReadRegularFile(const std::string& path, std::string& bytes, std::st
     // Refused before opening: opening a FIFO for reading waits for a writer, opening a device may
     // act on it.
     if (std::string kind = KindOfMode(info.st_mode); !kind.empty()) {
-        reason = NotRegular(kind);
+        reason = NotRegularReason(kind);
         return ReadOutcome::kFailed;
     }
     // Non-blocking and checked again once open, in case the file was swapped for a FIFO meanwhile.
@@ -78,7 +65,7 @@ ReadOutcome ReadRegularFile(const std::string& path, std::string& bytes, std::st
     if (!ok) {
         reason = std::strerror(errno);
     } else if (std::string kind = KindOfMode(info.st_mode); !kind.empty()) {
-        reason = NotRegular(kind);
+        reason = NotRegularReason(kind);
         ok = false;
     } else {
         ok = ReadAll(fd, bytes, limit, reason);

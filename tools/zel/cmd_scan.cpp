@@ -6,6 +6,7 @@
 #include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/interrupts.h"
+#include "platform/regular_file.h"
 #include "platform/services.h"
 #include "tools/zel/archive_scan.h"
 #include "tools/zel/commands.h"
@@ -74,6 +75,9 @@ public:
             m_archives.ScanEntries(path, path);
         } else if (kind == platform::EntryKind::missing) {
             Report(path, {Verdict::error, -1, "no such file or folder"});
+        } else if (named_by_user) {
+            // Never opened: a FIFO would wait for a writer, a device may act on being opened.
+            Report(path, {Verdict::error, -1, "it is " + platform::NonRegularKind(path) + ", not a regular file"});
         }
         // Symbolic links and special files inside folders are passed over.
     }
