@@ -14,6 +14,7 @@
 #include <string>
 
 #include "fakes.h"
+#include "fuzz/fuzz_folder.h"
 #include "updater/core/download_thread.h"
 
 using namespace zel::updater;
@@ -21,23 +22,11 @@ using namespace zel::updater::test;
 
 namespace {
 
-// The page reads "index.lst" from the working folder: give the run a scratch folder of its own.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        m_path = (std::filesystem::temp_directory_path() / "zel-fuzz-script-XXXXXX").string();
-        if (!::mkdtemp(m_path.data()) || ::chdir(m_path.c_str()) != 0) std::abort();
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-
-private:
-    std::string m_path;
-};
-
-void EnterScratchFolder() { static ScratchFolder folder; }
+// The page reads "index.lst" from the working folder: the run works in its private folder.
+void EnterScratchFolder() {
+    static const bool entered = ::chdir(zel::fuzz::WorkFolder().c_str()) == 0;
+    if (!entered) std::abort();
+}
 
 // A field of a well-formed line ends at its line's first '>' after it: it holds neither '>' nor a
 // line feed.
