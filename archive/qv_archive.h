@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "archive/arcopen_export.h"
@@ -94,14 +95,30 @@ public:
     // work an entry cost.
     std::uint64_t GetExtractDecodedBytes() const { return m_extractDecoded; }
 
+    // The other files of a volume set (RAR name.part2.rar..., ACE name.c00...) that the current pass
+    // (the listing since Open, or the extraction since ExtractFirst) has gone on into, in the order
+    // reached, as the back-end named them. A walk of one of them alone would offer again entries
+    // that this walk offers. Empty for an archive of one file.
+    const std::vector<std::string>& GetFollowedVolumes() const { return m_followedVolumes; }
+
 protected:
     void SetExtractTruncated(bool truncated) { m_extractTruncated = truncated; }
     void SetExtractDecodedBytes(std::uint64_t bytes) { m_extractDecoded = bytes; }
+    void ClearFollowedVolumes() { m_followedVolumes.clear(); }
+    // The pass went on into `volume`; the file it opened, `opened`, is no followed volume.
+    void NoteVolume(const std::string& opened, const std::string& volume) {
+        if (volume.empty() || volume == opened) return;
+        for (const std::string& known : m_followedVolumes) {
+            if (known == volume) return;
+        }
+        m_followedVolumes.push_back(volume);
+    }
 
 private:
     std::uint64_t m_extractLimit = 0;
     std::uint64_t m_extractDecoded = 0;
     bool m_extractTruncated = false;
+    std::vector<std::string> m_followedVolumes;
 };
 
 // The factory: decides which format a file is in.

@@ -309,6 +309,12 @@ ZELACE_API int ZelAceProcessData(void* opaque, ZelAceDataCallback callback, void
     }
 }
 
+ZELACE_API const char* ZelAceVolumeName(void* opaque, uint32_t index) {
+    if (opaque == nullptr) return nullptr;
+    const auto& opened = static_cast<Handle*>(opaque)->reader->OpenedVolumes();
+    return index < opened.size() ? opened[index].c_str() : nullptr;
+}
+
 ZELACE_API uint64_t ZelAceUnpackedBytes(void* opaque) {
     return opaque == nullptr ? 0 : static_cast<Handle*>(opaque)->unpacked;
 }

@@ -5,6 +5,7 @@
  *   ZelAceProcess(handle, op, dest)       op 0 skips the entry, 2 extracts it to `dest`; 0 = done
  *   ZelAceProcessData(handle, fn, user)   unpacks the entry into a callback instead of a file
  *   ZelAceUnpackedBytes(handle)           what the last of those two unpacked
+ *   ZelAceVolumeName(handle, i)           the i-th volume of a set that the handle opened
  *   ZelAceClose(handle)
  *
  * Names in the header record are as the archive stores them (OEM code page), with "\" between
@@ -104,6 +105,11 @@ ZELACE_API int ZelAceProcessData(void* handle, ZelAceDataCallback callback, void
  * archive's entry after the callback stopped, or an entry skipped in a solid archive's extraction
  * pass). What an entry cost to process. */
 ZELACE_API uint64_t ZelAceUnpackedBytes(void* handle);
+
+/* The path of the index-th volume that this handle has opened (0: the archive given to
+ * ZelAceOpen, then name.c00, ... as they were reached), or null past the last one. The text stays
+ * valid until ZelAceClose. */
+ZELACE_API const char* ZelAceVolumeName(void* handle, uint32_t index);
 
 #ifdef __cplusplus
 }

@@ -17,6 +17,7 @@
 #include "framework/codepage.h"
 #include "framework/codepage_oem.h"
 #include "platform/files.h"
+#include "platform/path_limits.h"
 #define _UNIX
 #include <unrar/dll.hpp>
 
@@ -89,6 +90,21 @@ std::string EntryName(const RARHeaderDataEx& header) {
     return name;
 }
 
+// A path that the library names in its wide form (made from the narrow path it was given), with
+// the bytes it could not decode (see EntryName) turned back into themselves.
+std::string PathFromLibrary(std::wstring_view wide) {
+    std::string path;
+    for (wchar_t unit : wide) {
+        if (unit == kMappedNameMark) continue;
+        if (unit >= kMappedByteFirst && unit <= kMappedByteLast) {
+            path += static_cast<char>(unit - 0xE000);
+        } else {
+            zel::codepage::AppendUtf8(path, CodePointOf(unit));
+        }
+    }
+    return path;
+}
+
 // Where the library's callback delivers an entry's bytes, and what it learnt on the way.
 struct DataSink {
     zel::arcopen::CEntryOutput* output = nullptr;
@@ -97,6 +113,7 @@ struct DataSink {
     bool stopped = false;        // it did
     bool failed = false;         // the output could not be written
     bool volume_missing = false; // a volume of the set was asked for and is not there
+    std::vector<std::string> volumes;  // the next volumes of the set, as the library reached them
 };
 
 // Whether the folder of the volume `path` holds, under a name that could be another volume of its
@@ -142,9 +159,15 @@ int CALLBACK OnLibraryEvent(UINT message, LPARAM user_data, LPARAM p1, LPARAM p2
             return 1;
         case UCM_CHANGEVOLUME:
         case UCM_CHANGEVOLUMEW:
-            // The library tells that it goes on in the next volume, which is there; or it asks
-            // for one that is not there, which it must not wait for.
-            if (p2 == RAR_VOL_NOTIFY) return 1;
+            // The library tells that it goes on in the next volume, which is there (once in each
+            // form of the name); or it asks for one that is not there, which it must not wait for.
+            if (p2 == RAR_VOL_NOTIFY) {
+                if (message == UCM_CHANGEVOLUMEW && sink != nullptr) {
+                    const auto* name = reinterpret_cast<const wchar_t*>(p1);
+                    sink->volumes.push_back(PathFromLibrary(std::wstring_view(name, ::wcsnlen(name, zel::platform::kMaxPathLength))));
+                }
+                return 1;
+            }
             if (sink != nullptr) sink->volume_missing = true;
             return -1;
         default:
@@ -292,6 +315,7 @@ int CQVRarArchive::Open(const char* path) {
     Close();
     State& s = *m_state;
     s.names.Clear();
+    ClearFollowedVolumes();
     if (path == nullptr) return 0;
     s.path = path;
     if (!s.OpenArchive(RAR_OM_LIST)) return 0;
@@ -301,6 +325,7 @@ int CQVRarArchive::Open(const char* path) {
         // Listing only skips, so an encrypted entry does no harm here.
         if (s.Process(RAR_SKIP) != kResultSuccess) break;
     }
+    NoteLibraryVolumes();
     // Bad data in a header: the archive is damaged. The handle stays open until Close. A volume
     // that is missing from a set is no damage: the names before it are listed, and the listing
     // ends with a failure.
@@ -320,6 +345,7 @@ void CQVRarArchive::MoveNext() { m_state->names.MoveNext(); }
 
 void CQVRarArchive::ExtractFirst() {
     Close();
+    ClearFollowedVolumes();
     if (!m_state->OpenArchive(RAR_OM_EXTRACT)) ThrowFailure();
 }
 
@@ -331,6 +357,7 @@ CString CQVRarArchive::GetExtractName() {
     if (s.header_read && s.Skip() != kResultSuccess) ThrowFailure();
     for (;;) {
         int result = s.ReadHeader();
+        NoteLibraryVolumes();
         if (result == kResultEnd) ThrowEnd();
         if (result != kResultSuccess) ThrowFailure();
         // The rest of a file that began in an earlier volume, when the walk began at a later
@@ -339,6 +366,12 @@ CString CQVRarArchive::GetExtractName() {
         if (s.Skip() != kResultSuccess) ThrowFailure();
     }
     return EntryName(s.header);
+}
+
+void CQVRarArchive::NoteLibraryVolumes() {
+    State& s = *m_state;
+    for (const std::string& volume : s.sink.volumes) NoteVolume(s.path, volume);
+    s.sink.volumes.clear();
 }
 
 void CQVRarArchive::Extract(CString destination, int skip) {

@@ -70,7 +70,7 @@ public:
         if (kind == platform::EntryKind::directory) {
             ScanFolder(path);
         } else if (kind == platform::EntryKind::file) {
-            Report(path, m_scanner.ScanFile(path), true);
+            Report(path, m_scanner.ScanFile(path), true, m_archives.VolumeOf(path));
             // Entries are reported, never disinfected: what is scanned is a temporary copy.
             m_archives.ScanEntries(path, path);
         } else if (kind == platform::EntryKind::missing) {
@@ -97,7 +97,9 @@ private:
     }
 
     // Reports one verdict; a file found on disk (not an archive entry) is disinfected when asked.
-    void Report(const std::string& path, const Verdict& verdict, bool on_disk = true) {
+    // `volume_of`: the archive whose walk of a volume set went through this file.
+    void Report(const std::string& path, const Verdict& verdict, bool on_disk = true,
+                const std::string& volume_of = {}) {
         ++m_totals.files;
         if (verdict.status == Verdict::infected) ++m_totals.infected;
         if (verdict.status == Verdict::error) ++m_totals.errors;
@@ -107,7 +109,7 @@ private:
             cure = &m_disinfection.Run(path, verdict.index);
         }
         if (m_options.json) {
-            PrintJson(path, verdict, cure);
+            PrintJson(path, verdict, cure, volume_of);
         } else if (verdict.status == Verdict::infected) {
             std::printf("%s: %s FOUND (type %s, version %s)%s\n%s", TerminalText(path).c_str(),
                         TerminalText(ToUtf8(m_base.GetTrojanName(verdict.index))).c_str(),
@@ -120,12 +122,14 @@ private:
         } else if (verdict.status == Verdict::limit) {
             std::printf("%s: LIMIT %s\n", TerminalText(path).c_str(), TerminalText(verdict.message).c_str());
         } else if (!m_options.infected_only) {
-            std::printf("%s: OK\n", TerminalText(path).c_str());
+            std::string note = volume_of.empty() ? "" : " (volume of " + TerminalText(volume_of) + ")";
+            std::printf("%s: OK%s\n", TerminalText(path).c_str(), note.c_str());
         }
         std::fflush(stdout);
     }
 
-    void PrintJson(const std::string& path, const Verdict& verdict, const CureReport* cure) {
+    void PrintJson(const std::string& path, const Verdict& verdict, const CureReport* cure,
+                   const std::string& volume_of) {
         static constexpr const char* kStatus[] = {"clean", "infected", "error", "limit"};
         if (m_options.infected_only && verdict.status != Verdict::infected) return;
         std::string line = "{\"path\": " + JsonString(path) + ", \"status\": \"" + kStatus[verdict.status] + "\"";
@@ -138,6 +142,7 @@ private:
         if (cure) line += Disinfection::JsonFields(*cure);
         if (verdict.status == Verdict::error) line += ", \"error\": " + JsonString(verdict.message);
         if (verdict.status == Verdict::limit) line += ", \"limit\": " + JsonString(verdict.message);
+        if (!volume_of.empty()) line += ", \"volume_of\": " + JsonString(volume_of);
         std::printf("%s}\n", line.c_str());
     }
 
