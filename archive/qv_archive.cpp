@@ -43,6 +43,8 @@ std::vector<std::uint8_t> ReadHead(const char* path) {
     return head;
 }
 
+static_assert(CQVArchiveEngine::kSniffHeadSize >= kProbeHeadSize && CQVArchiveEngine::kSniffTailSize >= kZipEndSearchSize);
+
 enum class EFormat { none, zip, cab, arj, rar, ace };
 
 // What each back-end's probe says about one file.
@@ -55,6 +57,14 @@ struct ProbeResults {
     EFormat leading = EFormat::none;  // the format whose signature the file begins with
     EFormat byName = EFormat::none;   // RAR or ACE by the file's extension
 };
+
+// RAR and ACE by the file's extension.
+EFormat FormatByName(const char* path) {
+    std::string extension = ExtensionOf(path);
+    if (extension == ".rar") return EFormat::rar;
+    if (extension == ".ace") return EFormat::ace;
+    return EFormat::none;
+}
 
 ProbeResults Probe(const char* path) {
     ProbeResults found;
@@ -71,9 +81,7 @@ ProbeResults Probe(const char* path) {
     found.arj = IsArjArchive(path);
     found.rar = HasRarSignature(head);
     found.ace = HasAceSignature(head);
-    std::string extension = ExtensionOf(path);
-    if (extension == ".rar") found.byName = EFormat::rar;
-    if (extension == ".ace") found.byName = EFormat::ace;
+    found.byName = FormatByName(path);
     return found;
 }
 
@@ -142,4 +150,15 @@ std::vector<std::unique_ptr<CQVArchive>> CQVArchiveEngine::CreateAllUnpackers(co
         readers.clear();
     }
     return readers;
+}
+
+bool CQVArchiveEngine::MayBeArchive(const char* path, std::span<const std::uint8_t> head,
+                                    std::span<const std::uint8_t> tail) {
+    if (path == nullptr) return false;
+    try {
+        return FormatByName(path) != EFormat::none || MayEndAsZip(tail) || HasCabSignature(head) ||
+               HasArjMainHeader(head) || HasRarSignature(head) || HasAceSignature(head);
+    } catch (const std::bad_alloc&) {
+        return true;
+    }
 }

@@ -72,6 +72,10 @@ public:
     // The first record at or after `start` with a signature that matches `buffer`: at the stored
     // offsets (mode 0) or anywhere (other modes); -1 when none does.
     int Find(const BYTE* buffer, int length, int start, int mode);
+    // Builds now what Find needs to search in `mode`, which the first Find would otherwise build.
+    // Afterwards Find in that mode only reads the database: several threads may search at once,
+    // as long as nothing changes the database meanwhile.
+    void PrepareSearch(int mode);
     int FindTrojan(CString type, CString name, CString version) const;
     int FindTrojan(BYTE type_index, WORD name_index, CString version) const;
     int GetTotalSignatureCount() const;

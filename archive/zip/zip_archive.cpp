@@ -194,6 +194,17 @@ bool IsZipArchive(const char* path) {
     return found;
 }
 
+bool MayEndAsZip(FileHead tail) {
+    const std::uint8_t* begin = tail.data() + (tail.size() > kZipEndSearchSize ? tail.size() - kZipEndSearchSize : 0);
+    const std::uint8_t* end = tail.data() + tail.size();
+    for (const std::uint8_t* at = begin; end - at >= 4; ++at) {
+        at = static_cast<const std::uint8_t*>(std::memchr(at, 'P', static_cast<std::size_t>(end - at)));
+        if (at == nullptr || end - at < 4) return false;
+        if (at[1] == 'K' && ((at[2] == 5 && at[3] == 6) || (at[2] == 6 && at[3] == 7))) return true;
+    }
+    return false;
+}
+
 CQVArchive* NewZipReader() { return new (std::nothrow) CQVZipArchive(); }
 
 }  // namespace zel::arcopen

@@ -1,9 +1,12 @@
 // The factory's probing order and the readers it returns.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <span>
 
 #include "platform/directories.h"
+#include "platform/files.h"
 #include "tests/archive/archive_support.h"
 
 namespace zel::test {
@@ -87,6 +90,33 @@ TEST(ArchiveFactoryTest, ReturnedReadersHaveNothingOpen) {
         reader->Close();
         reader->Close();
     }
+}
+
+// A scanner passes over a file whose first and last bytes say that no back-end takes it: on every
+// fixture that some back-end accepts, the bytes must never say so; and plain text says no.
+TEST(ArchiveFactoryTest, MayBeArchiveNeverRefusesWhatABackEndAccepts) {
+    auto may_be = [](const std::string& path) {
+        std::string bytes = ReadFileBytes(path);
+        auto all = std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+        return CQVArchiveEngine::MayBeArchive(path.c_str(), all.first(std::min(all.size(), CQVArchiveEngine::kSniffHeadSize)),
+                                              all.last(std::min(all.size(), CQVArchiveEngine::kSniffTailSize)));
+    };
+    std::vector<std::string> names;
+    ASSERT_TRUE(platform::ListDirectory(Fixture(""), names));
+    int archives = 0;
+    for (const std::string& name : names) {
+        std::string path = Fixture(name);
+        if (platform::KindOf(path) != platform::EntryKind::file) continue;
+        if (CQVArchiveEngine::CreateAllUnpackers(path.c_str()).empty()) continue;
+        ++archives;
+        EXPECT_TRUE(may_be(path)) << name;
+    }
+    EXPECT_GE(archives, 30);
+    platform::TempDirectory folder("zel-archive-test-");
+    std::string text = folder.path() + "/text.txt";
+    WriteFileBytes(text, std::string(300000, 'x') + "PK\x03\x04 Rar! **ACE** MSCF");
+    EXPECT_FALSE(may_be(text));
+    EXPECT_TRUE(may_be(folder.path() + "/named.ACE"));  // named so, a reader is made for it
 }
 
 TEST(ArchiveFactoryTest, ExceptionCopiesItsCode) {

@@ -5,7 +5,6 @@
 
 #include "platform/directories.h"
 #include "platform/file.h"
-#include "platform/file_ops.h"
 #include "platform/files.h"
 #include "tools/zel/archive_walk.h"
 #include "tools/zel/cli.h"
@@ -111,11 +110,11 @@ struct ArchiveScan::Deferred {
     size_t next = 0;
 };
 
-bool ArchiveScan::ScanEntries(const std::string& path, const std::string& shown) {
+bool ArchiveScan::ScanEntries(const std::string& path, const std::string& shown, const std::string& except) {
     auto readers = CQVArchiveEngine::CreateAllUnpackers(path.c_str());
     if (readers.empty()) return false;
-    if (auto followed = m_followed.find(platform::CanonicalPath(path)); followed != m_followed.end()) {
-        std::erase_if(readers, [&](const auto& reader) { return reader->GetType() == followed->second.type; });
+    if (!except.empty()) {
+        std::erase_if(readers, [&](const auto& reader) { return reader->GetType() == except; });
         if (readers.empty()) return true;
     }
     m_remaining = m_limits.max_scansize;
@@ -148,26 +147,10 @@ void ArchiveScan::ReadWith(CQVArchive& reader, const std::string& path, const st
     Deferred deferred;
     try {
         FirstPass(reading, deferred);
-        if (depth == 1) NoteFollowedVolumes(reading);
         if (!deferred.entries.empty()) SecondPass(reading, deferred);
     } catch (const ScanSizeSpent&) {
         ReportRest(deferred, Verdict::limit, kScanSizeSpent);
         throw;
-    }
-}
-
-std::string ArchiveScan::VolumeOf(const std::string& path) const {
-    auto followed = m_followed.find(platform::CanonicalPath(path));
-    return followed == m_followed.end() ? std::string() : followed->second.shown;
-}
-
-// Only a walk that came to its end (or to damage) counts: one that the scan size cut short left
-// later volumes unscanned, and they are walked on their own when their turn comes.
-void ArchiveScan::NoteFollowedVolumes(const Reading& reading) {
-    const std::string opened = platform::CanonicalPath(reading.path);
-    for (const std::string& volume : reading.reader.GetFollowedVolumes()) {
-        std::string real = platform::CanonicalPath(volume);
-        if (real != opened) m_followed.emplace(real, Followed{reading.type, reading.shown});
     }
 }
 

@@ -13,7 +13,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -38,23 +37,14 @@ public:
         : m_scanner(scanner), m_limits(limits), m_report(std::move(report)), m_interrupted(std::move(interrupted)) {}
 
     // Scans the entries of `path` (shown as `shown`) when it is an archive; false when it is none.
-    // A later volume of a set that an earlier walk of this run went through is not walked again
-    // by that format: its entries were offered there.
-    bool ScanEntries(const std::string& path, const std::string& shown);
-
-    // The archive (as shown) whose walk, earlier in this run, went through the file at `path` as a
-    // later volume of its set; "" when none did.
-    std::string VolumeOf(const std::string& path) const;
+    // `except`: a format not to read it with (a later volume of a set that the walk of its first
+    // volume goes through, see VolumeSets).
+    bool ScanEntries(const std::string& path, const std::string& shown, const std::string& except = {});
 
 private:
     struct Reading;
     struct DeferredEntry;
     struct Deferred;
-    // A volume that a walk went through: the format that walked it and the archive it began at.
-    struct Followed {
-        std::string type;
-        std::string shown;
-    };
 
     void LookInto(const std::string& path, const std::string& shown, int depth,
                   std::vector<std::unique_ptr<CQVArchive>> readers);
@@ -70,8 +60,6 @@ private:
     // Reports the deferred entries not yet reported: `status` unless a trojan was found.
     void ReportRest(Deferred& deferred, Verdict::Status status, const std::string& message);
     void ReportDamaged(const Reading& reading);
-    // Remembers the later volumes that the walk of a file named on disk went through.
-    void NoteFollowedVolumes(const Reading& reading);
 
     Scanner& m_scanner;
     ScanLimits m_limits;
@@ -80,7 +68,6 @@ private:
     // Of the scan size of the file named on disk: what is decoded counts, not only what is written,
     // since a solid archive decodes every entry to its end and a skip of one decodes it too.
     std::uint64_t m_remaining = 0;
-    std::map<std::string, Followed> m_followed;  // by the volume's canonical path
 };
 
 }  // namespace zel::cli
