@@ -8,14 +8,17 @@
 # sees an empty /tmp of its own (a mount namespace), so that whatever is left in it is the target's
 # own doing; otherwise only the fuzz targets' own names (zel-fuzz-*) are looked for outside, since
 # other programs on the machine may make files there meanwhile. What a crashing target leaves is
-# removed with its folder.
+# removed with its folder; the input that made a target fail is kept in BUILD_DIR/fuzz-artifacts.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:?build dir}" && pwd)  # absolute: a target may change its working folder
 seconds=${2:-20}
-# The corpus copies and logs stay out of the temporary folders that are watched.
+# The corpus copies and logs stay out of the temporary folders that are watched, and so do the
+# inputs that make a target fail, which are kept.
 runs=$(mktemp -d "$build/fuzz-runs.XXXXXX")
 trap 'rm -rf "$runs"' EXIT
+artifacts="$build/fuzz-artifacts"
+mkdir -p "$artifacts"
 
 # Runs TARGET over CORPUS into LOG with TMPDIR=PRIVATE; prints "left PATH" for what remains in
 # PRIVATE and "outside PATH" for each new entry named PATTERN in TEMP (the folder PRIVATE is in).
@@ -24,13 +27,13 @@ fuzz_one() {
     before=$(find "$temp" -mindepth 1 -maxdepth 1 -name "$pattern" | sort)
     mkdir "$private"
     TMPDIR="$private" "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 \
-        "$corpus" >"$log" 2>&1 || return 1
+        -artifact_prefix="$artifacts/$(basename "$target")-" "$corpus" >"$log" 2>&1 || return 1
     find "$private" -mindepth 1 | sed 's/^/left /'
     find "$temp" -mindepth 1 -maxdepth 1 -name "$pattern" ! -path "$private" | sort | comm -13 <(echo "$before") - |
         sed 's/^/outside /'
 }
 export -f fuzz_one
-export seconds
+export seconds artifacts
 
 # The namespace's /tmp hides the real one, so the build must lie elsewhere.
 isolated=false
