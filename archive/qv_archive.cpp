@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "archive/backends.h"
-#include "platform/file.h"
+#include "fileio/file.h"
 #include "platform/files.h"
 
 CQVArchiveException::~CQVArchiveException() = default;

@@ -7,8 +7,7 @@
 #include "cure/process_list.h"
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
-#include "platform/file.h"
-#include "platform/file_ops.h"
+#include "fileio/file.h"
 #include "platform/files.h"
 #include "platform/services.h"
 

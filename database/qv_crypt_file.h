@@ -3,7 +3,7 @@
 #pragma once
 
 #include "framework/framework_types.h"
-#include "platform/file.h"
+#include "fileio/file.h"
 
 class CQVCryptFile : public CFile {
 public:

@@ -8,7 +8,6 @@
 
 #include "database/random.h"
 #include "database/tick_deadline.h"
-#include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/services.h"
 

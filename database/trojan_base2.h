@@ -7,16 +7,16 @@
 #include <vector>
 
 #include "database/trojan2.h"
-#include "framework/archive.h"
+#include "fileio/archive.h"
 #include "framework/framework_types.h"
 #include "framework/hkey.h"
-#include "zelbase/zelbase_export.h"
+#include "database/database_export.h"
 
 namespace zel::database {
 class SearchIndex;
 }
 
-class ZELBASE_API CTrojanBase2 {
+class ZEL_DATABASE_API CTrojanBase2 {
 public:
     // The registry roots that an entry's high byte selects, in table order.
     static constexpr int kRootCount = 7;

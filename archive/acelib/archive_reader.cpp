@@ -7,7 +7,7 @@
 
 #include "archive/acelib/ace_error.h"
 #include "archive/acelib/ace_format.h"
-#include "platform/file.h"
+#include "fileio/file.h"
 
 namespace zel::ace {
 

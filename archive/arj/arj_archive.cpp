@@ -10,7 +10,7 @@
 #include "archive/backends.h"
 #include "archive/entry_output.h"
 #include "archive/reader_support.h"
-#include "platform/directories.h"
+#include "platform/files.h"
 
 using zel::arcopen::ThrowEnd;
 using zel::arcopen::ThrowFailure;
@@ -61,7 +61,7 @@ private:
 // Creates every missing folder along the destination's path.
 void MakeParentFolders(const std::string& destination) {
     for (std::size_t i = 1; i < destination.size(); ++i) {
-        if (destination[i] == '/' || destination[i] == '\\') platform::MakeDirectory(destination.substr(0, i));
+        if (destination[i] == '/' || destination[i] == '\\') platform::MakeFolder(destination.substr(0, i));
     }
 }
 

@@ -17,7 +17,6 @@
 #include "framework/codepage.h"
 #include "framework/codepage_oem.h"
 #include "platform/files.h"
-#include "platform/path_limits.h"
 #define _UNIX
 #include <unrar/dll.hpp>
 
@@ -130,7 +129,7 @@ bool SpecialFileAmongVolumes(const std::string& path) {
         return text;
     };
     std::vector<std::string> names;
-    if (!zel::platform::ListDirectory(folder, names)) return true;
+    if (!zel::platform::ListFolder(folder, names)) return true;
     for (const std::string& other : names) {
         if (lower(other).rfind(lower(stem), 0) != 0) continue;
         std::string other_path = slash == std::string::npos ? other : folder + other;

@@ -12,7 +12,7 @@
 #include "archive/entry_output.h"
 #include "archive/reader_support.h"
 #include "framework/codepage_oem.h"
-#include "platform/file.h"
+#include "fileio/file.h"
 #include "platform/files.h"
 
 using zel::arcopen::ThrowEnd;

@@ -9,7 +9,7 @@
 
 #include "database/qv_crypt_file.h"
 #include "database/trojan_base2.h"
-#include "platform/directories.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -140,7 +140,7 @@ double HeapInUse() {
 
 void Load(benchmark::State& state, bool empty) {
     const int records = static_cast<int>(state.range(0));
-    zel::platform::TempDirectory folder("zel-bench-");
+    zel::platform::TempFolder folder("zel-bench-");
     std::string path = folder.path() + "/load.tdb";
     WriteLargeDatabase(path, records, empty);
     const double file_bytes = static_cast<double>(std::filesystem::file_size(path));
@@ -162,7 +162,7 @@ BENCHMARK(BM_Load)->ArgName("records")->Arg(100000)->Unit(benchmark::kMillisecon
 void BM_LoadAndIndex(benchmark::State& state) {
     const int records = static_cast<int>(state.range(0));
     const int mode = static_cast<int>(state.range(1));
-    zel::platform::TempDirectory folder("zel-bench-");
+    zel::platform::TempFolder folder("zel-bench-");
     std::string path = folder.path() + "/load.tdb";
     WriteLargeDatabase(path, records, false);
     for (auto _ : state) {

@@ -11,7 +11,7 @@
 #include "archive/acelib/ace_error.h"
 #include "archive/acelib/header_reader.h"
 #include "archive/acelib/zelace.h"
-#include "fuzz/fuzz_folder.h"
+#include "fuzz/support/fuzz_folder.h"
 
 namespace {
 

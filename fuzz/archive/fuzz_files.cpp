@@ -1,6 +1,6 @@
 #include "fuzz/archive/fuzz_files.h"
 
-#include "platform/directories.h"
+#include "platform/files.h"
 
 namespace zel::fuzz {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "archive/qv_archive.h"
-#include "fuzz/fuzz_folder.h"
+#include "fuzz/support/fuzz_folder.h"
 
 namespace zel::fuzz {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "database/trojan_base2.h"
-#include "framework/mem_file.h"
-#include "fuzz/fuzz_folder.h"
+#include "fileio/mem_file.h"
+#include "fuzz/support/fuzz_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string path = zel::fuzz::WriteInput("input.tdb", data, size);

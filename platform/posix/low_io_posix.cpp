@@ -5,7 +5,6 @@
 #include <cerrno>
 
 #include "platform/low_io.h"
-#include "platform/posix/file_kind_posix.h"
 
 namespace zel::platform {
 
@@ -21,15 +20,15 @@ std::intptr_t LowOpen(const char* path, int flags, int mode) {
     mode_t permissions = 0;
     if (mode & kLowModeRead) permissions |= S_IRUSR | S_IRGRP | S_IROTH;
     if (mode & kLowModeWrite) permissions |= S_IWUSR | S_IWGRP | S_IWOTH;
-    // As CFile: nothing but a regular file is opened, and opening never waits on a FIFO.
+    // As OpenFileHandle: nothing but a regular file is opened, and opening never waits on a FIFO.
     struct stat info {};
-    if (::stat(path, &info) == 0 && !KindOfMode(info.st_mode).empty()) return -1;
+    if (::stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return -1;
     int fd;
     do {
         fd = ::open(path, native | O_NONBLOCK | O_NOCTTY, permissions);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return -1;
-    if (::fstat(fd, &info) != 0 || !KindOfMode(info.st_mode).empty() ||
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return -1;

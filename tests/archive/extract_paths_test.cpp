@@ -3,7 +3,7 @@
 
 #include <unistd.h>
 
-#include "platform/directories.h"
+#include "platform/files.h"
 #include "tools/zel/archive_walk.h"
 
 namespace zel::cli {
@@ -25,8 +25,8 @@ TEST(ExtractPathsTest, RefusesNamesThatLeaveTheFolder) {
 }
 
 TEST(ExtractPathsTest, RefusesPathsThroughSymbolicLinks) {
-    platform::TempDirectory folder("zel-paths-test-");
-    ASSERT_TRUE(platform::MakeDirectory(folder.path() + "/real"));
+    platform::TempFolder folder("zel-paths-test-");
+    ASSERT_TRUE(platform::MakeFolder(folder.path() + "/real"));
     ASSERT_EQ(::symlink("/tmp", (folder.path() + "/link").c_str()), 0);
     EXPECT_TRUE(StaysInside(folder.path(), "real/file.txt"));
     EXPECT_TRUE(StaysInside(folder.path(), "new/file.txt"));

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <memory>
 
-#include "platform/directories.h"
 #include "platform/files.h"
 #include "tests/archive/archive_support.h"
 
@@ -38,7 +37,7 @@ std::map<std::string, bool> ExtractFiles(CQVArchive& reader, const std::string& 
                                          std::uint64_t& decoded) {
     std::map<std::string, bool> truncated;
     decoded = 0;
-    platform::MakeDirectory(folder);
+    platform::MakeFolder(folder);
     reader.SetExtractLimit(limit);
     int end = ErrorOf([&] {
         reader.ExtractFirst();
@@ -59,7 +58,7 @@ std::map<std::string, bool> ExtractFiles(CQVArchive& reader, const std::string& 
 TEST(ExtractSafetyTest, TheLimitWritesEachEntrysBeginningAndLaterEntriesStayWhole) {
     constexpr std::uint64_t kLimit = 1000;
     for (const std::string& archive : Archives()) {
-        platform::TempDirectory out("zel-limit-test-");
+        platform::TempFolder out("zel-limit-test-");
         std::unique_ptr<CQVArchive> reader = OpenReader(archive);
         ASSERT_NE(reader, nullptr) << archive;
         std::uint64_t whole_decoded = 0, limited_decoded = 0, whole_bytes = 0, limited_bytes = 0;
@@ -92,14 +91,14 @@ TEST(ExtractSafetyTest, TheLimitWritesEachEntrysBeginningAndLaterEntriesStayWhol
 
 TEST(ExtractSafetyTest, OnlyARegularFileIsEverReplacedAndNeverWrittenThrough) {
     for (const std::string& archive : Archives()) {
-        platform::TempDirectory out("zel-safety-test-");
+        platform::TempFolder out("zel-safety-test-");
         const std::string outside = out.path() + "/outside";
         WriteFileBytes(outside, "not to be touched");
         const std::string link = out.path() + "/hard", fifo = out.path() + "/fifo", folder = out.path() + "/folder",
                           symlink = out.path() + "/symlink";
         ASSERT_EQ(::link(outside.c_str(), link.c_str()), 0);
         ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-        ASSERT_TRUE(platform::MakeDirectory(folder));
+        ASSERT_TRUE(platform::MakeFolder(folder));
         ASSERT_EQ(::symlink(outside.c_str(), symlink.c_str()), 0);
         for (const std::string& destination : {link, fifo, folder, symlink}) {
             std::unique_ptr<CQVArchive> reader = OpenReader(archive);
@@ -117,14 +116,14 @@ TEST(ExtractSafetyTest, OnlyARegularFileIsEverReplacedAndNeverWrittenThrough) {
         EXPECT_EQ(platform::KindOf(link), platform::EntryKind::file);
         EXPECT_NE(ReadFileBytes(link), "not to be touched");
         EXPECT_EQ(platform::KindOf(fifo), platform::EntryKind::other);
-        EXPECT_EQ(platform::KindOf(folder), platform::EntryKind::directory);
+        EXPECT_EQ(platform::KindOf(folder), platform::EntryKind::folder);
         EXPECT_EQ(platform::KindOf(symlink), platform::EntryKind::symlink);
         // No new file is left beside the destinations.
         std::vector<std::string> names;
-        ASSERT_TRUE(platform::ListDirectory(out.path(), names));
+        ASSERT_TRUE(platform::ListFolder(out.path(), names));
         EXPECT_EQ(names, (std::vector<std::string>{"fifo", "folder", "hard", "outside", "symlink"})) << archive;
         std::vector<std::string> inside;
-        ASSERT_TRUE(platform::ListDirectory(folder, inside));
+        ASSERT_TRUE(platform::ListFolder(folder, inside));
         EXPECT_TRUE(inside.empty());
     }
 }

@@ -5,7 +5,6 @@
 #include <memory>
 #include <span>
 
-#include "platform/directories.h"
 #include "platform/files.h"
 #include "tests/archive/archive_support.h"
 
@@ -57,9 +56,9 @@ TEST(ArchiveFactoryTest, AZipStoredInAnotherArchiveDoesNotHideItButIsFoundToo) {
 }
 
 TEST(ArchiveFactoryTest, ExtensionIsTakenFromTheLastPathComponent) {
-    platform::TempDirectory folder("zel-archive-test-");
+    platform::TempFolder folder("zel-archive-test-");
     std::string dotted = folder.path() + "/dir.rar";
-    ASSERT_TRUE(platform::MakeDirectory(dotted));
+    ASSERT_TRUE(platform::MakeFolder(dotted));
     std::string plain = dotted + "/archive";
     WriteFileBytes(plain, "plain text in a folder whose name ends in .rar");
     EXPECT_EQ(TypeOf(plain), "null");
@@ -102,7 +101,7 @@ TEST(ArchiveFactoryTest, MayBeArchiveNeverRefusesWhatABackEndAccepts) {
                                               all.last(std::min(all.size(), CQVArchiveEngine::kSniffTailSize)));
     };
     std::vector<std::string> names;
-    ASSERT_TRUE(platform::ListDirectory(Fixture(""), names));
+    ASSERT_TRUE(platform::ListFolder(Fixture(""), names));
     int archives = 0;
     for (const std::string& name : names) {
         std::string path = Fixture(name);
@@ -112,7 +111,7 @@ TEST(ArchiveFactoryTest, MayBeArchiveNeverRefusesWhatABackEndAccepts) {
         EXPECT_TRUE(may_be(path)) << name;
     }
     EXPECT_GE(archives, 30);
-    platform::TempDirectory folder("zel-archive-test-");
+    platform::TempFolder folder("zel-archive-test-");
     std::string text = folder.path() + "/text.txt";
     WriteFileBytes(text, std::string(300000, 'x') + "PK\x03\x04 Rar! **ACE** MSCF");
     EXPECT_FALSE(may_be(text));

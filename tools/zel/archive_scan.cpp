@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/directories.h"
-#include "platform/file.h"
 #include "platform/files.h"
+#include "fileio/file.h"
 #include "tools/zel/archive_walk.h"
 #include "tools/zel/cli.h"
 
@@ -138,7 +137,7 @@ void ArchiveScan::ReadWith(CQVArchive& reader, const std::string& path, const st
         m_report(shown, Error("cannot open the " + type + " archive (damaged)"));
         return;
     }
-    platform::TempDirectory folder("zel-scan-");
+    platform::TempFolder folder("zel-scan-");
     if (folder.path().empty()) {
         m_report(shown, Error("cannot create a temporary folder"));
         return;

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "framework/codepage.h"
-#include "platform/regular_file.h"
+#include "platform/files.h"
 #include "tools/zel/cli.h"
 
 namespace zel::cli {

@@ -1,7 +1,7 @@
 #include "tools/zel/disinfection.h"
 
 #include "cure/trojan_cure_module.h"
-#include "platform/file_ops.h"
+#include "platform/files.h"
 #include "tools/zel/cli.h"
 #include "tools/zel/json.h"
 #include "tools/zel/safe_text.h"

@@ -19,7 +19,7 @@ void ScanWalk::Named(const std::string& path, bool dash_is_input) {
     StopIfInterrupted();
     if (dash_is_input && path == "-") return StandardInput();
     switch (platform::KindOfTarget(path)) {
-        case platform::EntryKind::directory:
+        case platform::EntryKind::folder:
             if (!m_options.filter.ExcludesFolder(path)) Folder(path);
             return;
         case platform::EntryKind::file:
@@ -43,7 +43,7 @@ void ScanWalk::NamedIn(std::istream& list) {
 
 void ScanWalk::Folder(const std::string& path) {
     std::vector<std::string> names;
-    if (!platform::ListDirectory(path, names)) {
+    if (!platform::ListFolder(path, names)) {
         return m_report.Report(path, {Verdict::error, -1, "cannot read the folder"});
     }
     std::string prefix = path.ends_with('/') ? path : path + "/";
@@ -52,7 +52,7 @@ void ScanWalk::Folder(const std::string& path) {
         std::string child = prefix + name;
         // Symbolic links and special files inside folders are passed over.
         platform::EntryKind kind = platform::KindOf(child);
-        if (kind == platform::EntryKind::directory && !m_options.filter.ExcludesFolder(child)) Folder(child);
+        if (kind == platform::EntryKind::folder && !m_options.filter.ExcludesFolder(child)) Folder(child);
         if (kind == platform::EntryKind::file && !m_options.filter.ExcludesFile(child)) Submit(child, false);
     }
 }

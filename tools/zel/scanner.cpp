@@ -3,7 +3,7 @@
 #include <span>
 
 #include "archive/qv_archive.h"
-#include "platform/file_ends.h"
+#include "platform/files.h"
 
 namespace zel::cli {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/file.h"
+#include "fileio/file.h"
 #include "tools/zel/cli.h"
 
 namespace zel::cli {

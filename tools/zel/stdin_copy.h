@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/directories.h"
+#include "platform/files.h"
 
 namespace zel::cli {
 
@@ -21,7 +21,7 @@ public:
     bool cut() const { return m_cut; }
 
 private:
-    platform::TempDirectory m_folder;
+    platform::TempFolder m_folder;
     std::string m_path;
     bool m_cut = false;
 };

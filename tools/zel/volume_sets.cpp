@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "archive/qv_archive.h"
-#include "platform/file_ops.h"
 #include "platform/files.h"
 
 namespace zel::cli {

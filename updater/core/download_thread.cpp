@@ -5,9 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/file.h"
-#include "platform/file_system.h"
-#include "platform/files.h"
+#include "fileio/file.h"
 #include "updater/core/update_strings.h"
 
 namespace zel::updater {
@@ -20,6 +18,22 @@ constexpr std::chrono::milliseconds kIdleWait{1000};
 // memory; no real one comes near this, and a server that sends more is refused before it fills the
 // disk or the memory.
 constexpr DWORD kMaxUncheckedSize = 16u << 20;
+
+// Removes a temporary download through the file system when it goes out of scope.
+class TempDownload {
+public:
+    TempDownload(platform::FileSystem& files, std::string path) : m_files(files), m_path(std::move(path)) {}
+    ~TempDownload() {
+        if (!m_path.empty()) m_files.RemoveFile(m_path);
+    }
+    TempDownload(const TempDownload&) = delete;
+    TempDownload& operator=(const TempDownload&) = delete;
+    const std::string& path() const { return m_path; }
+
+private:
+    platform::FileSystem& m_files;
+    std::string m_path;
+};
 
 }  // namespace
 
@@ -35,8 +49,8 @@ DWORD Crc32(const void* data, std::size_t size) {
     return static_cast<DWORD>(crc);
 }
 
-CQVDownloadThread::CQVDownloadThread(platform::Internet& internet)
-    : m_internet(internet), m_buffer{}, m_thread([this] { Run(); }) {}
+CQVDownloadThread::CQVDownloadThread(platform::Internet& internet, platform::FileSystem& files)
+    : m_internet(internet), m_files(files), m_buffer{}, m_thread([this] { Run(); }) {}
 
 CQVDownloadThread::~CQVDownloadThread() {
     PostThreadMessage(WM_DL_STOP);
@@ -116,10 +130,10 @@ void CQVDownloadThread::Download() {
         Fail(kErrorOpenUrl);
         return;
     }
-    platform::TempFileGuard temp(platform::CreateTempFileIn(platform::TempFolder(), "zsu"));
+    TempDownload temp(m_files, m_files.CreateTempFile("zsu"));
     CFile out;
     if (temp.path().empty() || !out.Open(temp.path(), CFile::modeWrite | CFile::modeCreate)) {
-        FailWith(kErrorTempFile, "cannot create a temporary file in " + platform::TempFolder());
+        FailWith(kErrorTempFile, "cannot create a temporary file in " + m_files.TempFileFolder());
         return;
     }
     TotalSize = 0;
@@ -175,7 +189,7 @@ void CQVDownloadThread::Download() {
         }
     }
     std::string installError;
-    if (!platform::CopyFileReplacing(temp.path(), Destination, installError)) {
+    if (!m_files.InstallFile(temp.path(), Destination, installError)) {
         InstallFailed = true;
         FailWith(kErrorCheck, installError);
         return;

@@ -1,15 +1,15 @@
-#include "fuzz/fuzz_folder.h"
+#include "fuzz/support/fuzz_folder.h"
 
 #include <cstdlib>
+#include <fstream>
 
-#include "platform/directories.h"
-#include "platform/file.h"
+#include "platform/files.h"
 
 namespace zel::fuzz {
 
 const std::string& WorkFolder() {
     static const std::string folder = [] {
-        std::string made = platform::MakeTempDirectory("zel-fuzz-");
+        std::string made = platform::MakeTempFolder("zel-fuzz-");
         if (made.empty()) std::abort();
         static std::string to_remove;
         to_remove = made;
@@ -21,10 +21,10 @@ const std::string& WorkFolder() {
 
 std::string WriteInput(const std::string& name, const std::uint8_t* data, std::size_t size) {
     std::string path = WorkFolder() + "/" + name;
-    CFile file;
-    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite)) std::abort();
-    file.Write(data, static_cast<UINT>(size));
-    file.Close();
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    file.close();
+    if (!file) std::abort();
     return path;
 }
 
