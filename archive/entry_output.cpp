@@ -36,6 +36,7 @@ std::uint64_t CEntryOutput::Room() const {
 }
 
 bool CEntryOutput::Write(const void* data, std::size_t size) {
+    m_offered += size;
     std::uint64_t room = Room();
     if (size > room) {
         m_truncated = true;

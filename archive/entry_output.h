@@ -34,6 +34,8 @@ public:
     void MarkTruncated() { m_truncated = true; }
     // Bytes still to be written before the limit; the largest value when there is no limit.
     std::uint64_t Room() const;
+    // Every byte offered to Write, those past the limit included: what the decoder produced.
+    std::uint64_t Offered() const { return m_offered; }
 
     // Closes the new file and renames it over the destination; eArchiveFailure when that fails.
     void Commit();
@@ -44,6 +46,7 @@ private:
     CFile m_file;
     std::uint64_t m_limit;
     std::uint64_t m_written = 0;
+    std::uint64_t m_offered = 0;
     bool m_truncated = false;
 };
 

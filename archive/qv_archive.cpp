@@ -5,6 +5,7 @@
 
 #include "archive/backends.h"
 #include "fileio/file.h"
+#include "platform/files.h"
 
 CQVArchiveException::~CQVArchiveException() = default;
 CQVArchive::~CQVArchive() = default;
@@ -67,6 +68,8 @@ EFormat FormatByName(const char* path) {
 
 ProbeResults Probe(const char* path) {
     ProbeResults found;
+    // Only a regular file is an archive: a FIFO, device or socket is not opened at all.
+    if (zel::platform::KindOfTarget(path) != zel::platform::EntryKind::file) return found;
     std::vector<std::uint8_t> bytes = ReadHead(path);
     FileHead head(bytes);
     if (StartsAsCab(head)) found.leading = EFormat::cab;

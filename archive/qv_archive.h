@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "archive/arcopen_export.h"
@@ -88,13 +89,37 @@ public:
     std::uint64_t GetExtractLimit() const { return m_extractLimit; }
     // Whether the last Extract stopped at the limit (the entry is longer than what was written).
     bool WasExtractTruncated() const { return m_extractTruncated; }
+    // The bytes the last Extract decoded, failed or not: those it wrote, those it decoded past the
+    // limit and dropped (the rest of an entry of a solid archive, which later entries need), and
+    // those it decoded only to pass over data (a skipped entry of a solid archive; the earlier
+    // files of a cabinet folder on the way to this one). What the bytes written do not tell: the
+    // work an entry cost.
+    std::uint64_t GetExtractDecodedBytes() const { return m_extractDecoded; }
+
+    // The other files of a volume set (RAR name.part2.rar..., ACE name.c00...) that the current pass
+    // (the listing since Open, or the extraction since ExtractFirst) has gone on into, in the order
+    // reached, as the back-end named them. A walk of one of them alone would offer again entries
+    // that this walk offers. Empty for an archive of one file.
+    const std::vector<std::string>& GetFollowedVolumes() const { return m_followedVolumes; }
 
 protected:
     void SetExtractTruncated(bool truncated) { m_extractTruncated = truncated; }
+    void SetExtractDecodedBytes(std::uint64_t bytes) { m_extractDecoded = bytes; }
+    void ClearFollowedVolumes() { m_followedVolumes.clear(); }
+    // The pass went on into `volume`; the file it opened, `opened`, is no followed volume.
+    void NoteVolume(const std::string& opened, const std::string& volume) {
+        if (volume.empty() || volume == opened) return;
+        for (const std::string& known : m_followedVolumes) {
+            if (known == volume) return;
+        }
+        m_followedVolumes.push_back(volume);
+    }
 
 private:
     std::uint64_t m_extractLimit = 0;
+    std::uint64_t m_extractDecoded = 0;
     bool m_extractTruncated = false;
+    std::vector<std::string> m_followedVolumes;
 };
 
 // The factory: decides which format a file is in.

@@ -61,6 +61,19 @@ private:
     bool m_incomplete = false;
 };
 
+// Runs `action` when the scope ends, however it ends: a failed entry's decoding is reported too.
+template <class Action>
+class OnScopeExit {
+public:
+    explicit OnScopeExit(Action action) : m_action(std::move(action)) {}
+    ~OnScopeExit() { m_action(); }
+    OnScopeExit(const OnScopeExit&) = delete;
+    OnScopeExit& operator=(const OnScopeExit&) = delete;
+
+private:
+    Action m_action;
+};
+
 // Turns every "/" of a stored name into "\", the separator of the names the interface returns.
 inline void UseBackslashes(std::string& name) {
     for (char& c : name) {

@@ -86,10 +86,12 @@ int CSignature::operator==(const CSignature& other) const {
 
 int CSignature::AttachFile() {
     DetachFile();
+    // The image path is stored text; the file system may spell it otherwise.
+    const std::string path = zel::platform::FileNameFromAnsi(m_imagePath);
     // A FIFO or device could block the read or never end: only a regular file is a sample.
-    if (zel::platform::KindOfTarget(m_imagePath) != zel::platform::EntryKind::file) return 0;
+    if (zel::platform::KindOfTarget(path) != zel::platform::EntryKind::file) return 0;
     CFile file;
-    if (!file.Open(m_imagePath, CFile::modeRead | CFile::shareExclusive)) return 0;
+    if (!file.Open(path, CFile::modeRead | CFile::shareExclusive)) return 0;
     std::uint64_t length = file.GetLength();
     // The length is kept as a signed 32-bit count: larger files cannot be attached.
     if (length > 0x7FFFFFFFu) return 0;

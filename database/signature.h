@@ -74,6 +74,8 @@ public:
     // Accessors of the persistent fields.
     const BYTE* GetWindow(int slot) const { return m_bytes[slot]; }
     DWORD GetOffset(int slot) const { return m_offsets[slot]; }
+    // The image path is stored text (Windows-1252), converted to the file system's spelling only
+    // where the file is opened.
     const CString& GetImagePath() const { return m_imagePath; }
     void SetImagePath(const CString& path) { m_imagePath = path; }
     // Sets one window and its offset, or the offset alone, directly (databases built by other

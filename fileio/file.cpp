@@ -11,7 +11,8 @@ CFileException::ECause CauseOf(FileFailure failure) {
     switch (failure) {
         case FileFailure::notFound: return CFileException::fileNotFound;
         case FileFailure::accessDenied:
-        case FileFailure::isFolder: return CFileException::accessDenied;
+        case FileFailure::isFolder:
+        case FileFailure::notRegular: return CFileException::accessDenied;
         case FileFailure::diskFull: return CFileException::diskFull;
         case FileFailure::hardware: return CFileException::hardIO;
         case FileFailure::other: break;

@@ -34,7 +34,9 @@ public:
     // Closes the file if it is open; errors on that close are ignored.
     virtual ~CFile();
 
-    // Opens `path`. Returns false on failure; fills `error` when given, never throws.
+    // Opens `path`. Returns false on failure; fills `error` when given, never throws. Only a
+    // regular file (or a new one) is opened: a folder, FIFO, device or socket is refused, without
+    // waiting for a FIFO's writer.
     virtual bool Open(const CString& path, unsigned flags, CFileException* error = nullptr);
     // Reads up to `count` bytes; returns how many were read (fewer only at the end of the file).
     // Throws CFileException on a read error.

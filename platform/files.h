@@ -44,6 +44,15 @@ ResolvedPath ResolvePath(const std::string& path);
 // True when `path` is `folder` or lies below it; both are compared as given (make them canonical).
 bool IsWithinFolder(const std::string& path, const std::string& folder);
 
+// Stored texts, the database's image paths among them, are in the ANSI code page (Windows-1252)
+// whatever the system; the file system spells names in its own encoding (UTF-8 on POSIX). A path
+// that comes from stored text is converted before it is opened, and back before it is stored.
+// The name on this file system of the path that `ansi` spells in Windows-1252.
+std::string FileNameFromAnsi(std::string_view ansi);
+// The Windows-1252 spelling of a path on this file system; nullopt when the path is not a name
+// this system's encoding allows or holds a character that Windows-1252 cannot hold.
+std::optional<std::string> AnsiFromFileName(std::string_view name);
+
 // ---- What a path names -----------------------------------------------------------------------
 
 enum class EntryKind { file, folder, symlink, other, missing };
@@ -217,14 +226,17 @@ enum class FileCreation {
 enum class FileSeekOrigin { begin, current, end };
 
 // Why a call on a file failed, as far as callers tell failures apart.
-enum class FileFailure { other, notFound, accessDenied, diskFull, hardware, isFolder };
+enum class FileFailure { other, notFound, accessDenied, diskFull, hardware, isFolder, notRegular };
 struct FileError {
     FileFailure failure = FileFailure::other;
     int code = 0;      // the system's own error number
     std::string text;  // the system's description of it
 };
 
-// Opens the file at `path`. A folder is refused (isFolder). kNoFileHandle, with `error`, on failure.
+// Opens the file at `path`. Only a regular file (or a new one) is opened: a folder is refused
+// (isFolder), and a FIFO, device or socket (notRegular, the text saying which) is refused without
+// being waited on, even when it was swapped in after a look at the path. kNoFileHandle, with
+// `error`, on failure.
 FileHandle OpenFileHandle(const std::string& path, FileAccess access, FileCreation creation, FileError& error);
 // Reads up to `count` bytes into `buffer` and sets `done` to how many were read (fewer only at the
 // end of the file). False, with `error`, on a read error (`done` then holds what was read before it).

@@ -18,7 +18,7 @@ enum ELowOpenFlags : int {
 };
 enum ELowOpenMode : int { kLowModeRead = 0x0100, kLowModeWrite = 0x0080 };
 
-// A handle (>= 0) or -1.
+// A handle (>= 0) or -1. Only a regular file (or a new one) is opened, never waiting on a FIFO.
 std::intptr_t LowOpen(const char* path, int flags, int mode);
 // Bytes read (0 at the end) or (uint32)-1 on error.
 std::uint32_t LowRead(std::intptr_t handle, void* buffer, std::uint32_t count);

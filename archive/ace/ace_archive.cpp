@@ -49,6 +49,8 @@ struct CQVAceArchive::State {
     ZelAceOpenRecord open{};
     ZelAceHeaderRecord header{};
     bool header_read = false;  // a header was read and its entry not yet processed
+    std::uint64_t unpacked = 0;  // by the library since the last Extract reported it
+    std::uint32_t volumes_noted = 0;  // of the volumes the library opened
     zel::arcopen::CEntryNameList names;
 
     // Opens the archive in `mode`; false (and no handle) unless the library reports success.
@@ -59,6 +61,8 @@ struct CQVAceArchive::State {
         open.CommentBuffer = comments.data();
         open.CommentBufferSize = kCommentSize;
         handle = ZelAceOpen(&open);
+        unpacked = 0;
+        volumes_noted = 0;
         if (handle != nullptr && open.OpenResult != ZELACE_SUCCESS) {
             ZelAceClose(handle);
             handle = nullptr;
@@ -77,7 +81,16 @@ struct CQVAceArchive::State {
 
     int Process(int operation, const char* destination) {
         header_read = false;
-        return ZelAceProcess(handle, operation, destination);
+        int result = ZelAceProcess(handle, operation, destination);
+        unpacked += ZelAceUnpackedBytes(handle);
+        return result;
+    }
+
+    int ProcessData(zel::arcopen::CEntryOutput& output) {
+        header_read = false;
+        int result = ZelAceProcessData(handle, WriteToOutput, &output);
+        unpacked += ZelAceUnpackedBytes(handle);
+        return result;
     }
 };
 
@@ -89,6 +102,7 @@ int CQVAceArchive::Open(const char* path) {
     Close();
     State& s = *m_state;
     s.names.Clear();
+    ClearFollowedVolumes();
     if (path == nullptr) return 0;
     s.path = path;
     if (!s.OpenArchive(ZELACE_OPEN_LIST)) return 0;
@@ -100,6 +114,7 @@ int CQVAceArchive::Open(const char* path) {
             break;
         }
     }
+    NoteOpenedVolumes();
     // Anything but the normal end means a damaged archive: no list for the caller. The handle
     // stays open until Close.
     if (result != ZELACE_END_ARCHIVE) return 0;
@@ -123,6 +138,7 @@ void CQVAceArchive::MoveNext() { m_state->names.MoveNext(); }
 
 void CQVAceArchive::ExtractFirst() {
     Close();
+    ClearFollowedVolumes();
     if (!m_state->OpenArchive(ZELACE_OPEN_EXTRACT)) ThrowFailure();
 }
 
@@ -134,14 +150,30 @@ CString CQVAceArchive::GetExtractName() {
     if (s.header_read && s.Process(ZELACE_SKIP, nullptr) != ZELACE_SUCCESS) ThrowFailure();
     // The normal end is the end; a header that cannot be read ends the pass as a failure.
     int result = s.ReadHeader();
+    NoteOpenedVolumes();
     if (result == ZELACE_END_ARCHIVE) ThrowEnd();
     if (result != ZELACE_SUCCESS) ThrowFailure();
     return EntryName(s.header);
 }
 
+void CQVAceArchive::NoteOpenedVolumes() {
+    State& s = *m_state;
+    if (s.handle == nullptr) return;
+    while (const char* volume = ZelAceVolumeName(s.handle, s.volumes_noted)) {
+        NoteVolume(s.path, volume);
+        ++s.volumes_noted;
+    }
+}
+
 void CQVAceArchive::Extract(CString destination, int skip) {
     State& s = *m_state;
     SetExtractTruncated(false);
+    // What the library unpacked since the last Extract, however this one ends: passing over an
+    // entry that an earlier Extract left unprocessed is charged here.
+    zel::arcopen::OnScopeExit report_unpacked([&] {
+        SetExtractDecodedBytes(s.unpacked);
+        s.unpacked = 0;
+    });
     if (s.handle == nullptr || !s.header_read) ThrowFailure();
     if (skip) {
         if (s.Process(ZELACE_SKIP, nullptr) != ZELACE_SUCCESS) ThrowFailure();
@@ -154,9 +186,7 @@ void CQVAceArchive::Extract(CString destination, int skip) {
         return;
     }
     zel::arcopen::CEntryOutput output(destination, GetExtractLimit());
-    s.header_read = false;
-    int result = ZelAceProcessData(s.handle, WriteToOutput, &output);
-    if (result != ZELACE_SUCCESS) ThrowFailure();
+    if (s.ProcessData(output) != ZELACE_SUCCESS) ThrowFailure();
     output.Commit();
     SetExtractTruncated(output.Truncated());
 }

@@ -39,5 +39,8 @@ public:
     struct State;
 
 private:
+    // Notes the volumes of a set that the library opened since it was last asked.
+    void NoteOpenedVolumes();
+
     std::unique_ptr<State> m_state;
 };

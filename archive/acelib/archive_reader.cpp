@@ -166,6 +166,7 @@ void ArchiveReader::OpenFirstVolume(const std::string& path) {
     if (!volume->Open()) throw AceError(AceError::kIo, "cannot open the archive");
     if (!FindMainHeader(*volume)) Malformed("no ACE main header");
     m_main = volume->main;
+    m_opened.push_back(volume->Path());
     m_volume = std::move(volume);
 }
 
@@ -182,6 +183,7 @@ bool ArchiveReader::OpenNextVolume() {
             volume->main.volume != static_cast<std::uint8_t>(m_volume->main.volume + 1)) {
             return false;  // a file of another set
         }
+        m_opened.push_back(volume->Path());
         m_volume = std::move(volume);
         return true;
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -33,6 +34,8 @@ public:
     bool Next();
     const FileHeader& Current() const { return m_current; }
     const std::string& VolumePath() const;
+    // Every volume opened so far, the first one first. A deque: its texts stay where they are.
+    const std::deque<std::string>& OpenedVolumes() const { return m_opened; }
 
     // Passes over the current entry's data, through every volume it spans.
     void Skip();
@@ -54,6 +57,7 @@ private:
     FileHeader ContinuationHeader();
 
     std::unique_ptr<Volume> m_volume;
+    std::deque<std::string> m_opened;
     MainHeader m_main;
     FileHeader m_current;
     bool m_hasCurrent = false;

@@ -33,7 +33,28 @@ struct Handle {
     std::unique_ptr<zel::ace::ArchiveReader> reader;
     std::uint32_t mode = ZELACE_OPEN_LIST;
     bool hasEntry = false;
+    std::uint64_t unpacked = 0;  // by the last ZelAceProcess or ZelAceProcessData
 };
+
+// Counts what the decompressor hands on, before the sink decides what to keep of it.
+class CountingSink final : public zel::ace::ByteSink {
+public:
+    CountingSink(zel::ace::ByteSink& inner, std::uint64_t& count) : m_inner(inner), m_count(count) {}
+    void Write(const std::uint8_t* data, std::size_t size) override {
+        m_count += size;
+        m_inner.Write(data, size);
+    }
+
+private:
+    zel::ace::ByteSink& m_inner;
+    std::uint64_t& m_count;
+};
+
+// Unpacks the current entry into `sink`, counting what was unpacked.
+void UnpackCounted(Handle& handle, zel::ace::ByteSink& sink) {
+    CountingSink counted(sink, handle.unpacked);
+    handle.reader->Unpack(counted);
+}
 
 int CodeFor(const AceError& error) {
     switch (error.kind()) {
@@ -117,7 +138,7 @@ int Skip(Handle& handle) {
         !entry.IsEncrypted() && entry.originalSize > 0) {
         zel::ace::NullSink sink;
         try {
-            reader.Unpack(sink);
+            UnpackCounted(handle, sink);
         } catch (const AceError& error) {
             if (error.kind() == AceError::kIo) return ZELACE_ERROR_OPEN;
         }
@@ -149,7 +170,7 @@ int Extract(Handle& handle, const char* destination) {
         return ZELACE_ERROR_WRITE;
     }
     try {
-        reader.Unpack(sink);
+        UnpackCounted(handle, sink);
     } catch (const AceError& error) {
         return error.kind() == AceError::kIo ? ZELACE_ERROR_WRITE : CodeFor(error);
     }
@@ -168,7 +189,7 @@ int ProcessData(Handle& handle, ZelAceDataCallback callback, void* user) {
     }
     CallbackSink sink(callback, user, !reader.IsSolid());
     try {
-        reader.Unpack(sink);
+        UnpackCounted(handle, sink);
     } catch (const AceError& error) {
         return CodeFor(error);
     }
@@ -239,6 +260,7 @@ ZELACE_API int ZelAceReadHeader(void* opaque, ZelAceHeaderRecord* header) {
 ZELACE_API int ZelAceProcess(void* opaque, int operation, const char* destination) {
     if (opaque == nullptr) return ZELACE_ERROR_PARAMETER;
     auto& handle = *static_cast<Handle*>(opaque);
+    handle.unpacked = 0;
     if (!handle.hasEntry) return ZELACE_ERROR_PARAMETER;
     handle.hasEntry = false;
     try {
@@ -250,7 +272,7 @@ ZELACE_API int ZelAceProcess(void* opaque, int operation, const char* destinatio
                     return ZELACE_SUCCESS;
                 }
                 zel::ace::NullSink sink;
-                handle.reader->Unpack(sink);
+                UnpackCounted(handle, sink);
                 return ZELACE_SUCCESS;
             }
             case ZELACE_EXTRACT:
@@ -271,6 +293,7 @@ ZELACE_API int ZelAceProcess(void* opaque, int operation, const char* destinatio
 ZELACE_API int ZelAceProcessData(void* opaque, ZelAceDataCallback callback, void* user) {
     if (opaque == nullptr) return ZELACE_ERROR_PARAMETER;
     auto& handle = *static_cast<Handle*>(opaque);
+    handle.unpacked = 0;
     if (!handle.hasEntry) return ZELACE_ERROR_PARAMETER;
     handle.hasEntry = false;
     try {
@@ -284,6 +307,16 @@ ZELACE_API int ZelAceProcessData(void* opaque, ZelAceDataCallback callback, void
     } catch (const std::bad_alloc&) {
         return ZELACE_ERROR_MEMORY;
     }
+}
+
+ZELACE_API const char* ZelAceVolumeName(void* opaque, uint32_t index) {
+    if (opaque == nullptr) return nullptr;
+    const auto& opened = static_cast<Handle*>(opaque)->reader->OpenedVolumes();
+    return index < opened.size() ? opened[index].c_str() : nullptr;
+}
+
+ZELACE_API uint64_t ZelAceUnpackedBytes(void* opaque) {
+    return opaque == nullptr ? 0 : static_cast<Handle*>(opaque)->unpacked;
 }
 
 }  // extern "C"

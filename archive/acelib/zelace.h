@@ -1,9 +1,11 @@
-/* The Zel ACE library: reads and unpacks ACE archives through four C functions.
+/* The Zel ACE library: reads and unpacks ACE archives through its C functions.
  *
  *   handle = ZelAceOpen(&open)            open.OpenResult is 0 on success; null handle otherwise
  *   ZelAceReadHeader(handle, &header)     0: a header was read; 128: normal end; else an error
  *   ZelAceProcess(handle, op, dest)       op 0 skips the entry, 2 extracts it to `dest`; 0 = done
  *   ZelAceProcessData(handle, fn, user)   unpacks the entry into a callback instead of a file
+ *   ZelAceUnpackedBytes(handle)           what the last of those two unpacked
+ *   ZelAceVolumeName(handle, i)           the i-th volume of a set that the handle opened
  *   ZelAceClose(handle)
  *
  * Names in the header record are as the archive stores them (OEM code page), with "\" between
@@ -93,6 +95,17 @@ typedef int (*ZelAceDataCallback)(void* user, const uint8_t* data, size_t size);
  * when the entry was unpacked (or stopped early), ZELACE_ERROR_WRITE when the callback returned
  * -1, otherwise an error above. */
 ZELACE_API int ZelAceProcessData(void* handle, ZelAceDataCallback callback, void* user);
+
+/* The bytes that the last ZelAceProcess or ZelAceProcessData on this handle unpacked, whatever
+ * became of them: written, handed to the callback, or unpacked and dropped (the rest of a solid
+ * archive's entry after the callback stopped, or an entry skipped in a solid archive's extraction
+ * pass). What an entry cost to process. */
+ZELACE_API uint64_t ZelAceUnpackedBytes(void* handle);
+
+/* The path of the index-th volume that this handle has opened (0: the archive given to
+ * ZelAceOpen, then name.c00, ... as they were reached), or null past the last one. The text stays
+ * valid until ZelAceClose. */
+ZELACE_API const char* ZelAceVolumeName(void* handle, uint32_t index);
 
 #ifdef __cplusplus
 }

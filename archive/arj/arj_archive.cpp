@@ -200,8 +200,9 @@ void CQVArjArchive::DecodeEntry(zel::arcopen::CEntryOutput& output) {
 
 void CQVArjArchive::Extract(CString destination, int skip) {
     using namespace zel::arj;
-    if (!m_input.IsOpen() || !m_hasEntry) ThrowFailure();
     SetExtractTruncated(false);
+    SetExtractDecodedBytes(0);
+    if (!m_input.IsOpen() || !m_hasEntry) ThrowFailure();
     std::uint64_t data_end = m_dataStart + m_header.compressed_size;
     // Whatever happens to this entry, the next header is read from behind its data.
     struct SeekPastData {
@@ -222,6 +223,7 @@ void CQVArjArchive::Extract(CString destination, int skip) {
     MakeParentFolders(destination);
     // Text entries are written as they are: on this system text and binary files are alike.
     zel::arcopen::CEntryOutput output(destination, GetExtractLimit());
+    zel::arcopen::OnScopeExit report_decoded([&] { SetExtractDecodedBytes(output.Offered()); });
     DecodeEntry(output);
     output.Commit();
     SetExtractTruncated(output.Truncated());

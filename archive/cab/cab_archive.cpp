@@ -61,7 +61,7 @@ int CQVCabArchive::CloseCallback(CabHandle handle) {
     return zel::platform::LowClose(handle);
 }
 
-CQVCabArchive::CQVCabArchive(int waitLimitMs) : m_waitLimitMs(waitLimitMs) {}
+CQVCabArchive::CQVCabArchive(int waitLimitMs, CabCallbacks files) : m_waitLimitMs(waitLimitMs), m_files(files) {}
 
 CQVCabArchive::~CQVCabArchive() { Close(); }
 
@@ -76,6 +76,8 @@ int CQVCabArchive::Open(const char* path) {
     m_command = commandNone;
     m_state = stateRunning;
     m_progress = 0;
+    m_decoded = 0;
+    m_decodedReported = 0;
     m_runFailed = m_entryFailed = m_entryTruncated = false;
     m_notified = m_stalled = false;
     m_commandEvent.Reset();
@@ -106,13 +108,16 @@ void CQVCabArchive::Close() {
 void CQVCabArchive::WorkerMain() {
     t_worker = this;
     CabErrorRecord error;
-    CabContext* context = CabCreate(Callbacks(), 1, &error);
+    CabContext* context = CabCreate(m_files, 1, &error);
+    m_context = context;
     if (context != nullptr) {
         RunCabinet(context, error);
+        m_decoded = CabDecodedBytes(context);
         CabDestroy(context);
     } else {
         m_runFailed = true;
     }
+    m_context = nullptr;
     t_worker = nullptr;
     m_state = stateFinished;
     m_notificationEvent.Set();
@@ -172,6 +177,7 @@ CabHandle CQVCabArchive::OnCopyFile(CabNotification* notification) {
         m_exchange = (notification->attributes & kAttributeNameIsUtf8) ? std::string(name)
                                                                        : zel::codepage::Windows1252ToUtf8(name);
     }
+    m_decoded = CabDecodedBytes(m_context);
     m_state = stateWaiting;
     m_notificationEvent.Set();
     m_commandEvent.Wait(-1);
@@ -285,6 +291,14 @@ void CQVCabArchive::MoveNext() {
 
 void CQVCabArchive::Extract(CString destination, int skip) {
     SetExtractTruncated(false);
+    // What the worker decoded since the last Extract, as of its latest notification: for an
+    // extracted entry, once it is written; for a skipped one, nothing yet (a skipped file is
+    // decoded only on the way to a later one, which is charged with it).
+    zel::arcopen::OnScopeExit report_decoded([&] {
+        std::uint64_t decoded = m_decoded;
+        SetExtractDecodedBytes(decoded - m_decodedReported);
+        m_decodedReported = decoded;
+    });
     AwaitOffer();
     if (m_state == stateFinished) ThrowPassEnd();
     {

@@ -36,8 +36,8 @@ public:
     static constexpr int kWaitLimitMs = 10000;
 
     // `waitLimitMs`: how long the caller's side waits for a worker that makes no progress (tests
-    // shorten it).
-    explicit CQVCabArchive(int waitLimitMs = kWaitLimitMs);
+    // shorten it). `files`: the worker's file and memory callbacks (tests stall them).
+    explicit CQVCabArchive(int waitLimitMs = kWaitLimitMs, zel::cabinet::CabCallbacks files = Callbacks());
     ~CQVCabArchive() override;
     CQVCabArchive(const CQVCabArchive&) = delete;
     CQVCabArchive& operator=(const CQVCabArchive&) = delete;
@@ -54,7 +54,9 @@ public:
     void MoveNext() override;
     void ExtractFirst() override { MoveFirst(); }
     CString GetExtractName() override { return GetName(); }
-    // Writes the entry and waits until it is written; eArchiveFailure when that entry fails.
+    // Writes the entry and waits until it is written; eArchiveFailure when that entry fails. The
+    // bytes it decoded include the earlier files of the entry's folder that the decoder had to go
+    // through to reach it.
     void Extract(CString destination, int skip) override;
     void ExtractNext() override;
 
@@ -91,6 +93,7 @@ private:
     [[noreturn]] void ThrowPassEnd() const;
 
     const int m_waitLimitMs;
+    const zel::cabinet::CabCallbacks m_files;
     std::thread m_worker;
     zel::arcopen::CAutoResetEvent m_commandEvent;
     zel::arcopen::CAutoResetEvent m_notificationEvent;
@@ -98,6 +101,7 @@ private:
     std::atomic<int> m_state{stateFinished};
     std::atomic<bool> m_closing{false};
     std::atomic<std::uint64_t> m_progress{0};     // bytes the worker has read or written
+    std::atomic<std::uint64_t> m_decoded{0};      // bytes the worker has decoded, as of its last notification
     std::atomic<std::uint64_t> m_commandLimit{0};  // the extraction limit that goes with a command
 
     // Written by the worker before it notifies, read by the caller after.
@@ -114,8 +118,10 @@ private:
     // Caller only.
     bool m_notified = false;  // the caller took the worker's notification and has not answered it
     bool m_stalled = false;   // a wait gave up: the pass has failed
+    std::uint64_t m_decodedReported = 0;  // of m_decoded, what Extract has reported so far
 
     // Worker only.
+    zel::cabinet::CabContext* m_context = nullptr;
     std::unique_ptr<zel::arcopen::CEntryOutput> m_output;  // the entry being written
     bool m_volumeRefused = false;   // the run stopped at a file continued in the next cabinet
     std::uint32_t m_offered = 0;    // files offered in this run of the cabinet

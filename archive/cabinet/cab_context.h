@@ -99,6 +99,8 @@ struct CabContext {
     std::uint32_t nextBlockOffset = 0;  // file position of the next data block
     std::uint32_t blockStart = 0;
     std::uint32_t blockLength = 0;
+    // Every byte decoded since the context was made, whether a file wanted it or not.
+    std::uint64_t decodedBytes = 0;
 
     // A change to the next cabinet in the middle of a file moves the walk to the new cabinet's
     // list; its entries continued from the previous cabinet that start at or after `resumeOffset`

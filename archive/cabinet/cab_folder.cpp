@@ -106,6 +106,7 @@ bool CabNextBlock(CabContext* context) {
         return CabFail(context, cabErrDecompressor);
     }
     context->blockLength = uncompressed;
+    context->decodedBytes += uncompressed;
     return true;
 }
 

@@ -199,6 +199,8 @@ bool CabCopy(CabContext* context, const char* name, const char* directory, int /
     return ok;
 }
 
+std::uint64_t CabDecodedBytes(const CabContext* context) { return context == nullptr ? 0 : context->decodedBytes; }
+
 bool CabDestroy(CabContext* context) {
     if (context == nullptr) return true;
     CabCloseCabinet(context);

@@ -120,6 +120,10 @@ bool CabIsCabinet(CabContext* context, CabHandle file, CabInfo* info);
 bool CabCopy(CabContext* context, const char* name, const char* directory, int flags, CabNotifyFn notify,
              CabDecryptFn decrypt, void* user);
 
+// The bytes decoded through this context so far, by every CabCopy: those written to the files and
+// those decoded only to reach a file further into its folder.
+std::uint64_t CabDecodedBytes(const CabContext* context);
+
 // Releases the decoder, the buffers, any open cabinet handle and the context itself. Null is allowed.
 bool CabDestroy(CabContext* context);
 

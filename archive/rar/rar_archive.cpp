@@ -1,6 +1,7 @@
 #include "archive/rar/rar_archive.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <cwchar>
 #include <string_view>
@@ -15,6 +16,7 @@
 #include "archive/reader_support.h"
 #include "framework/codepage.h"
 #include "framework/codepage_oem.h"
+#include "platform/files.h"
 #define _UNIX
 #include <unrar/dll.hpp>
 
@@ -87,19 +89,61 @@ std::string EntryName(const RARHeaderDataEx& header) {
     return name;
 }
 
+// A path that the library names in its wide form (made from the narrow path it was given), with
+// the bytes it could not decode (see EntryName) turned back into themselves.
+std::string PathFromLibrary(std::wstring_view wide) {
+    std::string path;
+    for (wchar_t unit : wide) {
+        if (unit == kMappedNameMark) continue;
+        if (unit >= kMappedByteFirst && unit <= kMappedByteLast) {
+            path += static_cast<char>(unit - 0xE000);
+        } else {
+            zel::codepage::AppendUtf8(path, CodePointOf(unit));
+        }
+    }
+    return path;
+}
+
 // Where the library's callback delivers an entry's bytes, and what it learnt on the way.
 struct DataSink {
     zel::arcopen::CEntryOutput* output = nullptr;
+    std::uint64_t decoded = 0;   // every byte the library handed over, kept or not
     bool may_stop = false;       // decoding may end at the limit (nothing later depends on it)
     bool stopped = false;        // it did
     bool failed = false;         // the output could not be written
     bool volume_missing = false; // a volume of the set was asked for and is not there
+    std::vector<std::string> volumes;  // the next volumes of the set, as the library reached them
 };
+
+// Whether the folder of the volume `path` holds, under a name that could be another volume of its
+// set (one that begins as its own name does, up to the first "."), a FIFO, device or socket. The
+// library opens each next volume without a look at what it is, and opening a FIFO waits for a
+// writer for ever; so a set beside such a thing is not read at all.
+bool SpecialFileAmongVolumes(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string stem = name.substr(0, name.find('.'));
+    auto lower = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    std::vector<std::string> names;
+    if (!zel::platform::ListFolder(folder, names)) return true;
+    for (const std::string& other : names) {
+        if (lower(other).rfind(lower(stem), 0) != 0) continue;
+        std::string other_path = slash == std::string::npos ? other : folder + other;
+        // A folder fails to read at once; a FIFO, device or socket is what could block.
+        if (zel::platform::KindOfTarget(other_path) == zel::platform::EntryKind::other) return true;
+    }
+    return false;
+}
 
 int CALLBACK OnLibraryEvent(UINT message, LPARAM user_data, LPARAM p1, LPARAM p2) {
     auto* sink = reinterpret_cast<DataSink*>(user_data);
     switch (message) {
         case UCM_PROCESSDATA:
+            if (sink != nullptr) sink->decoded += static_cast<std::uint64_t>(p2);
             if (sink == nullptr || sink->output == nullptr) return 1;
             try {
                 bool more = sink->output->Write(reinterpret_cast<const void*>(p1), static_cast<std::size_t>(p2));
@@ -114,9 +158,15 @@ int CALLBACK OnLibraryEvent(UINT message, LPARAM user_data, LPARAM p1, LPARAM p2
             return 1;
         case UCM_CHANGEVOLUME:
         case UCM_CHANGEVOLUMEW:
-            // The library tells that it goes on in the next volume, which is there; or it asks
-            // for one that is not there, which it must not wait for.
-            if (p2 == RAR_VOL_NOTIFY) return 1;
+            // The library tells that it goes on in the next volume, which is there (once in each
+            // form of the name); or it asks for one that is not there, which it must not wait for.
+            if (p2 == RAR_VOL_NOTIFY) {
+                if (message == UCM_CHANGEVOLUMEW && sink != nullptr) {
+                    const auto* name = reinterpret_cast<const wchar_t*>(p1);
+                    sink->volumes.push_back(PathFromLibrary(std::wstring_view(name, ::wcsnlen(name, zel::platform::kMaxPathLength))));
+                }
+                return 1;
+            }
             if (sink != nullptr) sink->volume_missing = true;
             return -1;
         default:
@@ -136,6 +186,7 @@ struct CQVRarArchive::State {
     RARHeaderDataEx header{};
     bool header_read = false;
     std::size_t headers_read = 0;  // in this extraction pass
+    std::uint64_t decoded = 0;     // by the library since the last Extract reported it
     zel::arcopen::CEntryNameList names;
     DataSink sink;
 
@@ -155,13 +206,17 @@ struct CQVRarArchive::State {
         request.Callback = OnLibraryEvent;
         request.UserData = reinterpret_cast<LPARAM>(&sink);
         sink = DataSink{};
+        if (zel::platform::KindOfTarget(path) != zel::platform::EntryKind::file) return false;
         handle = RAROpenArchiveEx(&request);
-        if (handle != nullptr && request.OpenResult != kResultSuccess) {
+        bool refused = request.OpenResult != kResultSuccess ||
+                       ((request.Flags & ROADF_VOLUME) && SpecialFileAmongVolumes(path));
+        if (handle != nullptr && refused) {
             RARCloseArchive(handle);
             handle = nullptr;
         }
         solid = (request.Flags & ROADF_SOLID) != 0;
         headers_read = 0;
+        decoded = 0;
         return handle != nullptr;
     }
 
@@ -190,6 +245,19 @@ struct CQVRarArchive::State {
         return RARProcessFile(handle, operation, nullptr, nullptr);
     }
 
+    // The entry's unpacked size as its header gives it.
+    std::uint64_t UnpackedSize() const {
+        return static_cast<std::uint64_t>(header.UnpSizeHigh) << 32 | header.UnpSize;
+    }
+
+    // Passes over the current entry. In a solid archive the library decodes it for the entries
+    // after it, without handing the bytes over; it decodes no more than the header's size, so
+    // that size is what the pass cost.
+    int Skip() {
+        if (solid) decoded += UnpackedSize();
+        return Process(RAR_SKIP);
+    }
+
     // Decodes the current entry into `output`. The library tests the entry (decodes it and checks
     // its checksum) and hands every decoded block to the callback, which writes it through our own
     // file: the library itself creates nothing on disk. Decoding stops at the limit unless a later
@@ -199,8 +267,10 @@ struct CQVRarArchive::State {
         sink.output = &output;
         sink.may_stop = may_stop;
         sink.stopped = sink.failed = false;
+        sink.decoded = 0;
         int result = Process(RAR_TEST);
         sink.output = nullptr;
+        decoded += sink.decoded;
         if (sink.failed || (result != kResultSuccess && !sink.stopped)) ThrowFailure();
     }
 
@@ -210,19 +280,22 @@ struct CQVRarArchive::State {
 
     // Writes the content that a hard link or file copy stands for: that of the earlier entry
     // `target`, found by a second walk of the archive over at most `before` headers.
+    // What the walk decodes, the entries it passes over in a solid archive included, is added to
+    // `spent`.
     void DecodeRedirect(const std::wstring& target, std::size_t before, zel::arcopen::CEntryOutput& output,
-                        int depth) const {
+                        int depth, std::uint64_t& spent) const {
         if (depth > kMaxRedirectDepth) ThrowFailure();
         State walk(path);
         if (!walk.OpenArchive(RAR_OM_EXTRACT)) ThrowFailure();
+        zel::arcopen::OnScopeExit charge([&] { spent += walk.decoded; });
         while (walk.headers_read < before && walk.ReadHeader() == kResultSuccess) {
             if (std::wstring_view(walk.header.FileNameW) != target) {
-                if (walk.Process(RAR_SKIP) != kResultSuccess) ThrowFailure();
+                if (walk.Skip() != kResultSuccess) ThrowFailure();
                 continue;
             }
             unsigned kind = walk.header.RedirType;
             if (kind == kRedirectHardLink || kind == kRedirectFileCopy) {
-                walk.DecodeRedirect(walk.RedirectTarget(), walk.headers_read - 1, output, depth + 1);
+                walk.DecodeRedirect(walk.RedirectTarget(), walk.headers_read - 1, output, depth + 1, walk.decoded);
                 return;
             }
             if (kind != kRedirectNone || (walk.header.Flags & (RHDF_DIRECTORY | RHDF_ENCRYPTED))) ThrowFailure();
@@ -241,6 +314,7 @@ int CQVRarArchive::Open(const char* path) {
     Close();
     State& s = *m_state;
     s.names.Clear();
+    ClearFollowedVolumes();
     if (path == nullptr) return 0;
     s.path = path;
     if (!s.OpenArchive(RAR_OM_LIST)) return 0;
@@ -250,6 +324,7 @@ int CQVRarArchive::Open(const char* path) {
         // Listing only skips, so an encrypted entry does no harm here.
         if (s.Process(RAR_SKIP) != kResultSuccess) break;
     }
+    NoteLibraryVolumes();
     // Bad data in a header: the archive is damaged. The handle stays open until Close. A volume
     // that is missing from a set is no damage: the names before it are listed, and the listing
     // ends with a failure.
@@ -269,6 +344,7 @@ void CQVRarArchive::MoveNext() { m_state->names.MoveNext(); }
 
 void CQVRarArchive::ExtractFirst() {
     Close();
+    ClearFollowedVolumes();
     if (!m_state->OpenArchive(RAR_OM_EXTRACT)) ThrowFailure();
 }
 
@@ -277,25 +353,38 @@ CString CQVRarArchive::GetExtractName() {
     if (s.handle == nullptr) ThrowEnd();
     // A header that was read but never processed is passed over first, so that the library
     // stays in step when a caller asks for the name twice or Extract failed before processing.
-    if (s.header_read && s.Process(RAR_SKIP) != kResultSuccess) ThrowFailure();
+    if (s.header_read && s.Skip() != kResultSuccess) ThrowFailure();
     for (;;) {
         int result = s.ReadHeader();
+        NoteLibraryVolumes();
         if (result == kResultEnd) ThrowEnd();
         if (result != kResultSuccess) ThrowFailure();
         // The rest of a file that began in an earlier volume, when the walk began at a later
         // volume: the listing leaves it out, and so does the extraction.
         if (!(s.header.Flags & RHDF_SPLITBEFORE)) break;
-        if (s.Process(RAR_SKIP) != kResultSuccess) ThrowFailure();
+        if (s.Skip() != kResultSuccess) ThrowFailure();
     }
     return EntryName(s.header);
+}
+
+void CQVRarArchive::NoteLibraryVolumes() {
+    State& s = *m_state;
+    for (const std::string& volume : s.sink.volumes) NoteVolume(s.path, volume);
+    s.sink.volumes.clear();
 }
 
 void CQVRarArchive::Extract(CString destination, int skip) {
     State& s = *m_state;
     SetExtractTruncated(false);
+    // What the library decoded since the last Extract, however this one ends: passing over an
+    // entry that an earlier Extract left unprocessed is charged here.
+    zel::arcopen::OnScopeExit report_decoded([&] {
+        SetExtractDecodedBytes(s.decoded);
+        s.decoded = 0;
+    });
     if (s.handle == nullptr || !s.header_read) ThrowFailure();
     if (skip) {
-        if (s.Process(RAR_SKIP) != kResultSuccess) ThrowFailure();
+        if (s.Skip() != kResultSuccess) ThrowFailure();
         return;
     }
     // Every failure below leaves the header unprocessed; the next GetExtractName passes over it.
@@ -311,8 +400,8 @@ void CQVRarArchive::Extract(CString destination, int skip) {
     if (copies_content) {
         std::wstring target = s.RedirectTarget();
         std::size_t before = s.headers_read - 1;
-        if (s.Process(RAR_SKIP) != kResultSuccess) ThrowFailure();
-        s.DecodeRedirect(target, before, output, 1);
+        if (s.Skip() != kResultSuccess) ThrowFailure();
+        s.DecodeRedirect(target, before, output, 1, s.decoded);
     } else {
         s.DecodeInto(output, !s.solid);
     }

@@ -43,5 +43,8 @@ public:
     struct State;
 
 private:
+    // Notes the volumes of a set that the library moved to since it was last asked.
+    void NoteLibraryVolumes();
+
     std::unique_ptr<State> m_state;
 };

@@ -13,6 +13,7 @@
 #include "archive/reader_support.h"
 #include "framework/codepage_oem.h"
 #include "fileio/file.h"
+#include "platform/files.h"
 
 using zel::arcopen::ThrowEnd;
 using zel::arcopen::ThrowFailure;
@@ -100,7 +101,8 @@ CQVZipArchive::~CQVZipArchive() { Close(); }
 
 int CQVZipArchive::Open(const char* path) {
     Close();
-    if (path == nullptr) return 0;
+    // The library would open a FIFO and wait for a writer.
+    if (path == nullptr || zel::platform::KindOfTarget(path) != zel::platform::EntryKind::file) return 0;
     m_handle = unzOpen64(path);
     if (m_handle == nullptr && IsBareEmptyZip(path)) m_empty = true;
     return m_handle != nullptr || m_empty ? 1 : 0;
@@ -147,6 +149,8 @@ void CQVZipArchive::MoveNext() {
 
 void CQVZipArchive::Extract(CString destination, int skip) {
     SetExtractTruncated(false);
+    SetExtractDecodedBytes(0);
+    // A skipped entry is passed over by its directory record, without decoding.
     if (skip) return;
     if (m_handle == nullptr) ThrowFailure();
     if (zel::arcopen::NamesDirectory(destination)) {
@@ -163,6 +167,7 @@ void CQVZipArchive::Extract(CString destination, int skip) {
     if (unzOpenCurrentFile(handle) != UNZ_OK) ThrowFailure();
     CurrentFileReading reading(handle);
     zel::arcopen::CEntryOutput output(destination, GetExtractLimit());
+    zel::arcopen::OnScopeExit report_decoded([&] { SetExtractDecodedBytes(output.Offered()); });
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kTransferSize]);
     if (!buffer) ThrowFailure();
     for (;;) {

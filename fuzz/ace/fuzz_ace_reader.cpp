@@ -11,17 +11,9 @@
 #include "archive/acelib/ace_error.h"
 #include "archive/acelib/header_reader.h"
 #include "archive/acelib/zelace.h"
-#include "platform/files.h"
+#include "fuzz/support/fuzz_folder.h"
 
 namespace {
-
-// A private folder (under $TMPDIR) for the input file, removed with everything in it at exit.
-const std::string& InputPath() {
-    static const zel::platform::TempFolder folder("zel-fuzz-ace-");
-    if (folder.path().empty()) std::abort();
-    static const std::string input = folder.path() + "/in.ace";
-    return input;
-}
 
 // Takes the first 4 KiB of an entry and then asks for no more.
 int TakeBeginning(void* user, const std::uint8_t*, std::size_t size) {
@@ -30,9 +22,9 @@ int TakeBeginning(void* user, const std::uint8_t*, std::size_t size) {
     return taken < 4096 ? 1 : 0;
 }
 
-void Walk(std::uint32_t mode) {
+void Walk(const std::string& path, std::uint32_t mode) {
     ZelAceOpenRecord open{};
-    open.ArchiveName = InputPath().c_str();
+    open.ArchiveName = path.c_str();
     open.OpenMode = mode;
     void* handle = ZelAceOpen(&open);
     if (handle == nullptr) return;
@@ -59,11 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         zel::ace::ParseBlock(data, size);
     } catch (const zel::ace::AceError&) {
     }
-    std::FILE* file = std::fopen(InputPath().c_str(), "wb");
-    if (file == nullptr) return 0;
-    bool written = std::fwrite(data, 1, size, file) == size;
-    if (std::fclose(file) != 0 || !written) return 0;
-    Walk(ZELACE_OPEN_LIST);
-    Walk(ZELACE_OPEN_EXTRACT);
+    const std::string path = zel::fuzz::WriteInput("in.ace", data, size);
+    Walk(path, ZELACE_OPEN_LIST);
+    Walk(path, ZELACE_OPEN_EXTRACT);
     return 0;
 }

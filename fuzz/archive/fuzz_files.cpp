@@ -1,33 +1,8 @@
 #include "fuzz/archive/fuzz_files.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "platform/files.h"
-#include "fileio/file.h"
 
 namespace zel::fuzz {
-
-const std::string& WorkFolder() {
-    static const std::string folder = [] {
-        std::string made = platform::MakeTempFolder("zel-fuzz-archive-");
-        if (made.empty()) std::abort();
-        static std::string to_remove;
-        to_remove = made;
-        std::atexit([] { platform::RemoveTree(to_remove); });
-        return made;
-    }();
-    return folder;
-}
-
-std::string WriteInput(const std::string& name, const std::uint8_t* data, std::size_t size) {
-    std::string path = WorkFolder() + "/" + name;
-    CFile file;
-    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite)) std::abort();
-    file.Write(data, static_cast<UINT>(size));
-    file.Close();
-    return path;
-}
 
 void WalkReader(CQVArchive& reader) {
     // Bounded walks: an archive may hold very many entries.

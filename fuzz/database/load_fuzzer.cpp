@@ -1,22 +1,15 @@
 // Any bytes as a database file: loading either succeeds or fails cleanly with an empty database,
 // and whatever loaded stores and loads again to the same size.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "database/trojan_base2.h"
 #include "fileio/mem_file.h"
+#include "fuzz/support/fuzz_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string path = "/tmp/zel-fuzz-load-" + std::to_string(::getpid()) + ".tdb";
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) return 0;
-    if (size) std::fwrite(data, 1, size, out);
-    std::fclose(out);
-
+    const std::string path = zel::fuzz::WriteInput("input.tdb", data, size);
     CTrojanBase2 base;
     int loaded = base.LoadFromCryptFile(path);
     if (!loaded) {

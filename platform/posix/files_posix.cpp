@@ -12,6 +12,7 @@
 #include <random>
 #include <system_error>
 
+#include "framework/codepage.h"
 #include "framework/path_parts.h"
 #include "platform/files.h"
 
@@ -105,6 +106,12 @@ std::string NonRegularKindOfMode(mode_t mode) {
 
 std::string NotRegular(const std::string& kind) {
     return kind == "not a regular file" ? "it is not a regular file" : "it is " + kind + ", not a regular file";
+}
+
+// The error of an open refused because the path names `mode`, which is no regular file.
+FileError NotRegularError(mode_t mode) {
+    if (S_ISDIR(mode)) return FileErrorFrom(EISDIR);
+    return FileError{FileFailure::notRegular, EINVAL, NotRegular(NonRegularKindOfMode(mode))};
 }
 
 bool ReadAll(int fd, std::string& bytes, std::uint64_t limit, std::string& reason) {
@@ -315,6 +322,10 @@ ResolvedPath ResolvePath(const std::string& path) {
     }
     return result;
 }
+
+std::string FileNameFromAnsi(std::string_view ansi) { return codepage::Windows1252ToUtf8(ansi); }
+
+std::optional<std::string> AnsiFromFileName(std::string_view name) { return codepage::Utf8ToWindows1252(name); }
 
 bool IsWithinFolder(const std::string& path, const std::string& folder) {
     if (folder.empty()) return false;
@@ -631,7 +642,15 @@ bool CopyFileReplacing(const std::string& source, const std::string& target, std
 // ---- Open files by handle --------------------------------------------------------------------------
 
 FileHandle OpenFileHandle(const std::string& path, FileAccess access, FileCreation creation, FileError& error) {
-    int flags = O_CLOEXEC;
+    // Refused before it is opened: opening a FIFO waits for its other end, opening a device may act
+    // on it. The open itself does not wait either, in case such a file is swapped in meanwhile; the
+    // handle blocks as usual once it is known to be a regular file's.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        error = NotRegularError(info.st_mode);
+        return kNoFileHandle;
+    }
+    int flags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
     flags |= access == FileAccess::readWrite ? O_RDWR : access == FileAccess::write ? O_WRONLY : O_RDONLY;
     if (creation == FileCreation::createOrTruncate) flags |= O_CREAT | O_TRUNC;
     if (creation == FileCreation::createOrKeep) flags |= O_CREAT;
@@ -643,10 +662,14 @@ FileHandle OpenFileHandle(const std::string& path, FileAccess access, FileCreati
         error = FileErrorFrom(errno);
         return kNoFileHandle;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        error = FileErrorFrom(errno);
         ::close(fd);
-        error = FileErrorFrom(EISDIR);
+        return kNoFileHandle;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = NotRegularError(info.st_mode);
+        ::close(fd);
         return kNoFileHandle;
     }
     return fd;

@@ -20,11 +20,20 @@ std::intptr_t LowOpen(const char* path, int flags, int mode) {
     mode_t permissions = 0;
     if (mode & kLowModeRead) permissions |= S_IRUSR | S_IRGRP | S_IROTH;
     if (mode & kLowModeWrite) permissions |= S_IWUSR | S_IWGRP | S_IWOTH;
+    // As OpenFileHandle: nothing but a regular file is opened, and opening never waits on a FIFO.
+    struct stat info {};
+    if (::stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return -1;
     int fd;
     do {
-        fd = ::open(path, native, permissions);
+        fd = ::open(path, native | O_NONBLOCK | O_NOCTTY, permissions);
     } while (fd < 0 && errno == EINTR);
-    return fd < 0 ? -1 : fd;
+    if (fd < 0) return -1;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 std::uint32_t LowRead(std::intptr_t handle, void* buffer, std::uint32_t count) {

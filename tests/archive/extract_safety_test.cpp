@@ -32,9 +32,11 @@ std::unique_ptr<CQVArchive> OpenReader(const std::string& path) {
 }
 
 // Extracts every file entry under `folder` with `limit`; returns each entry's output path and
-// whether its Extract reported a truncation.
-std::map<std::string, bool> ExtractFiles(CQVArchive& reader, const std::string& folder, std::uint64_t limit) {
+// whether its Extract reported a truncation, and adds what the Extracts decoded to `decoded`.
+std::map<std::string, bool> ExtractFiles(CQVArchive& reader, const std::string& folder, std::uint64_t limit,
+                                         std::uint64_t& decoded) {
     std::map<std::string, bool> truncated;
+    decoded = 0;
     platform::MakeFolder(folder);
     reader.SetExtractLimit(limit);
     int end = ErrorOf([&] {
@@ -44,6 +46,7 @@ std::map<std::string, bool> ExtractFiles(CQVArchive& reader, const std::string& 
             std::string destination = folder + "/" + std::to_string(i);
             bool is_folder = name.back() == '\\';
             reader.Extract(destination, is_folder);
+            decoded += reader.GetExtractDecodedBytes();
             if (!is_folder) truncated[destination] = reader.WasExtractTruncated();
             reader.ExtractNext();
         }
@@ -58,9 +61,10 @@ TEST(ExtractSafetyTest, TheLimitWritesEachEntrysBeginningAndLaterEntriesStayWhol
         platform::TempFolder out("zel-limit-test-");
         std::unique_ptr<CQVArchive> reader = OpenReader(archive);
         ASSERT_NE(reader, nullptr) << archive;
-        auto whole = ExtractFiles(*reader, out.path() + "/whole", 0);
+        std::uint64_t whole_decoded = 0, limited_decoded = 0, whole_bytes = 0, limited_bytes = 0;
+        auto whole = ExtractFiles(*reader, out.path() + "/whole", 0, whole_decoded);
         ASSERT_TRUE(reader->Open(archive.c_str()));
-        auto limited = ExtractFiles(*reader, out.path() + "/limited", kLimit);
+        auto limited = ExtractFiles(*reader, out.path() + "/limited", kLimit, limited_decoded);
         ASSERT_EQ(whole.size(), limited.size()) << archive;
         bool any_truncated = false;
         for (const auto& [path, truncated] : whole) {
@@ -70,8 +74,18 @@ TEST(ExtractSafetyTest, TheLimitWritesEachEntrysBeginningAndLaterEntriesStayWhol
             EXPECT_EQ(ReadFileBytes(cut), bytes.substr(0, kLimit)) << archive << " " << path;
             EXPECT_EQ(limited[cut], bytes.size() > kLimit) << archive << " " << path;
             any_truncated |= limited[cut];
+            whole_bytes += bytes.size();
+            limited_bytes += std::min<std::uint64_t>(bytes.size(), kLimit);
         }
         EXPECT_TRUE(any_truncated) << archive;
+        // Decoding is accounted for whole; a limited pass decodes at least what it writes, and a
+        // solid archive everything, since each entry needs the ones before it in full.
+        EXPECT_EQ(whole_decoded, whole_bytes) << archive;
+        EXPECT_GE(limited_decoded, limited_bytes) << archive;
+        EXPECT_LE(limited_decoded, whole_decoded) << archive;
+        if (archive.ends_with("solid.rar")) {
+            EXPECT_EQ(limited_decoded, whole_decoded);
+        }
     }
 }
 

@@ -2,10 +2,11 @@
 # zel scan against the ways an archive can hide a trojan, end to end: one trojan is planted behind
 # each trick, and the one scan over all of them must name every entry. Then the honest verdicts:
 # damaged archives are errors (exit 2), an empty ZIP is empty (exit 0), and an interrupt leaves no
-# copy behind. Usage: zel_scan_evasions_test.sh ZEL MAKE_ACE
+# copy behind. Usage: zel_scan_evasions_test.sh ZEL MAKE_ACE SHARED_DIR
 set -euo pipefail
 zel=$1
 make_ace=$2
+shared=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -29,6 +30,12 @@ arj a scan/tail.arj evil.exe >/dev/null && arj a -m0 scan/tail.arj small.zip >/d
 gcab -c plain.cab clean.txt && zip -q both.zip evil.exe clean.txt && cat plain.cab both.zip >scan/both.cab
 # A RAR volume set that the trojan spans; RAR and ACE by content whatever the name.
 mkdir scan/volumes && rar a -idq -m0 -v3k scan/volumes/set.rar evil.exe
+# Later volumes are covered by their set's walk; a later volume without its first (beside an
+# unrelated archive of that first volume's name) is walked on its own. The trojan lies whole in it.
+head -c 25000 /dev/urandom >filler.bin && mkdir lone scan/lone scan/acevol
+rar a -idq -m0 -v20k lone/set2.rar filler.bin evil.exe && cp lone/set2.part2.rar scan/lone/
+rar a -idq scan/lone/set2.part1.rar clean.txt
+cp "$shared"/ace-samples/wdlkmpx-unace_v2_multivol2.{ace,c00} scan/acevol/
 cp scan/tail.rar scan/UPPER.RAR && cp scan/tail.rar scan/rar_without_extension
 "$make_ace" scan/ace_without_extension 'clean.txt=clean.txt' 'sub\evil.exe=evil.exe'
 # A cabinet more than 256 characters down.
@@ -74,6 +81,11 @@ zip_entries("data.bin", [("filler.bin", *stored(bytes(3 << 20))), ("evil.exe", *
 zip_entries("huge.bin", [("filler.bin", *stored(bytes(12 << 20))), ("evil.exe", *evil)])
 PY
 zip -q scan/nested.zip data.bin huge.bin
+# A solid RAR decodes each entry to its end, however little of it is written, and passing over an
+# entry decodes it too: the trojan, 256 MiB of zeros, an archive that a second pass extracts again,
+# and another 256 MiB (40 KB in all).
+truncate -s 256M zeros0.bin zeros1.bin
+rar a -idq -s -ds -m1 scan/solid.rar evil.exe zeros0.bin data.bin zeros1.bin
 
 set +e
 start=$(date +%s)
@@ -87,12 +99,26 @@ for entry in tail.rar/evil.exe tail.cab/evil.exe tail.arj/evil.exe both.cab/evil
     'bad\xff.exe' bomb.zip/evil.exe nested.zip/data.bin/evil.exe; do
     grep -qxF "scan/$entry: Evil FOUND (type Backdoor, version 1.0)" out.txt || fail "not found: $entry: $(cat out.txt)"
 done
+grep -qxF 'scan/lone/set2.part2.rar/evil.exe: Evil FOUND (type Backdoor, version 1.0)' out.txt &&
+    grep -qxF 'scan/volumes/set.part3.rar: OK (volume of scan/volumes/set.part1.rar)' out.txt &&
+    grep -qxF 'scan/acevol/wdlkmpx-unace_v2_multivol2.c00: OK (volume of scan/acevol/wdlkmpx-unace_v2_multivol2.ace)' \
+        out.txt || fail "volume sets: $(cat out.txt)"
+! grep -v 'OK (volume of ' out.txt | grep -Eq '^scan/(volumes/set\.part[2-9]\.rar|acevol/.*\.c00)[:/]' ||
+    fail "a later volume walked again: $(cat out.txt)"
 grep -qxF 'scan/both.cab[zip]/clean.txt: OK' out.txt || fail "the cabinet's ZIP walk is not told apart"
 grep -qxF 'scan/nested.zip/huge.bin: LIMIT limit reached: larger than --max-filesize, not looked into' out.txt &&
-    grep -q '^scan/overlap.zip: LIMIT limit reached: --max-scansize spent' out.txt || fail "limits not reported: $(cat out.txt)"
+    grep -q '^scan/overlap.zip[:/].*LIMIT limit reached: --max-scansize spent' out.txt &&
+    grep -qxF 'scan/solid.rar/evil.exe: Evil FOUND (type Backdoor, version 1.0)' out.txt &&
+    grep -q '^scan/solid.rar: LIMIT limit reached: --max-scansize spent' out.txt ||
+    fail "limits not reported: $(cat out.txt)"
 [ "$(grep -c '^Scanned' out.txt)" -eq 1 ] && ! grep -q "$(printf '\033')" out.txt || fail "names reached the output raw"
 [ "$seconds" -lt 120 ] || fail "the bombs took $seconds s"
 [ -z "$(ls -A tmp)" ] || fail "temporary files left: $(ls -A tmp)"
+# The first pass leaves 600M - 2 x 256M; the second, passing over the zeros again to reach the
+# nested archive, spends the rest.
+"$zel" scan --db t.tdb --max-scansize 600M scan/solid.rar >out.txt || true
+grep -q '^scan/solid.rar/data.bin: LIMIT limit reached: --max-scansize spent' out.txt ||
+    fail "the second pass was not charged: $(cat out.txt)"
 
 # The same scan in JSON: every line parses, names are UTF-8 (U+FFFD for the byte that is none).
 set +e

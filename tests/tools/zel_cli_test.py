@@ -13,7 +13,7 @@ import zipfile
 ZEL = SAMPLE = None
 
 
-def zel(*args, db=None, env_db=None, check=None, stdin=subprocess.DEVNULL, cwd=None):
+def zel(*args, db=None, env_db=None, check=None, stdin=subprocess.DEVNULL, cwd=None, timeout=120):
     env = dict(os.environ)
     env.pop("ZEL_DB", None)
     if env_db:
@@ -21,7 +21,7 @@ def zel(*args, db=None, env_db=None, check=None, stdin=subprocess.DEVNULL, cwd=N
     words = [ZEL] + list(args)
     if db:
         words[2:2] = ["--db", db]
-    result = subprocess.run(words, capture_output=True, text=True, env=env, timeout=120, stdin=stdin, cwd=cwd)
+    result = subprocess.run(words, capture_output=True, text=True, env=env, timeout=timeout, stdin=stdin, cwd=cwd)
     if check is not None and result.returncode != check:
         raise AssertionError(f"{words} exited {result.returncode}, wanted {check}:\n{result.stdout}{result.stderr}")
     return result
@@ -131,6 +131,42 @@ class BuildingDatabases(unittest.TestCase):
         listing = json.loads(zel("db", "list", "--json", db=self.db, check=0).stdout)
         self.assertEqual(listing["records"][0]["signatures"][0]["image"],
                          os.path.join(os.path.realpath(self.dir), "t.exe"))
+
+    def test_non_ascii_image_paths_are_stored_in_windows_1252_and_opened_as_named(self):
+        folder = os.path.join(self.dir, "Proben À")
+        os.mkdir(folder)
+        image = os.path.join(folder, "échantillon.exe")
+        random_file(image, 6000, 6)
+        zel("db", "add", "--type", "T", "--name", "A", "--version", "1", "--image", image, db=self.db, check=0)
+        zel("db", "generate", "--all", db=self.db, check=0)
+        self.assertEqual(zel("scan", image, db=self.db).returncode, 1)
+        # A name that Windows-1252 cannot spell cannot be stored: refused, not stored garbled.
+        cyrillic = os.path.join(folder, "вирус.exe")
+        shutil.copy(image, cyrillic)
+        refused = zel("db", "add", "--type", "T", "--name", "B", "--version", "1", "--image", cyrillic,
+                      db=self.db, check=2)
+        self.assertIn("cannot be stored", refused.stderr)
+        self.assertEqual(len(json.loads(zel("db", "list", "--json", db=self.db, check=0).stdout)["records"]), 1)
+
+    def test_nothing_waits_on_a_fifo(self):
+        fifo = os.path.join(self.dir, "fifo")
+        os.mkfifo(fifo)
+        sample = os.path.join(self.dir, "t.exe")
+        random_file(sample, 6000, 7)
+        for words, env_db in [(["db", "list", "--db", fifo], None), (["scan", "--db", fifo, sample], None),
+                              (["scan", sample], fifo)]:
+            refused = zel(*words, env_db=env_db, check=2, timeout=20)
+            self.assertIn("it is a FIFO, not a regular file", refused.stderr)
+        zel("db", "add", "--type", "T", "--name", "A", "--version", "1", db=self.db, check=0)
+        zel("archive", "list", fifo, check=2, timeout=20)
+        # The RAR library opens each next volume blindly: a FIFO in a volume's place is refused.
+        random_file(os.path.join(self.dir, "big.exe"), 20000, 8)
+        subprocess.run(["rar", "a", "-idq", "-m0", "-v8k", "set.rar", "big.exe"], cwd=self.dir, check=True)
+        part2 = os.path.join(self.dir, "set.part2.rar")
+        os.remove(part2)
+        os.mkfifo(part2)
+        scanned = zel("scan", os.path.join(self.dir, "set.part1.rar"), db=self.db, check=2, timeout=20)
+        self.assertIn("set.part1.rar: ERROR", scanned.stdout)
 
     def test_records_without_generated_signatures_match_nothing_and_are_shown(self):
         image = os.path.join(self.dir, "t.exe")

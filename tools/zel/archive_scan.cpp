@@ -109,9 +109,13 @@ struct ArchiveScan::Deferred {
     size_t next = 0;
 };
 
-bool ArchiveScan::ScanEntries(const std::string& path, const std::string& shown) {
+bool ArchiveScan::ScanEntries(const std::string& path, const std::string& shown, const std::string& except) {
     auto readers = CQVArchiveEngine::CreateAllUnpackers(path.c_str());
     if (readers.empty()) return false;
+    if (!except.empty()) {
+        std::erase_if(readers, [&](const auto& reader) { return reader->GetType() == except; });
+        if (readers.empty()) return true;
+    }
     m_remaining = m_limits.max_scansize;
     try {
         LookInto(path, shown, 1, std::move(readers));
@@ -149,6 +153,8 @@ void ArchiveScan::ReadWith(CQVArchive& reader, const std::string& path, const st
     }
 }
 
+void ArchiveScan::Charge(std::uint64_t bytes) { m_remaining -= std::min(bytes, m_remaining); }
+
 void ArchiveScan::StopIfInterrupted() const {
     if (m_interrupted && m_interrupted()) throw Interrupted{};
 }
@@ -185,6 +191,7 @@ void ArchiveScan::FirstPass(Reading& reading, Deferred& deferred) {
         return current;
     };
     auto on_entry = [&](const EntryOutcome& outcome) {
+        Charge(outcome.decoded);
         if (outcome.destination.empty() && !outcome.failed) return;
         std::string shown = reading.ShowEntry(outcome.name);
         platform::TempFileGuard remove(current);
@@ -192,7 +199,7 @@ void ArchiveScan::FirstPass(Reading& reading, Deferred& deferred) {
         // Back-ends pass over some entries without output (ARJ folders).
         if (platform::KindOf(current) != platform::EntryKind::file) return;
         Extracted facts = Inspect(current);
-        m_remaining -= std::min(facts.size, m_remaining);
+        Charge(facts.size > outcome.decoded ? facts.size - outcome.decoded : 0);
         Verdict verdict = m_scanner.ScanFile(current);
         if (!outcome.truncated) return ScanWhole(current, shown, verdict, reading.depth);
         if (size_bound) {
@@ -221,16 +228,18 @@ void ArchiveScan::SecondPass(Reading& reading, Deferred& deferred) {
         ++index;
         StopIfInterrupted();
         if (deferred.next >= entries.size()) throw PassDone{};
+        // Passing over an entry of a solid archive decodes it again: that is spent too.
+        if (m_remaining == 0) throw ScanSizeSpent{};
         if (index != entries[deferred.next].index) return std::nullopt;
         // The same entry in the same place, or the archive is not what it was a moment ago.
         if (name != entries[deferred.next].name) throw PassDone{};
-        if (m_remaining == 0) throw ScanSizeSpent{};
         size_bound = m_remaining < m_limits.max_filesize;
         reading.reader.SetExtractLimit(std::min(m_limits.max_filesize, m_remaining));
         current = reading.EntryFile(index, name);
         return current;
     };
     auto on_entry = [&](const EntryOutcome& outcome) {
+        Charge(outcome.decoded);
         // What goes wrong while passing over the other entries was reported by the first pass.
         if (outcome.destination.empty()) return;
         const DeferredEntry& entry = entries[deferred.next++];
@@ -238,7 +247,8 @@ void ArchiveScan::SecondPass(Reading& reading, Deferred& deferred) {
         if (outcome.failed || platform::KindOf(current) != platform::EntryKind::file) {
             return m_report(entry.shown, Unless(entry.verdict, Verdict::error, kEntryFailed));
         }
-        m_remaining -= std::min(Inspect(current).size, m_remaining);
+        std::uint64_t size = Inspect(current).size;
+        Charge(size > outcome.decoded ? size - outcome.decoded : 0);
         if (!outcome.truncated) return ScanWhole(current, entry.shown, entry.verdict, reading.depth);
         if (!size_bound) return m_report(entry.shown, Unless(entry.verdict, Verdict::limit, kTooLarge));
         m_report(entry.shown, Unless(entry.verdict, Verdict::limit, kScanSizeSpent));

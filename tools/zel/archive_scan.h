@@ -37,7 +37,9 @@ public:
         : m_scanner(scanner), m_limits(limits), m_report(std::move(report)), m_interrupted(std::move(interrupted)) {}
 
     // Scans the entries of `path` (shown as `shown`) when it is an archive; false when it is none.
-    bool ScanEntries(const std::string& path, const std::string& shown);
+    // `except`: a format not to read it with (a later volume of a set that the walk of its first
+    // volume goes through, see VolumeSets).
+    bool ScanEntries(const std::string& path, const std::string& shown, const std::string& except = {});
 
 private:
     struct Reading;
@@ -52,6 +54,8 @@ private:
     void SecondPass(Reading& reading, Deferred& deferred);
     // Reports an entry extracted whole, and looks into it when it is an archive.
     void ScanWhole(const std::string& file, const std::string& shown, const Verdict& verdict, int depth);
+    // Spends `bytes` of the scan size.
+    void Charge(std::uint64_t bytes);
     void StopIfInterrupted() const;
     // Reports the deferred entries not yet reported: `status` unless a trojan was found.
     void ReportRest(Deferred& deferred, Verdict::Status status, const std::string& message);
@@ -61,7 +65,9 @@ private:
     ScanLimits m_limits;
     Report m_report;
     std::function<bool()> m_interrupted;
-    std::uint64_t m_remaining = 0;  // of the scan size of the file named on disk
+    // Of the scan size of the file named on disk: what is decoded counts, not only what is written,
+    // since a solid archive decodes every entry to its end and a skip of one decodes it too.
+    std::uint64_t m_remaining = 0;
 };
 
 }  // namespace zel::cli

@@ -65,6 +65,7 @@ bool WalkExtraction(CQVArchive& reader,
         EntryOutcome outcome = std::move(*pending);
         pending.reset();
         outcome.truncated = !outcome.failed && !outcome.destination.empty() && reader.WasExtractTruncated();
+        outcome.decoded = reader.GetExtractDecodedBytes();
         on_entry(outcome);
     };
     try {

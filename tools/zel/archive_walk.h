@@ -2,6 +2,7 @@
 // an archive's extraction pass entry by entry.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -29,6 +30,7 @@ struct EntryOutcome {
     std::string destination;  // where it was to be written; "" when it was passed over
     bool failed = false;      // the back-end reported a failure for this entry
     bool truncated = false;   // written only up to the reader's extraction limit
+    std::uint64_t decoded = 0;  // what the reader decoded for it (see GetExtractDecodedBytes)
 };
 
 // Runs the extraction pass of an opened reader. For each entry `destination_for(name)` gives the

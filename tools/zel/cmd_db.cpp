@@ -71,7 +71,13 @@ std::string StoredImagePath(const std::string& path) {
     std::filesystem::path absolute = std::filesystem::absolute(path, error);
     std::filesystem::path folder = error ? absolute : std::filesystem::canonical(absolute.parent_path(), error);
     if (error) throw Failure{"image " + path + ": cannot make the path absolute: " + error.message()};
-    return ToAnsi((folder / absolute.filename()).string(), "image path");
+    std::string stored_path = (folder / absolute.filename()).string();
+    auto ansi = platform::AnsiFromFileName(stored_path);
+    if (!ansi) {
+        throw Failure{"image " + stored_path + " cannot be stored: the database spells paths in Windows-1252, "
+                      "which cannot hold every character of this one"};
+    }
+    return *ansi;
 }
 
 // "record 3 (Backdoor Alpha 1.0)", for messages about one record.
@@ -131,8 +137,9 @@ void CheckSamples(const CTrojanBase2& base, int index) {
     for (int s = 0; s < record.GetSignatureCount(); ++s) {
         CSignature probe;
         probe.SetImagePath(record.GetSignature(s).GetImagePath());
-        const std::string image = RecordLabel(base, index) + ": image " + ToUtf8(probe.GetImagePath());
-        if (std::string problem = ImageProblem(probe.GetImagePath()); !problem.empty()) {
+        const std::string file = platform::FileNameFromAnsi(probe.GetImagePath());
+        const std::string image = RecordLabel(base, index) + ": image " + file;
+        if (std::string problem = ImageProblem(file); !problem.empty()) {
             throw Failure{image + " cannot be read: " + problem};
         }
         if (!probe.AttachFile()) throw Failure{image + " cannot be read"};

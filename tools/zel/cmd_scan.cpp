@@ -17,6 +17,7 @@
 #include "tools/zel/scan_options.h"
 #include "tools/zel/scan_report.h"
 #include "tools/zel/scan_walk.h"
+#include "tools/zel/volume_sets.h"
 #include "tools/zel/worker_pool.h"
 
 namespace zel::cli {
@@ -44,7 +45,7 @@ constexpr const char* kScanUsage =
     "  --file-list FILE     also scan the paths in FILE, one a line (- reads them from standard input)\n"
     "  --max-filesize SIZE  the most of one archive entry extracted to look inside it (default 100M;\n"
     "                       the scan itself reads 2 MiB); also the most of standard input kept\n"
-    "  --max-scansize SIZE  the most extracted from one file, all levels together (default 400M)\n"
+    "  --max-scansize SIZE  the most decoded from one file, all levels together (default 400M)\n"
     "  --disinfect [--system-root DIR]  clean the system root of each trojan found (see below)\n"
     "Sizes take K, M or G. What a limit leaves unscanned is reported as LIMIT.\n"
     "Exit status: 0 nothing found, 1 something found, 2 an error (a file that cannot be read, or a\n"
@@ -118,9 +119,10 @@ int RunScan(Args args) {
     ScanReport report(base, options);
     Disinfection disinfection(base);
     Disinfection* cures = options.disinfect ? &disinfection : nullptr;
+    VolumeSets volumes(options);
     std::vector<std::unique_ptr<FileScan>> scans;
     for (unsigned i = 0; i <= options.threads; ++i) {
-        scans.push_back(std::make_unique<FileScan>(base, options, report, cures, interrupted));
+        scans.push_back(std::make_unique<FileScan>(base, options, report, cures, volumes, interrupted));
     }
     {
         WorkerPool pool(options.threads);

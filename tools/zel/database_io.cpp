@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "framework/codepage.h"
+#include "platform/files.h"
 #include "tools/zel/cli.h"
 
 namespace zel::cli {
@@ -13,6 +14,10 @@ void LoadDatabase(CTrojanBase2& base, const std::string& path, bool missing_ok) 
     if (!std::filesystem::exists(path, error)) {
         if (missing_ok) return;
         throw Failure{path + ": no such database"};
+    }
+    // Said plainly here; the load itself refuses such a file without waiting on it.
+    if (std::string kind = platform::NonRegularKind(path); !kind.empty()) {
+        throw Failure{path + ": cannot load the database: it is " + kind + ", not a regular file"};
     }
     if (!base.LoadFromCryptFile(path)) throw Failure{path + ": cannot load the database (unreadable or damaged)"};
 }

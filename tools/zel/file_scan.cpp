@@ -3,9 +3,10 @@
 namespace zel::cli {
 
 FileScan::FileScan(CTrojanBase2& base, const ScanOptions& options, ScanReport& report, Disinfection* disinfection,
-                   std::function<bool()> interrupted)
+                   VolumeSets& volumes, std::function<bool()> interrupted)
     : m_report(report),
       m_disinfection(disinfection),
+      m_volumes(volumes),
       m_scanner(base, options.mode),
       // Entries are reported, never disinfected: what is scanned is a temporary copy.
       m_archives(
@@ -14,8 +15,11 @@ FileScan::FileScan(CTrojanBase2& base, const ScanOptions& options, ScanReport& r
           std::move(interrupted)) {}
 
 void FileScan::Scan(const std::string& path, const std::string& shown, bool named, bool on_disk) {
-    Report(path, shown, m_scanner.ScanFile(path, named), on_disk);
-    if (m_scanner.LastMayBeArchive()) m_archives.ScanEntries(path, shown);
+    Verdict verdict = m_scanner.ScanFile(path, named);
+    // A later volume of a set is still scanned as a file; its entries are its first volume's.
+    VolumeSets::Covered covered = on_disk ? m_volumes.CoveredBy(path, named) : VolumeSets::Covered{};
+    Report(path, shown, verdict, on_disk, covered.first);
+    if (m_scanner.LastMayBeArchive()) m_archives.ScanEntries(path, shown, covered.type);
 }
 
 void FileScan::ScanStandardInput(const std::string& path, bool cut) {
@@ -28,13 +32,14 @@ void FileScan::ScanStandardInput(const std::string& path, bool cut) {
     Report(path, kShown, verdict, false);
 }
 
-void FileScan::Report(const std::string& path, const std::string& shown, Verdict verdict, bool on_disk) {
+void FileScan::Report(const std::string& path, const std::string& shown, Verdict verdict, bool on_disk,
+                      const std::string& volume_of) {
     if (m_disinfection && on_disk && verdict.status == Verdict::infected) {
         CureReport cure = m_disinfection->Run(path, verdict.index);
         m_report.Report(shown, verdict, &cure);
         return;
     }
-    m_report.Report(shown, verdict);
+    m_report.Report(shown, verdict, nullptr, volume_of);
 }
 
 }  // namespace zel::cli

@@ -11,14 +11,16 @@
 #include "tools/zel/disinfection.h"
 #include "tools/zel/scan_report.h"
 #include "tools/zel/scanner.h"
+#include "tools/zel/volume_sets.h"
 
 namespace zel::cli {
 
 class FileScan {
 public:
-    // `disinfection` null: nothing is disinfected. `interrupted` is asked before each entry.
+    // `disinfection` null: nothing is disinfected. `volumes`, shared by every worker, tells which
+    // files are later volumes that their set's walk covers. `interrupted` is asked before each entry.
     FileScan(CTrojanBase2& base, const ScanOptions& options, ScanReport& report, Disinfection* disinfection,
-             std::function<bool()> interrupted);
+             VolumeSets& volumes, std::function<bool()> interrupted);
 
     // Scans the file at `path`, shown as `shown`. `named` when the user named it (a final symbolic
     // link is followed); `on_disk` when it is the user's file, which may be disinfected (not a copy
@@ -28,13 +30,16 @@ public:
     // a copy that `cut` short is reported as a limit (unless a trojan is found) and not looked into.
     void ScanStandardInput(const std::string& path, bool cut);
     // Reports `verdict` for `shown`, disinfecting the file at `path` when it is found and may be.
-    void Report(const std::string& path, const std::string& shown, Verdict verdict, bool on_disk);
+    // `volume_of`: the first volume of the set whose walk covers this file.
+    void Report(const std::string& path, const std::string& shown, Verdict verdict, bool on_disk,
+                const std::string& volume_of = {});
 
     std::uint64_t ScannedBytes() const { return m_scanner.ScannedBytes(); }
 
 private:
     ScanReport& m_report;
     Disinfection* m_disinfection;
+    VolumeSets& m_volumes;
     Scanner m_scanner;
     ArchiveScan m_archives;
 };

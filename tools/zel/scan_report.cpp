@@ -18,13 +18,16 @@ void WriteWhole(FILE* stream, const std::string& text) {
 
 }  // namespace
 
-void ScanReport::Report(const std::string& path, const Verdict& verdict, const CureReport* cure) {
+void ScanReport::Report(const std::string& path, const Verdict& verdict, const CureReport* cure,
+                        const std::string& volume_of) {
     bool error = verdict.status == Verdict::error;
     bool failed_cure = cure && (!cure->deleted || !cure->failed_steps.empty());
     bool shown = error || failed_cure ||
                  (verdict.status == Verdict::clean ? m_options.ShowsClean() : m_options.ShowsFindings());
     std::string text;
-    if (shown) text = m_options.json ? JsonLine(path, verdict, cure) : TextLines(path, verdict, cure);
+    if (shown) {
+        text = m_options.json ? JsonLine(path, verdict, cure, volume_of) : TextLines(path, verdict, cure, volume_of);
+    }
     std::lock_guard lock(m_mutex);
     ++m_totals.files;
     m_totals.infected += verdict.status == Verdict::infected;
@@ -35,7 +38,8 @@ void ScanReport::Report(const std::string& path, const Verdict& verdict, const C
     WriteWhole(m_options.quiet && !m_options.json ? stderr : stdout, text);
 }
 
-std::string ScanReport::TextLines(const std::string& path, const Verdict& verdict, const CureReport* cure) const {
+std::string ScanReport::TextLines(const std::string& path, const Verdict& verdict, const CureReport* cure,
+                                  const std::string& volume_of) const {
     std::string shown = TerminalText(path);
     switch (verdict.status) {
         case Verdict::infected:
@@ -48,10 +52,12 @@ std::string ScanReport::TextLines(const std::string& path, const Verdict& verdic
         case Verdict::limit: return shown + ": LIMIT " + TerminalText(verdict.message) + "\n";
         case Verdict::clean: break;
     }
+    if (!volume_of.empty()) return shown + ": OK (volume of " + TerminalText(volume_of) + ")\n";
     return shown + ": OK\n";
 }
 
-std::string ScanReport::JsonLine(const std::string& path, const Verdict& verdict, const CureReport* cure) const {
+std::string ScanReport::JsonLine(const std::string& path, const Verdict& verdict, const CureReport* cure,
+                                 const std::string& volume_of) const {
     static constexpr const char* kStatus[] = {"clean", "infected", "error", "limit"};
     std::string line = "{\"path\": " + JsonString(path) + ", \"status\": \"" + kStatus[verdict.status] + "\"";
     if (verdict.status == Verdict::infected) {
@@ -63,6 +69,7 @@ std::string ScanReport::JsonLine(const std::string& path, const Verdict& verdict
     if (cure) line += Disinfection::JsonFields(*cure);
     if (verdict.status == Verdict::error) line += ", \"error\": " + JsonString(verdict.message);
     if (verdict.status == Verdict::limit) line += ", \"limit\": " + JsonString(verdict.message);
+    if (!volume_of.empty()) line += ", \"volume_of\": " + JsonString(volume_of);
     return line + "}\n";
 }
 

@@ -27,16 +27,20 @@ public:
     ScanReport(CTrojanBase2& base, const ScanOptions& options) : m_base(base), m_options(options) {}
 
     // Counts one verdict and prints it as the options ask; `cure` is the disinfection of an
-    // infected file, when there was one.
-    void Report(const std::string& path, const Verdict& verdict, const CureReport* cure = nullptr);
+    // infected file, when there was one; `volume_of`, for a clean later volume of a set, the first
+    // volume whose walk covers it ("OK (volume of FIRST)").
+    void Report(const std::string& path, const Verdict& verdict, const CureReport* cure = nullptr,
+                const std::string& volume_of = {});
 
     ScanTotals Totals() const;
     // The summary block: database, counts, data scanned and time, and `extra` lines.
     void PrintSummary(std::uint64_t scanned_bytes, double seconds, const std::string& extra) const;
 
 private:
-    std::string TextLines(const std::string& path, const Verdict& verdict, const CureReport* cure) const;
-    std::string JsonLine(const std::string& path, const Verdict& verdict, const CureReport* cure) const;
+    std::string TextLines(const std::string& path, const Verdict& verdict, const CureReport* cure,
+                          const std::string& volume_of) const;
+    std::string JsonLine(const std::string& path, const Verdict& verdict, const CureReport* cure,
+                         const std::string& volume_of) const;
 
     CTrojanBase2& m_base;
     const ScanOptions& m_options;
