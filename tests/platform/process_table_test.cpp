@@ -29,12 +29,12 @@ protected:
     void TearDown() override { fs::remove_all(m_dir); }
 
     void AddProcess(const std::string& id, const std::string& exe, const std::string& cmdline = "",
-                    const std::string& environ = "") {
+                    const std::string& environment = "") {
         fs::path folder = m_dir / "proc" / id;
         fs::create_directories(folder);
         fs::create_symlink(exe, folder / "exe");
         std::ofstream(folder / "cmdline", std::ios::binary) << cmdline;
-        std::ofstream(folder / "environ", std::ios::binary) << environ;
+        std::ofstream(folder / "environ", std::ios::binary) << environment;
     }
     fs::path m_dir;
 };

@@ -28,7 +28,7 @@ protected:
     // Posts `request` and collects the notifications up to its final one.
     std::vector<CMessage> Request(UINT request) {
         std::vector<CMessage> seen;
-        worker.PostThreadMessage(request);
+        worker.Post(request);
         bool finished = Pump([&](const CMessage& m) { seen.push_back(m); },
                              [&] { return !seen.empty() && IsFinal(request, seen.back()); });
         EXPECT_TRUE(finished) << "no final notification";
@@ -91,7 +91,7 @@ TEST_F(DownloadThreadTest, HttpFileIsReceivedInBlocksCheckedAndInstalled) {
     EXPECT_EQ(seen.back().lParam, 5000);
     EXPECT_EQ(worker.TotalSize.load(), 5000u);
     EXPECT_EQ(ReadFile(work + "/file.bin"), content);
-    worker.PostThreadMessage(WM_DL_STOP);
+    worker.Post(WM_DL_STOP);
     ASSERT_TRUE(Pump([](const CMessage&) {}, [&] { return worker.HasEnded(); }));
     EXPECT_TRUE(TempLeftovers().empty());
 }
@@ -174,7 +174,7 @@ TEST_F(DownloadThreadTest, FailuresLeaveTheDestinationAndNoTemporaryFile) {
     EXPECT_EQ(worker.GetErrorText(), "cannot write " + worker.Destination + ": No such file or directory");
 
     EXPECT_EQ(ReadFile(work + "/file.bin"), "installed");
-    worker.PostThreadMessage(WM_DL_STOP);
+    worker.Post(WM_DL_STOP);
     ASSERT_TRUE(Pump([](const CMessage&) {}, [&] { return worker.HasEnded(); }));
     EXPECT_TRUE(TempLeftovers().empty());
     EXPECT_EQ(FilesStartingWith(work, "file.bin"), std::vector<std::string>{"file.bin"});
@@ -210,18 +210,18 @@ TEST_F(DownloadThreadTest, StopEndsAStalledOrSilentTransferAtOnce) {
         hanging.URL = base;
         std::vector<CMessage> seen;
         auto record = [&](const CMessage& m) { seen.push_back(m); };
-        hanging.PostThreadMessage(WM_DL_CONNECT);
+        hanging.Post(WM_DL_CONNECT);
         ASSERT_TRUE(Pump(record, [&] { return !seen.empty(); }));
         ASSERT_EQ(seen.back().message, WM_DL_CONNECTED);
         hanging.URL = url;
         hanging.Destination = work + "/big.bin";
-        hanging.PostThreadMessage(WM_DL_DOWNLOAD);
+        hanging.Post(WM_DL_DOWNLOAD);
         auto hung = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
         ASSERT_TRUE(Pump(record, [&] {
             return stalls ? hanging.Received.load() >= 4096 : std::chrono::steady_clock::now() > hung;
         }));
         auto stopped = std::chrono::steady_clock::now();
-        hanging.PostThreadMessage(WM_DL_STOP);
+        hanging.Post(WM_DL_STOP);
         ASSERT_TRUE(Pump(record, [&] { return hanging.HasEnded(); }));
         EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(1));
         for (const auto& m : seen) EXPECT_TRUE(m.message != WM_DL_DONE && m.message != WM_DL_ERROR) << m.message;
@@ -381,8 +381,8 @@ TEST(DownloadThreadDeliveryTest, ConnectedAndLaterErrorsAreSentErrorOneIsPosted)
         return seen;
     };
 
-    worker.PostThreadMessage(WM_DL_CONNECT);
-    worker.PostThreadMessage(WM_DL_DOWNLOAD);
+    worker.Post(WM_DL_CONNECT);
+    worker.Post(WM_DL_DOWNLOAD);
     settle();
     EXPECT_FALSE(FileExists(dir / "file.bin"));  // still waiting for the page to take "connected"
     EXPECT_EQ(take().message, WM_DL_CONNECTED);
@@ -394,8 +394,8 @@ TEST(DownloadThreadDeliveryTest, ConnectedAndLaterErrorsAreSentErrorOneIsPosted)
     EXPECT_EQ(ReadFile(dir / "file.bin"), std::string(5000, 'z'));
 
     internet.refuse = true;
-    worker.PostThreadMessage(WM_DL_CONNECT);  // error 2: sent
-    worker.PostThreadMessage(WM_DL_STOP);
+    worker.Post(WM_DL_CONNECT);  // error 2: sent
+    worker.Post(WM_DL_STOP);
     settle();
     EXPECT_FALSE(worker.HasEnded());
     CMessage error = take();
@@ -407,8 +407,8 @@ TEST(DownloadThreadDeliveryTest, ConnectedAndLaterErrorsAreSentErrorOneIsPosted)
     CQVDownloadThread second(internet);
     second.m_pMainWnd = &window;
     second.URL = "";
-    second.PostThreadMessage(WM_DL_CONNECT);  // error 1: posted, so the stop is reached unhandled
-    second.PostThreadMessage(WM_DL_STOP);
+    second.Post(WM_DL_CONNECT);  // error 1: posted, so the stop is reached unhandled
+    second.Post(WM_DL_STOP);
     for (int i = 0; i < 100 && !second.HasEnded(); ++i) settle();
     EXPECT_TRUE(second.HasEnded());
     EXPECT_EQ(take().wParam, kErrorBadUrl);
@@ -428,7 +428,7 @@ TEST(DownloadThreadProxyTextTest, ProxyTextFollowsTheScheme) {
         worker.FTPPort = 0;
         for (const char* url : {"ftp://m.test/upd", "http://m.test", "gopher://m.test/"}) {
             worker.URL = url;
-            worker.PostThreadMessage(WM_DL_CONNECT);
+            worker.Post(WM_DL_CONNECT);
             CMessage seen;
             while (!window.Dispatch([&](const CMessage& m) { seen = m; }, std::chrono::seconds(10))) {
             }
@@ -437,7 +437,7 @@ TEST(DownloadThreadProxyTextTest, ProxyTextFollowsTheScheme) {
             EXPECT_EQ(worker.GetErrorText(), "refused for the test");
         }
         worker.UseProxy = 0;
-        worker.PostThreadMessage(WM_DL_CONNECT);
+        worker.Post(WM_DL_CONNECT);
         window.Dispatch([](const CMessage&) {}, std::chrono::seconds(10));
         window.Close();
     }

@@ -186,7 +186,7 @@ TEST_F(UpdateRunTest, MissingScriptSendsTheUserBack) {
     ASSERT_EQ(view.messages.size(), 2u);
     EXPECT_NE(view.messages[0].find("404"), std::string::npos);
     EXPECT_EQ(view.messages[1], "Unable to locate update script file. Try another server.");
-    EXPECT_EQ(view.buttons, PSWIZB_BACK);
+    EXPECT_EQ(view.buttons, kWizardBack);
     ASSERT_EQ(RunPage(""), 0);
     EXPECT_EQ(view.messages.back(), LoadUpdateString(IDS_NO_MIRROR));
 }

@@ -89,7 +89,7 @@ TEST(RegistryProfileTest, RoundTripThroughTheRegistry) {
 
     // A string where an integer belongs counts as missing.
     registry.SetValue(platform::RegistryRoot::kCurrentUser, key, {"FTPPort", platform::kRegSz, std::string("21\0", 3)});
-    EXPECT_EQ(profile.GetProfileInt("Settings", "FTPPort", 7), 7);
+    EXPECT_EQ(profile.ReadInt("Settings", "FTPPort", 7), 7);
 }
 
 // The stored form in Wine's user.reg, read back by a registry that has never seen the writes.
@@ -168,7 +168,7 @@ TEST(UpdateAppTest, ClosesAndRestartsTheScannerAndMonitor) {
     desktop.windows = {{"Zel Monitor", 7}, {"Zelscan", 9}, {"zelscan", 11}};
     app.CloseRunningPrograms();
     using Posted = std::vector<std::pair<platform::WindowId, unsigned>>;
-    EXPECT_EQ(desktop.postedTo, (Posted{{7, WM_CLOSE}, {7, WM_QUIT}, {9, WM_QUIT}}));
+    EXPECT_EQ(desktop.postedTo, (Posted{{7, kCloseMessage}, {7, kQuitMessage}, {9, kQuitMessage}}));
     app.RestartPrograms();
     app.RestartPrograms();  // the flags stay set
     using Opened = std::vector<std::pair<std::string, int>>;

@@ -104,9 +104,9 @@ protected:
     void Click(QWizard::WizardButton which) const { QTest::mouseClick(Button(which), Qt::LeftButton); }
     // Which of Back, Next and Finish are enabled, as PSWIZB_ flags.
     DWORD EnabledButtons() const {
-        return (Button(QWizard::BackButton)->isEnabled() ? PSWIZB_BACK : 0) |
-               (Button(QWizard::NextButton)->isEnabled() ? PSWIZB_NEXT : 0) |
-               (Button(QWizard::FinishButton)->isEnabled() ? PSWIZB_FINISH : 0);
+        return (Button(QWizard::BackButton)->isEnabled() ? kWizardBack : 0) |
+               (Button(QWizard::NextButton)->isEnabled() ? kWizardNext : 0) |
+               (Button(QWizard::FinishButton)->isEnabled() ? kWizardFinish : 0);
     }
     std::string Base(const ServerProcess& server) const {
         return "http://127.0.0.1:" + std::to_string(server.port());

@@ -31,7 +31,7 @@ TEST_F(WizardRunTest, WholeRunShowsRowsIconsAndBarsThenFinishStartsTheScanner) {
     SetMirrors({{"Nowhere", base + "/nowhere"}, {"Local", base}});
     app.m_settings.URL = base;  // the stored choice is preselected
     Open();
-    EXPECT_EQ(EnabledButtons(), PSWIZB_NEXT);
+    EXPECT_EQ(EnabledButtons(), kWizardNext);
     ASSERT_EQ(Settings()->RegionList()->count(), 2);
     EXPECT_EQ(Settings()->RegionList()->currentIndex(), 1);
     EXPECT_EQ(Settings()->RegionList()->itemText(1), "Local");
@@ -68,7 +68,7 @@ TEST_F(WizardRunTest, WholeRunShowsRowsIconsAndBarsThenFinishStartsTheScanner) {
 
     // Completion page: only Finish; a file failed, so the failure text comes first and the script's
     // text after it; Details shown, the log written.
-    EXPECT_EQ(EnabledButtons(), PSWIZB_FINISH);
+    EXPECT_EQ(EnabledButtons(), kWizardFinish);
     EXPECT_EQ(Completion()->Headline()->text().toStdString(), LoadUpdateString(IDS_FAILED_HEADLINE));
     EXPECT_EQ(Completion()->Message()->text().toStdString(),
               LoadUpdateString(IDS_FAILED_TEXT) + "\n\nAll done.\nSee you.");
@@ -123,7 +123,7 @@ TEST_F(WizardRunTest, AFailureSendsTheUserBackWithTheMessageAndTheNextRunStartsA
     ASSERT_EQ(boxes.texts.size(), 2u);
     EXPECT_NE(boxes.texts[0].find("404"), std::string::npos);
     EXPECT_EQ(boxes.texts[1], "Unable to locate update script file. Try another server.");
-    EXPECT_EQ(EnabledButtons(), PSWIZB_NEXT);
+    EXPECT_EQ(EnabledButtons(), kWizardNext);
     EXPECT_EQ(app.m_settings.URL, base + "/nowhere");
 
     // The page keeps what the user chose; the next run starts with an empty list.
@@ -141,7 +141,7 @@ TEST_F(WizardRunTest, NoMirrorSaysSoAndKeepsTheSettingsPage) {
     Click(QWizard::NextButton);
     ASSERT_TRUE(WaitFor([&] { return sheet->currentId() == 0 && !boxes.texts.empty(); }));
     EXPECT_EQ(boxes.texts, std::vector<std::string>{LoadUpdateString(IDS_NO_MIRROR)});
-    EXPECT_EQ(EnabledButtons(), PSWIZB_NEXT);
+    EXPECT_EQ(EnabledButtons(), kWizardNext);
 }
 
 TEST_F(WizardRunTest, CancelAgainstAStalledServerStopsTheWorkerAtOnceAndRestartsPrograms) {

@@ -39,12 +39,12 @@ CQVDownloadThread::CQVDownloadThread(platform::Internet& internet)
     : m_internet(internet), m_buffer{}, m_thread([this] { Run(); }) {}
 
 CQVDownloadThread::~CQVDownloadThread() {
-    PostThreadMessage(WM_DL_STOP);
+    Post(WM_DL_STOP);
     if (m_thread.joinable()) m_thread.join();
 }
 
-void CQVDownloadThread::PostThreadMessage(UINT message) {
-    if (message == WM_DL_STOP || message == WM_QUIT) m_stop = true;
+void CQVDownloadThread::Post(UINT message) {
+    if (message == WM_DL_STOP || message == kQuitMessage) m_stop = true;
     m_queue.Post({message, 0, 0});
 }
 
@@ -57,7 +57,7 @@ void CQVDownloadThread::Run() {
                     case WM_DL_CONNECT: Connect(); break;
                     case WM_DL_DOWNLOAD: Download(); break;
                     case WM_DL_STOP:
-                    case WM_QUIT: running = false; break;
+                    case kQuitMessage: running = false; break;
                     default: break;
                 }
             },

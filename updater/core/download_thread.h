@@ -33,7 +33,7 @@ public:
     // on a sent notification that nobody will handle any more.
     ~CQVDownloadThread() override;
 
-    void PostThreadMessage(UINT message) override;
+    void Post(UINT message) override;
     // True once the thread has handled WM_DL_STOP.
     bool HasEnded() const { return m_ended; }
 

@@ -13,7 +13,7 @@ CString SectionKey(const CString& section) { return CString(kProfileKey) + "\\" 
 
 }  // namespace
 
-int CRegistryProfile::GetProfileInt(const CString& section, const CString& entry, int defaultValue) {
+int CRegistryProfile::ReadInt(const CString& section, const CString& entry, int defaultValue) {
     platform::Registry* registry = platform::CurrentServices().registry;
     platform::RegistryValue value;
     if (!registry ||
@@ -26,12 +26,12 @@ int CRegistryProfile::GetProfileInt(const CString& section, const CString& entry
     return static_cast<int>(number);
 }
 
-CString CRegistryProfile::GetProfileString(const CString& section, const CString& entry,
+CString CRegistryProfile::ReadString(const CString& section, const CString& entry,
                                            const CString& defaultValue) {
     return RegistryReadString(HKEY_CURRENT_USER, SectionKey(section), entry, defaultValue);
 }
 
-bool CRegistryProfile::WriteProfileInt(const CString& section, const CString& entry, int value) {
+bool CRegistryProfile::WriteInt(const CString& section, const CString& entry, int value) {
     platform::Registry* registry = platform::CurrentServices().registry;
     if (!registry || !RegistryCreateKey(HKEY_CURRENT_USER, SectionKey(section))) return false;
     auto number = static_cast<std::uint32_t>(value);
@@ -41,7 +41,7 @@ bool CRegistryProfile::WriteProfileInt(const CString& section, const CString& en
            platform::RegistryStatus::kOk;
 }
 
-bool CRegistryProfile::WriteProfileString(const CString& section, const CString& entry, const CString& value) {
+bool CRegistryProfile::WriteString(const CString& section, const CString& entry, const CString& value) {
     return RegistrySetString(HKEY_CURRENT_USER, SectionKey(section), entry, value) == 1;
 }
 
