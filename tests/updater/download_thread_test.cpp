@@ -5,6 +5,7 @@
 #include <cstring>
 #include <thread>
 
+#include "framework/crc32.h"
 #include "network_fixture.h"
 #include "platform/internet.h"
 

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "fakes.h"
+#include "framework/crc32.h"
 #include "network_fixture.h"
 #include "platform/desktop.h"
 #include "platform/file_system.h"

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "fakes.h"
+#include "framework/crc32.h"
 #include "network_fixture.h"
 #include "platform/internet.h"
 #include "platform/memory_registry.h"

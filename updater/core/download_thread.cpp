@@ -1,10 +1,10 @@
 #include "updater/core/download_thread.h"
 
-#include <zlib.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
+#include "framework/crc32.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/files.h"
@@ -21,19 +21,9 @@ constexpr std::chrono::milliseconds kIdleWait{1000};
 // disk or the memory.
 constexpr DWORD kMaxUncheckedSize = 16u << 20;
 
-}  // namespace
+constexpr std::size_t kCheckPieceSize = 64 * 1024;
 
-DWORD Crc32(const void* data, std::size_t size) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    const auto* bytes = static_cast<const Bytef*>(data);
-    while (size > 0) {
-        auto chunk = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
-        crc = crc32(crc, bytes, chunk);
-        bytes += chunk;
-        size -= chunk;
-    }
-    return static_cast<DWORD>(crc);
-}
+}  // namespace
 
 CQVDownloadThread::CQVDownloadThread(platform::Internet& internet)
     : m_internet(internet), m_buffer{}, m_thread([this] { Run(); }) {}
@@ -191,10 +181,15 @@ CString CQVDownloadThread::CheckReceivedFile(const std::string& path) const {
         if (ExpectedSize < 0 || length != static_cast<std::uint64_t>(ExpectedSize))
             return "size mismatch: expected " + std::to_string(ExpectedSize) + " bytes, received " +
                    std::to_string(length);
-        std::vector<char> content(static_cast<std::size_t>(length));
-        if (length > 0 && file.Read(content.data(), static_cast<UINT>(length)) != length)
-            return "cannot read the received file";
-        DWORD crc = Crc32(content.data(), content.size());
+        // Checked in pieces: a download need not fit in memory twice.
+        std::vector<BYTE> piece(kCheckPieceSize);
+        DWORD crc = 0;
+        for (std::uint64_t left = length; left > 0;) {
+            UINT got = file.Read(piece.data(), static_cast<UINT>(std::min<std::uint64_t>(left, piece.size())));
+            if (got == 0) return "cannot read the received file";
+            crc = zel::Crc32(piece.data(), got, crc);
+            left -= got;
+        }
         if (crc == static_cast<DWORD>(ExpectedCRC)) return {};
         char text[64];
         std::snprintf(text, sizeof text, "CRC mismatch: expected %08X, received %08X",

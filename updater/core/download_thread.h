@@ -63,7 +63,5 @@ private:
     std::thread m_thread;
 };
 
-// CRC-32 of a block (reflected polynomial 0xEDB88320, inverted at start and end).
-DWORD Crc32(const void* data, std::size_t size);
 
 }  // namespace zel::updater

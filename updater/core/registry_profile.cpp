@@ -1,5 +1,6 @@
 #include "updater/core/registry_profile.h"
 
+#include "framework/little_endian.h"
 #include "platform/registry.h"
 #include "platform/services.h"
 #include "sysutil/registry_functions.h"
@@ -21,8 +22,8 @@ int CRegistryProfile::ReadInt(const CString& section, const CString& entry, int 
             platform::RegistryStatus::kOk ||
         value.type != platform::kRegDword || value.data.size() != 4)
         return defaultValue;
-    std::uint32_t number = 0;
-    for (int i = 3; i >= 0; --i) number = (number << 8) | static_cast<unsigned char>(value.data[static_cast<std::size_t>(i)]);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(value.data.data());
+    std::uint32_t number = zel::LoadLe32(bytes, bytes + value.data.size());
     return static_cast<int>(number);
 }
 
