@@ -5,6 +5,7 @@
 
 #include "archive/backends.h"
 #include "platform/file.h"
+#include "platform/file_head.h"
 
 CQVArchiveException::~CQVArchiveException() = default;
 CQVArchive::~CQVArchive() = default;
@@ -28,20 +29,6 @@ std::string ExtensionOf(std::string_view path) {
     return extension;
 }
 
-// The first bytes of the file, as far as the probes by content look; empty when it cannot be read.
-std::vector<std::uint8_t> ReadHead(const char* path) {
-    std::vector<std::uint8_t> head;
-    CFile file;
-    if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite)) return head;
-    try {
-        head.resize(kProbeHeadSize);
-        head.resize(file.Read(head.data(), static_cast<UINT>(head.size())));
-    } catch (const CFileException&) {
-        head.clear();
-    }
-    return head;
-}
-
 enum class EFormat { none, zip, cab, arj, rar, ace };
 
 // What each back-end's probe says about one file.
@@ -57,7 +44,9 @@ struct ProbeResults {
 
 ProbeResults Probe(const char* path) {
     ProbeResults found;
-    std::vector<std::uint8_t> bytes = ReadHead(path);
+    // As far as the probes by content look; nothing when the file cannot be read.
+    std::vector<std::uint8_t> bytes;
+    zel::ReadFileHead(path, CFile::modeRead | CFile::shareDenyWrite, kProbeHeadSize, bytes);
     FileHead head(bytes);
     if (StartsAsCab(head)) found.leading = EFormat::cab;
     else if (StartsAsArj(head)) found.leading = EFormat::arj;
