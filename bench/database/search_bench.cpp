@@ -8,6 +8,7 @@
 
 #include "database/qv_crypt_file.h"
 #include "database/trojan_base2.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -135,7 +136,8 @@ double HeapInUse() {
 
 void Load(benchmark::State& state, bool empty) {
     const int records = static_cast<int>(state.range(0));
-    std::string path = (std::filesystem::temp_directory_path() / "zel-bench-load.tdb").string();
+    zel::testing::TempDir folder;
+    std::string path = folder.File("load.tdb");
     WriteLargeDatabase(path, records, empty);
     const double file_bytes = static_cast<double>(std::filesystem::file_size(path));
     for (auto _ : state) {
@@ -147,7 +149,6 @@ void Load(benchmark::State& state, bool empty) {
         state.counters["heap_bytes_per_record"] = (HeapInUse() - before) / records;
     }
     state.counters["file_bytes_per_record"] = file_bytes / records;
-    std::filesystem::remove(path);
 }
 
 void BM_Load(benchmark::State& state) { Load(state, false); }

@@ -1,7 +1,5 @@
 // Any bytes as a database file: loading either succeeds or fails cleanly with an empty database,
 // and whatever loaded stores and loads again to the same size.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,9 +7,12 @@
 
 #include "database/trojan_base2.h"
 #include "framework/mem_file.h"
+#include "tests/support/temp_dir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string path = "/tmp/zel-fuzz-load-" + std::to_string(::getpid()) + ".tdb";
+    // A private folder, removed when the run ends.
+    static const zel::testing::TempDir folder;
+    static const std::string path = folder.File("input.tdb");
     FILE* out = std::fopen(path.c_str(), "wb");
     if (!out) return 0;
     if (size) std::fwrite(data, 1, size, out);

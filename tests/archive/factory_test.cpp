@@ -54,14 +54,14 @@ TEST(ArchiveFactoryTest, AZipStoredInAnotherArchiveDoesNotHideItButIsFoundToo) {
 }
 
 TEST(ArchiveFactoryTest, ExtensionIsTakenFromTheLastPathComponent) {
-    platform::TempDirectory folder("zel-archive-test-");
-    std::string dotted = folder.path() + "/dir.rar";
+    TempDir folder;
+    std::string dotted = folder / "dir.rar";
     ASSERT_TRUE(platform::MakeDirectory(dotted));
     std::string plain = dotted + "/archive";
     WriteFileBytes(plain, "plain text in a folder whose name ends in .rar");
     EXPECT_EQ(TypeOf(plain), "null");
     // A RAR reader for a file that is no RAR archive: created by name, refused by Open.
-    std::string fake = folder.path() + "/fake.Rar";
+    std::string fake = folder / "fake.Rar";
     WriteFileBytes(fake, "not an archive at all");
     std::unique_ptr<CQVArchive> reader(CQVArchiveEngine::CreateUnpacker(fake.c_str()));
     ASSERT_NE(reader, nullptr);

@@ -91,7 +91,7 @@ TEST_F(DownloadThreadTest, HttpFileIsReceivedInBlocksCheckedAndInstalled) {
     EXPECT_EQ(seen.back().message, WM_DL_DONE);
     EXPECT_EQ(seen.back().lParam, 5000);
     EXPECT_EQ(worker.TotalSize.load(), 5000u);
-    EXPECT_EQ(ReadFile(work + "/file.bin"), content);
+    EXPECT_EQ(ReadBytes(work + "/file.bin"), content);
     worker.Post(WM_DL_STOP);
     ASSERT_TRUE(Pump([](const CMessage&) {}, [&] { return worker.HasEnded(); }));
     EXPECT_TRUE(TempLeftovers().empty());
@@ -116,7 +116,7 @@ TEST_F(DownloadThreadTest, BlockSizedFileAndFileWithoutLength) {
     EXPECT_EQ(seen.front().message, WM_DL_STARTED);
     EXPECT_EQ(seen.front().lParam, 1234);
     EXPECT_EQ(seen.back().message, WM_DL_DONE);
-    EXPECT_EQ(ReadFile(work + "/nolength.bin"), content);
+    EXPECT_EQ(ReadBytes(work + "/nolength.bin"), content);
 }
 
 TEST_F(DownloadThreadTest, FailuresLeaveTheDestinationAndNoTemporaryFile) {
@@ -174,7 +174,7 @@ TEST_F(DownloadThreadTest, FailuresLeaveTheDestinationAndNoTemporaryFile) {
     EXPECT_TRUE(worker.InstallFailed);
     EXPECT_EQ(worker.GetErrorText(), "cannot write " + worker.Destination + ": No such file or directory");
 
-    EXPECT_EQ(ReadFile(work + "/file.bin"), "installed");
+    EXPECT_EQ(ReadBytes(work + "/file.bin"), "installed");
     worker.Post(WM_DL_STOP);
     ASSERT_TRUE(Pump([](const CMessage&) {}, [&] { return worker.HasEnded(); }));
     EXPECT_TRUE(TempLeftovers().empty());
@@ -264,7 +264,7 @@ TEST_F(DownloadThreadTest, FtpMirror) {
     auto seen = Fetch(base, base + "/file.bin", "file.bin");
     EXPECT_EQ(seen.front().lParam, 10000);  // the size comes from the server
     EXPECT_EQ(seen.back().message, WM_DL_DONE);
-    EXPECT_EQ(ReadFile(work + "/file.bin"), content);
+    EXPECT_EQ(ReadBytes(work + "/file.bin"), content);
 
     worker.URL = base + "/nothing.bin";
     seen = Request(WM_DL_DOWNLOAD);
@@ -288,8 +288,8 @@ TEST_F(DownloadThreadTest, NamedProxyCarriesHttpAndFtp) {
     worker.FTPPort = proxy->port();
     EXPECT_EQ(Fetch(httpBase, httpBase + "/file.bin", "h.bin").back().message, WM_DL_DONE);
     EXPECT_EQ(Fetch(ftpBase, ftpBase + "/file.bin", "f.bin").back().message, WM_DL_DONE);
-    EXPECT_EQ(ReadFile(work + "/h.bin"), content);
-    EXPECT_EQ(ReadFile(work + "/f.bin"), content);
+    EXPECT_EQ(ReadBytes(work + "/h.bin"), content);
+    EXPECT_EQ(ReadBytes(work + "/f.bin"), content);
     std::string log = proxy->Log();
     EXPECT_NE(log.find("GET " + httpBase + "/file.bin"), std::string::npos) << log;
     EXPECT_NE(log.find("CONNECT 127.0.0.1:" + std::to_string(ftp->port()) + " HTTP/"), std::string::npos) << log;
@@ -392,7 +392,7 @@ TEST(DownloadThreadDeliveryTest, ConnectedAndLaterErrorsAreSentErrorOneIsPosted)
     ASSERT_EQ(order.size(), 5u);  // started, three blocks (2048, 2048, 904), done
     EXPECT_EQ(order[0], WM_DL_STARTED);
     EXPECT_EQ(order[3], WM_DL_PROGRESS);
-    EXPECT_EQ(ReadFile(dir / "file.bin"), std::string(5000, 'z'));
+    EXPECT_EQ(ReadBytes(dir / "file.bin"), std::string(5000, 'z'));
 
     internet.refuse = true;
     worker.Post(WM_DL_CONNECT);  // error 2: sent

@@ -109,7 +109,7 @@ TEST(RegistryProfileTest, RoundTripThroughARegistryFile) {
         CRegistryProfile profile;
         EXPECT_TRUE(SaveSettings(profile, settings));
     }
-    std::string user = ReadFile(dir / "user.reg");
+    std::string user = ReadBytes(dir / "user.reg");
     std::size_t key = user.find("[Software\\\\Quorvane\\\\Zel\\\\Zelupdate\\\\Settings]");
     ASSERT_NE(key, std::string::npos) << user;
     std::string block = user.substr(key, user.find("\n\n", key) - key) + "\n";

@@ -41,8 +41,8 @@ TEST_F(WizardRunTest, WholeRunShowsRowsIconsAndBarsThenFinishStartsTheScanner) {
     EXPECT_EQ(EnabledButtons(), 0u);  // nothing while the run goes on
     ASSERT_TRUE(WaitFor([&] { return sheet->currentId() == 2; }));
 
-    EXPECT_EQ(ReadFile(work + "/zelscan.exe"), program);
-    EXPECT_EQ(ReadFile(work + "/current.txt"), "kept");
+    EXPECT_EQ(ReadBytes(work + "/zelscan.exe"), program);
+    EXPECT_EQ(ReadBytes(work + "/current.txt"), "kept");
     EXPECT_FALSE(FileExists(work + "/bad.bin"));
     QTreeWidget* list = Download()->FileList();
     ASSERT_EQ(list->topLevelItemCount(), 3);
@@ -74,7 +74,7 @@ TEST_F(WizardRunTest, WholeRunShowsRowsIconsAndBarsThenFinishStartsTheScanner) {
               LoadUpdateString(IDS_FAILED_TEXT) + "\n\nAll done.\nSee you.");
     EXPECT_TRUE(Completion()->DetailsButton()->isVisible());
     EXPECT_TRUE(Completion()->RunScannerBox()->isChecked());
-    EXPECT_EQ(ReadFile(work + "/zelupdate.txt"),
+    EXPECT_EQ(ReadBytes(work + "/zelupdate.txt"),
               "Zelupdate log file.\r\n\r\nUpdated program zelscan.exe to version 1.2\r\nFailed update bad.bin\r\n");
     QTest::mouseClick(Completion()->DetailsButton(), Qt::LeftButton);
     ASSERT_EQ(desktop.opened.size(), 1u);
@@ -100,7 +100,7 @@ TEST_F(WizardRunTest, NothingNewHidesDetailsAndFinishWithoutTheBoxStartsNothing)
     EXPECT_EQ(Download()->FileList()->topLevelItemCount(), 0);
     EXPECT_EQ(Completion()->Message()->text().toStdString(), LoadUpdateString(IDS_NOTHING_NEW));
     EXPECT_FALSE(Completion()->DetailsButton()->isVisible());
-    EXPECT_EQ(ReadFile(work + "/zelupdate.txt"), "Zelupdate log file.\r\n\r\n\r\nNo update for now.\r\n");
+    EXPECT_EQ(ReadBytes(work + "/zelupdate.txt"), "Zelupdate log file.\r\n\r\n\r\nNo update for now.\r\n");
     QTest::mouseClick(Completion()->RunScannerBox(), Qt::LeftButton);
     EXPECT_FALSE(Completion()->RunScannerBox()->isChecked());
     Click(QWizard::FinishButton);
@@ -132,7 +132,7 @@ TEST_F(WizardRunTest, AFailureSendsTheUserBackWithTheMessageAndTheNextRunStartsA
     Click(QWizard::NextButton);
     ASSERT_TRUE(WaitFor([&] { return sheet->currentId() == 2; }));
     EXPECT_EQ(Download()->FileList()->topLevelItemCount(), 1);
-    EXPECT_EQ(ReadFile(work + "/data.bin"), data);
+    EXPECT_EQ(ReadBytes(work + "/data.bin"), data);
     EXPECT_EQ(boxes.texts.size(), 2u);
 }
 
