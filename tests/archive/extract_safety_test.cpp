@@ -107,7 +107,7 @@ TEST(ExtractSafetyTest, OnlyARegularFileIsEverReplacedAndNeverWrittenThrough) {
         EXPECT_EQ(platform::KindOf(symlink), platform::EntryKind::symlink);
         // No new file is left beside the destinations.
         std::vector<std::string> names;
-        ASSERT_TRUE(platform::ListDirectory(out.path(), names));
+        ASSERT_TRUE(platform::ListDirectory(out.path().string(), names));
         EXPECT_EQ(names, (std::vector<std::string>{"fifo", "folder", "hard", "outside", "symlink"})) << archive;
         std::vector<std::string> inside;
         ASSERT_TRUE(platform::ListDirectory(folder, inside));

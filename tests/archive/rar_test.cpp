@@ -151,7 +151,7 @@ TEST_F(RarTest, VolumesThatArePresentAreFollowedAndAMissingOneFailsItsEntry) {
 
 TEST_F(RarTest, LinksGiveTheContentTheyStandForAndSymbolicLinksAreNeverMade) {
     OpenFixture("links.rar");
-    EXPECT_EQ(ExtractEach(m_rar, m_out.path()),
+    EXPECT_EQ(ExtractEach(m_rar, m_out.path().string()),
               (std::vector<EntryResult>{{"a.txt", -1},
                                         {"copy.txt", -1},
                                         {"hard.txt", -1},

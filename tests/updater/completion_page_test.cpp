@@ -23,7 +23,7 @@ void MakeBase(const std::string& path, const std::vector<Record>& records) {
 
 class CompletionPageTest : public ::testing::Test {
 protected:
-    CompletionPageTest() : cwd(dir.path()), app(desktop, profile), page(app, view) {}
+    CompletionPageTest() : cwd(dir.path().string()), app(desktop, profile), page(app, view) {}
     std::string Log() { return ReadBytes(dir / "zelupdate.txt"); }
 
     TempDir dir;

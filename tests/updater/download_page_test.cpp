@@ -20,7 +20,7 @@ std::string CLine(const std::string& dest, const std::string& url, const std::st
 
 class DownloadPageTest : public ::testing::Test {
 protected:
-    DownloadPageTest() : cwd(dir.path()), app(desktop, profile), page(app, worker, window, view, clock, files, desktop) {
+    DownloadPageTest() : cwd(dir.path().string()), app(desktop, profile), page(app, worker, window, view, clock, files, desktop) {
         app.m_settings.URL = "http://mirror.test/upd";
     }
 

@@ -95,7 +95,7 @@ TEST(RegistryProfileTest, RoundTripThroughTheRegistry) {
 // The stored form in Wine's user.reg, read back by a registry that has never seen the writes.
 TEST(RegistryProfileTest, RoundTripThroughARegistryFile) {
     TempDir dir;
-    CopyFreshPrefix(dir.path());
+    CopyFreshPrefix(dir.path().string());
     platform::WineRegistry::Hooks hooks;
     hooks.wine_running = [] { return false; };
     CUpdateSettings settings;
@@ -104,7 +104,7 @@ TEST(RegistryProfileTest, RoundTripThroughARegistryFile) {
     settings.HTTPPort = 8080;
     settings.Mirrors = {{"Asia", "http://asia.test/upd"}, {"Europe", "ftp://eu.test"}};
     {
-        platform::WineRegistry registry(dir.path(), hooks);
+        platform::WineRegistry registry(dir.path().string(), hooks);
         platform::ScopedServices services(platform::Services{.registry = &registry});
         CRegistryProfile profile;
         EXPECT_TRUE(SaveSettings(profile, settings));
@@ -119,7 +119,7 @@ TEST(RegistryProfileTest, RoundTripThroughARegistryFile) {
     EXPECT_NE(block.find("\"Mirror 0\"=\"Asia\\\\nhttp://asia.test/upd\"\n"), std::string::npos) << block;
     EXPECT_NE(block.find("\"Mirror 15\"=\"\"\n"), std::string::npos) << block;
 
-    platform::WineRegistry again(dir.path(), hooks);
+    platform::WineRegistry again(dir.path().string(), hooks);
     platform::ScopedServices services(platform::Services{.registry = &again});
     CRegistryProfile profile;
     CUpdateSettings loaded;
@@ -134,7 +134,7 @@ TEST(RegistryProfileTest, RoundTripThroughARegistryFile) {
 
     // While Wine runs on the prefix the registry refuses writes, and saving says so.
     hooks.wine_running = [] { return true; };
-    platform::WineRegistry busy(dir.path(), hooks);
+    platform::WineRegistry busy(dir.path().string(), hooks);
     platform::ScopedServices refused(platform::Services{.registry = &busy});
     EXPECT_FALSE(SaveSettings(profile, settings));
 }

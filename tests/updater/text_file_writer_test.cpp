@@ -40,7 +40,7 @@ TEST(TextFileWriterTest, NothingIsWrittenWithoutAPathOrAFile) {
         CTextFileWriter writer;
         writer.Write("x");
     }
-    EXPECT_TRUE(FilesStartingWith(dir.path(), "").empty());
+    EXPECT_TRUE(FilesStartingWith(dir.path().string(), "").empty());
     CTextFileWriter writer;
     writer.Open(dir / "missing/log.txt", 0, 1);  // cannot be created: writes are dropped
     writer.Write("x");
