@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "archive/reader_support.h"
-#include "platform/directories.h"
 #include "platform/files.h"
 
 namespace zel::arcopen {
@@ -69,7 +68,7 @@ void CEntryOutput::Commit() {
 }
 
 void MakeEntryDirectory(const std::string& destination) {
-    if (!platform::MakeDirectories(DirectoryPath(destination))) ThrowFailure();
+    if (!platform::MakeFolders(DirectoryPath(destination))) ThrowFailure();
 }
 
 }  // namespace zel::arcopen

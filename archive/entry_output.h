@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/file.h"
+#include "fileio/file.h"
 
 namespace zel::arcopen {
 

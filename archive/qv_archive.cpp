@@ -4,8 +4,7 @@
 #include <string_view>
 
 #include "archive/backends.h"
-#include "platform/file.h"
-#include "platform/file_head.h"
+#include "platform/files.h"
 
 CQVArchiveException::~CQVArchiveException() = default;
 CQVArchive::~CQVArchive() = default;
@@ -29,6 +28,8 @@ std::string ExtensionOf(std::string_view path) {
     return extension;
 }
 
+static_assert(CQVArchiveEngine::kSniffHeadSize >= kProbeHeadSize && CQVArchiveEngine::kSniffTailSize >= kZipEndSearchSize);
+
 enum class EFormat { none, zip, cab, arj, rar, ace };
 
 // What each back-end's probe says about one file.
@@ -42,11 +43,19 @@ struct ProbeResults {
     EFormat byName = EFormat::none;   // RAR or ACE by the file's extension
 };
 
+// RAR and ACE by the file's extension.
+EFormat FormatByName(const char* path) {
+    std::string extension = ExtensionOf(path);
+    if (extension == ".rar") return EFormat::rar;
+    if (extension == ".ace") return EFormat::ace;
+    return EFormat::none;
+}
+
 ProbeResults Probe(const char* path) {
     ProbeResults found;
     // As far as the probes by content look; nothing when the file cannot be read.
     std::vector<std::uint8_t> bytes;
-    zel::ReadFileHead(path, CFile::modeRead | CFile::shareDenyWrite, kProbeHeadSize, bytes);
+    zel::platform::ReadFileHead(path, kProbeHeadSize, bytes);
     FileHead head(bytes);
     if (StartsAsCab(head)) found.leading = EFormat::cab;
     else if (StartsAsArj(head)) found.leading = EFormat::arj;
@@ -57,9 +66,7 @@ ProbeResults Probe(const char* path) {
     found.arj = IsArjArchive(path);
     found.rar = HasRarSignature(head);
     found.ace = HasAceSignature(head);
-    std::string extension = ExtensionOf(path);
-    if (extension == ".rar") found.byName = EFormat::rar;
-    if (extension == ".ace") found.byName = EFormat::ace;
+    found.byName = FormatByName(path);
     return found;
 }
 
@@ -128,4 +135,15 @@ std::vector<std::unique_ptr<CQVArchive>> CQVArchiveEngine::CreateAllUnpackers(co
         readers.clear();
     }
     return readers;
+}
+
+bool CQVArchiveEngine::MayBeArchive(const char* path, std::span<const std::uint8_t> head,
+                                    std::span<const std::uint8_t> tail) {
+    if (path == nullptr) return false;
+    try {
+        return FormatByName(path) != EFormat::none || MayEndAsZip(tail) || HasCabSignature(head) ||
+               HasArjMainHeader(head) || HasRarSignature(head) || HasAceSignature(head);
+    } catch (const std::bad_alloc&) {
+        return true;
+    }
 }

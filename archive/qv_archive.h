@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "archive/arcopen_export.h"
@@ -112,4 +113,14 @@ public:
     // the reader CreateUnpacker returns when it returns one. A file that is both a CAB and a ZIP
     // (data in front of a ZIP) gives both. Empty when none accepts it. Never throws.
     static std::vector<std::unique_ptr<CQVArchive>> CreateAllUnpackers(const char* path);
+
+    // How much of a file's start and of its end MayBeArchive looks at.
+    static constexpr std::size_t kSniffHeadSize = 1024 * 1024 + 16;
+    static constexpr std::size_t kSniffTailSize = 128 * 1024;
+    // Whether CreateAllUnpackers could give any reader for the file at `path`, judged from bytes
+    // that a caller has read anyway: `head`, the file's first kSniffHeadSize bytes (or all of it),
+    // and `tail`, its last kSniffTailSize bytes (or all of it); `path` only for its extension.
+    // False only for a file that no back-end accepts, so that a scanner can pass over it without
+    // opening it again; true promises no reader. Never throws.
+    static bool MayBeArchive(const char* path, std::span<const std::uint8_t> head, std::span<const std::uint8_t> tail);
 };

@@ -2,9 +2,7 @@
 
 #include <filesystem>
 
-#include "platform/file_ops.h"
 #include "platform/files.h"
-#include "platform/regular_file.h"
 #include "sysutil/text_buffer.h"
 
 namespace zel::cure {
@@ -19,7 +17,7 @@ CureFiles::CureFiles(platform::SystemRoot* root, CureReport& report) : m_root(ro
 
 CureFiles::Place CureFiles::DiskPlace(const std::string& disk_path) const {
     Place place{disk_path, {}};
-    if (m_root) place.areas.push_back(platform::CanonicalPath(m_root->Directory()));
+    if (m_root) place.areas.push_back(platform::CanonicalPath(m_root->Folder()));
     return place;
 }
 

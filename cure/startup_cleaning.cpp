@@ -7,7 +7,6 @@
 #include "cure/cure_files.h"
 #include "cure/trojan_cure_module.h"
 #include "framework/codepage.h"
-#include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/services.h"
 #include "platform/shell_link.h"
@@ -120,7 +119,7 @@ void CTrojanCureModule::CureStartUp() {
     CString shown = path.substr(0, path.size() - 1);  // without the final "/"
     std::vector<std::string> names;
     if (!files.Examine(files.PlaceIn(folder.GetWindowsPath(), shown), {"startup-folder", "folder", "cleaned"})) return;
-    if (!zel::platform::ListDirectory(path, names)) {
+    if (!zel::platform::ListFolder(path, names)) {
         files.Fail({"startup-folder", "folder", "read"}, shown, "it cannot be listed");
         return;
     }

@@ -9,9 +9,6 @@
 #include "cure/process_list.h"
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
-#include "platform/file.h"
-#include "platform/file_head.h"
-#include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/services.h"
 
@@ -72,14 +69,14 @@ CTrojanCureModule::~CTrojanCureModule() { DetachFile(); }
 
 int CTrojanCureModule::IsExecutableFile(const CString& path) {
     std::vector<BYTE> magic;
-    if (!zel::ReadFileHead(path, CFile::modeRead | CFile::shareDenyNone, 2, magic)) return 0;
+    if (!zel::platform::ReadFileHead(path, 2, magic)) return 0;
     return magic.size() == 2 && magic[0] == 'M' && magic[1] == 'Z' ? 1 : 0;
 }
 
 int CTrojanCureModule::AttachFile(const CString& path) {
     DetachFile();
     std::vector<BYTE> head;
-    if (!zel::ReadFileHead(path, CFile::modeRead | CFile::shareDenyNone, kAttachWindowBytes, head)) return 0;
+    if (!zel::platform::ReadFileHead(path, kAttachWindowBytes, head)) return 0;
     // A file under the minimum never matches: its length is kept, its content is not.
     if (head.size() < kMinimumAttachBytes) {
         m_nDataLength = static_cast<int>(head.size());

@@ -12,9 +12,9 @@
 #include "database/trojan_base2.h"
 #include "framework/framework_types.h"
 #include "framework/hkey.h"
-#include "zelbase/zelbase_export.h"
+#include "cure/cure_export.h"
 
-class ZELBASE_API CTrojanCureModule {
+class ZEL_CURE_API CTrojanCureModule {
 public:
     // Files shorter than this never match; longer than the window, only its first bytes are read.
     static constexpr std::uint64_t kMinimumAttachBytes = 1024;

@@ -3,13 +3,30 @@
 #include <cstring>
 #include <vector>
 
+void CQVCryptFile::SetKey(CString key) {
+    m_key = std::move(key);
+    m_keyStream.clear();
+    while (!m_key.empty() && m_keyStream.size() < m_key.size() + sizeof(std::uint64_t)) m_keyStream += m_key;
+}
+
 void CQVCryptFile::XorWithKey(BYTE* buffer, UINT length, int start_key_index) const {
-    const int key_length = static_cast<int>(m_key.size());
+    const std::size_t key_length = m_key.size();
     if (key_length == 0) return;
-    int k = start_key_index;
-    if (k < 0 || k >= key_length) k = 0;  // an index outside the key would read beyond it
-    for (UINT i = 0; i < length; ++i) {
-        buffer[i] ^= static_cast<BYTE>(m_key[static_cast<size_t>(k)]);
+    std::size_t k = static_cast<std::size_t>(start_key_index);
+    if (start_key_index < 0 || k >= key_length) k = 0;  // an index outside the key would read beyond it
+    UINT i = 0;
+    for (; i + sizeof(std::uint64_t) <= length; i += sizeof(std::uint64_t)) {
+        std::uint64_t data;
+        std::uint64_t key;
+        std::memcpy(&data, buffer + i, sizeof data);
+        std::memcpy(&key, m_keyStream.data() + k, sizeof key);
+        data ^= key;
+        std::memcpy(buffer + i, &data, sizeof data);
+        k += sizeof(std::uint64_t);
+        while (k >= key_length) k -= key_length;  // no division per word
+    }
+    for (; i < length; ++i) {
+        buffer[i] ^= static_cast<BYTE>(m_key[k]);
         if (++k >= key_length) k = 0;
     }
 }

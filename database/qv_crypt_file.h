@@ -3,7 +3,7 @@
 #pragma once
 
 #include "framework/framework_types.h"
-#include "platform/file.h"
+#include "fileio/file.h"
 
 class CQVCryptFile : public CFile {
 public:
@@ -15,7 +15,7 @@ public:
 
     // Replaces the key; its characters are the key bytes and its length the period. An empty key
     // switches the cipher off.
-    void SetKey(CString key) { m_key = std::move(key); }
+    void SetKey(CString key);
     // Nonzero turns the cipher on.
     void EnableCipher(int enable) { m_cipherOn = enable; }
 
@@ -32,5 +32,8 @@ private:
     void XorWithKey(BYTE* buffer, UINT length, int start_key_index) const;
 
     CString m_key;
+    // The key repeated far enough that 8 key bytes from any key index lie side by side, so that
+    // whole words are deciphered at once.
+    CString m_keyStream;
     int m_cipherOn = 0;
 };

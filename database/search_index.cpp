@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <stdexcept>
 
 namespace zel::database {
 namespace {
@@ -24,75 +25,147 @@ constexpr std::uint64_t kFilterBitsPerKey = 16;
 constexpr std::uint32_t kProbeStride = 8;
 constexpr int kMinFilterLog2 = 16;
 constexpr int kMaxFilterLog2 = 26;
+// How many patterns ahead the anywhere table's build fetches the places it will write.
+constexpr std::size_t kFetchAhead = 8;
 
 }  // namespace
 
 SearchIndex::SearchIndex(const std::vector<std::unique_ptr<CTrojan2>>& records, std::uint64_t changes)
     : m_builtAtChange(changes) {
-    struct Occurrence {
-        Pattern pattern;
-        int record;
-    };
-    std::vector<Occurrence> occurrences;
-    for (size_t r = 0; r < records.size(); ++r) {
+    FoldPatterns(records);
+}
+
+// Every searchable signature becomes a pattern, in record order. Sorting the keys of the
+// stored-offsets table by (offset, prefix, whole content, pattern) brings equal signatures side by
+// side: the first of each run (the lowest record) stands for the run and takes the records of the
+// run, ascending; the others keep no records and take part in no search.
+void SearchIndex::FoldPatterns(const std::vector<std::unique_ptr<CTrojan2>>& records) {
+    std::size_t signatures = 0;
+    for (const auto& record : records) signatures += static_cast<std::size_t>(record->GetSignatureCount());
+    m_patterns.reserve(signatures);
+    std::vector<std::uint32_t> owners;
+    owners.reserve(signatures);
+    for (std::size_t r = 0; r < records.size(); ++r) {
         const CTrojan2& record = *records[r];
         for (int s = 0; s < record.GetSignatureCount(); ++s) {
             const CSignature& signature = record.GetSignature(s);
             if (!signature.IsSearchable()) continue;
-            Occurrence occurrence{{}, static_cast<int>(r)};
+            Pattern& pattern = m_patterns.emplace_back();
             for (int slot = 0; slot < CSignature::kSlots; ++slot) {
-                std::memcpy(occurrence.pattern.windows.data() + slot * kWindow, signature.GetWindow(slot), kWindow);
-                occurrence.pattern.offsets[static_cast<size_t>(slot)] = signature.GetOffset(slot);
+                std::memcpy(pattern.windows.data() + slot * kWindow, signature.GetWindow(slot), kWindow);
+                pattern.offsets[static_cast<std::size_t>(slot)] = signature.GetOffset(slot);
             }
-            occurrences.push_back(std::move(occurrence));
+            owners.push_back(static_cast<std::uint32_t>(r));
         }
     }
-    // Fold equal signatures into one pattern that lists its records in ascending order.
-    auto same_content = [](const Pattern& a, const Pattern& b) {
-        return a.windows == b.windows && a.offsets == b.offsets;
-    };
-    std::stable_sort(occurrences.begin(), occurrences.end(), [](const Occurrence& a, const Occurrence& b) {
-        return a.pattern.windows != b.pattern.windows ? a.pattern.windows < b.pattern.windows
-                                                      : a.pattern.offsets < b.pattern.offsets;
-    });
-    for (auto& occurrence : occurrences) {
-        if (m_patterns.empty() || !same_content(m_patterns.back(), occurrence.pattern)) {
-            m_patterns.push_back(std::move(occurrence.pattern));
-        }
-        auto& owners = m_patterns.back().records;
-        if (owners.empty() || owners.back() != occurrence.record) owners.push_back(occurrence.record);
-    }
-    BuildFixedTable();
-    BuildAnywhereTable();
-}
-
-void SearchIndex::BuildFixedTable() {
     m_fixed.reserve(m_patterns.size());
     for (std::uint32_t p = 0; p < m_patterns.size(); ++p) {
-        m_fixed.push_back({m_patterns[p].offsets[0], Load64(m_patterns[p].windows.data()), p});
+        m_fixed.push_back({m_patterns[p].offsets[0], p, Load64(m_patterns[p].windows.data())});
     }
-    std::sort(m_fixed.begin(), m_fixed.end(), [](const Key& a, const Key& b) {
-        return a.offset != b.offset ? a.offset < b.offset : a.prefix < b.prefix;
+    auto same_content = [this](const FixedKey& a, const FixedKey& b) {
+        const Pattern& x = m_patterns[a.pattern];
+        const Pattern& y = m_patterns[b.pattern];
+        return a.offset == b.offset && a.prefix == b.prefix && x.windows == y.windows && x.offsets == y.offsets;
+    };
+    std::sort(m_fixed.begin(), m_fixed.end(), [this](const FixedKey& a, const FixedKey& b) {
+        if (a.offset != b.offset) return a.offset < b.offset;
+        if (a.prefix != b.prefix) return a.prefix < b.prefix;
+        const Pattern& x = m_patterns[a.pattern];
+        const Pattern& y = m_patterns[b.pattern];
+        if (x.windows != y.windows) return x.windows < y.windows;
+        if (x.offsets != y.offsets) return x.offsets < y.offsets;
+        return a.pattern < b.pattern;
     });
+    std::vector<std::uint32_t> stands_for(m_patterns.size());
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < m_fixed.size(); ++i) {
+        if (kept > 0 && same_content(m_fixed[kept - 1], m_fixed[i])) {
+            stands_for[m_fixed[i].pattern] = m_fixed[kept - 1].pattern;
+            continue;
+        }
+        stands_for[m_fixed[i].pattern] = m_fixed[i].pattern;
+        m_fixed[kept++] = m_fixed[i];
+    }
+    m_fixed.resize(kept);
+    for (std::uint32_t i = 0; i < m_fixed.size(); ++i) {
+        if (i == 0 || m_fixed[i].offset != m_fixed[i - 1].offset) m_fixedGroups.push_back(i);
+    }
+    m_fixedGroups.push_back(static_cast<std::uint32_t>(m_fixed.size()));
+    // Counts first (a record that holds a signature twice counts once), then the records in place.
+    std::vector<std::uint32_t> last(m_patterns.size(), UINT32_MAX);
+    for (std::size_t p = 0; p < m_patterns.size(); ++p) {
+        std::uint32_t standing = stands_for[p];
+        if (last[standing] == owners[p]) continue;
+        last[standing] = owners[p];
+        ++m_patterns[standing].endRecord;
+    }
+    std::uint32_t total = 0;
+    for (Pattern& pattern : m_patterns) {
+        pattern.firstRecord = total;
+        total += pattern.endRecord;
+        pattern.endRecord = pattern.firstRecord;
+    }
+    m_patternRecords.resize(total);
+    for (std::size_t p = 0; p < m_patterns.size(); ++p) {
+        Pattern& pattern = m_patterns[stands_for[p]];
+        if (pattern.endRecord > pattern.firstRecord && m_patternRecords[pattern.endRecord - 1] == owners[p]) continue;
+        m_patternRecords[pattern.endRecord++] = owners[p];
+    }
+}
+
+void SearchIndex::Prepare(int mode) {
+    if (mode && !m_anywhereBuilt) {
+        BuildAnywhereTable();
+        m_anywhereBuilt = true;
+    }
 }
 
 // Every pattern is keyed by each of the eight 8-byte pieces of window 0 that start in its first
 // 8 bytes. A window starting at q always holds one of them at the next multiple of 8 at or after
-// q, so the search needs to probe only every 8th buffer position.
+// q, so the search needs to probe only every 8th buffer position. The keys are laid out grouped by
+// their filter word (counted, then placed), which costs no sort. Both passes touch the filter and
+// the groups at random: the places that a pattern a few steps ahead will touch are fetched early.
 void SearchIndex::BuildAnywhereTable() {
-    m_anywhere.reserve(m_patterns.size() * kProbeStride);
-    for (std::uint32_t p = 0; p < m_patterns.size(); ++p) {
+    // A database too large for a key to name its pattern would take hundreds of gigabytes.
+    if (m_patterns.size() > UINT32_MAX / kProbeStride) throw std::length_error("too many signatures to index");
+    std::size_t keys = 0;
+    for (const Pattern& pattern : m_patterns) keys += HasRecords(pattern) ? kProbeStride : 0;
+    int log2 = kMinFilterLog2;
+    while (log2 < kMaxFilterLog2 && (std::uint64_t{1} << log2) < keys * kFilterBitsPerKey) ++log2;
+    m_filterWordShift = 64 - (log2 - 6);
+    const std::size_t words = std::size_t{1} << (log2 - 6);
+    m_filter.assign(words, 0);
+    m_anywhereGroups.assign(words + 1, 0);
+    auto word_of = [this](std::size_t p, std::uint32_t k) { return FilterWord(Load64(m_patterns[p].windows.data() + k)); };
+    for (std::size_t p = 0; p < m_patterns.size(); ++p) {
+        for (std::uint32_t k = 0; p + kFetchAhead < m_patterns.size() && k < kProbeStride; ++k) {
+            std::uint64_t word = word_of(p + kFetchAhead, k);
+            __builtin_prefetch(&m_filter[word], 1);
+            __builtin_prefetch(&m_anywhereGroups[word + 1], 1);
+        }
+        if (!HasRecords(m_patterns[p])) continue;
         for (std::uint32_t k = 0; k < kProbeStride; ++k) {
-            m_anywhere.push_back({k, Load64(m_patterns[p].windows.data() + k), p});
+            std::uint64_t prefix = Load64(m_patterns[p].windows.data() + k);
+            std::uint64_t word = FilterWord(prefix);
+            m_filter[word] |= FilterMask(prefix);
+            ++m_anywhereGroups[word + 1];
         }
     }
-    std::sort(m_anywhere.begin(), m_anywhere.end(),
-              [](const Key& a, const Key& b) { return a.prefix < b.prefix; });
-    int log2 = kMinFilterLog2;
-    while (log2 < kMaxFilterLog2 && (std::uint64_t{1} << log2) < m_anywhere.size() * kFilterBitsPerKey) ++log2;
-    m_filterWordShift = 64 - (log2 - 6);
-    m_filter.assign((std::uint64_t{1} << log2) / 64, 0);
-    for (const Key& key : m_anywhere) m_filter[FilterWord(key.prefix)] |= FilterMask(key.prefix);
+    for (std::size_t w = 0; w < words; ++w) m_anywhereGroups[w + 1] += m_anywhereGroups[w];
+    std::vector<std::uint32_t> next(m_anywhereGroups.begin(), m_anywhereGroups.end() - 1);
+    m_anywhere.resize(keys);
+    for (std::size_t p = 0; p < m_patterns.size(); ++p) {
+        for (std::uint32_t k = 0; p + 2 * kFetchAhead < m_patterns.size() && k < kProbeStride; ++k) {
+            __builtin_prefetch(&next[word_of(p + 2 * kFetchAhead, k)], 1);
+        }
+        for (std::uint32_t k = 0; p + kFetchAhead < m_patterns.size() && k < kProbeStride; ++k) {
+            __builtin_prefetch(&m_anywhere[next[word_of(p + kFetchAhead, k)]], 1);
+        }
+        if (!HasRecords(m_patterns[p])) continue;
+        for (std::uint32_t k = 0; k < kProbeStride; ++k) {
+            m_anywhere[next[word_of(p, k)]++] = static_cast<std::uint32_t>(p) * kProbeStride + k;
+        }
+    }
 }
 
 std::uint64_t SearchIndex::FilterWord(std::uint64_t prefix) const {
@@ -106,14 +179,11 @@ std::uint64_t SearchIndex::FilterMask(std::uint64_t prefix) {
            (std::uint64_t{1} << ((h >> 46) & 63));
 }
 
-bool SearchIndex::FilterPasses(std::uint64_t prefix) const {
-    std::uint64_t mask = FilterMask(prefix);
-    return (m_filter[FilterWord(prefix)] & mask) == mask;
-}
-
 int SearchIndex::FirstRecordFrom(const Pattern& pattern, int start) const {
-    auto it = std::lower_bound(pattern.records.begin(), pattern.records.end(), start);
-    return it == pattern.records.end() ? kNoRecord : *it;
+    auto begin = m_patternRecords.begin() + pattern.firstRecord;
+    auto end = m_patternRecords.begin() + pattern.endRecord;
+    auto it = std::lower_bound(begin, end, static_cast<std::uint32_t>(start));
+    return it == end ? kNoRecord : static_cast<int>(*it);
 }
 
 bool SearchIndex::MatchesFixed(const Pattern& pattern, const BYTE* buffer, int length) const {
@@ -127,21 +197,21 @@ bool SearchIndex::MatchesFixed(const Pattern& pattern, const BYTE* buffer, int l
 
 int SearchIndex::FindFixed(const BYTE* buffer, int length, int start) const {
     int best = kNoRecord;
-    size_t i = 0;
-    while (i < m_fixed.size()) {
-        std::uint32_t offset = m_fixed[i].offset;
+    for (std::size_t group = 0; group + 1 < m_fixedGroups.size() && best != start; ++group) {
+        auto begin = m_fixed.begin() + m_fixedGroups[group];
+        auto end = m_fixed.begin() + m_fixedGroups[group + 1];
+        std::uint32_t offset = begin->offset;
         if (std::uint64_t{offset} + kWindow >= static_cast<std::uint64_t>(length)) break;
-        size_t group_end = i;
-        while (group_end < m_fixed.size() && m_fixed[group_end].offset == offset) ++group_end;
         std::uint64_t prefix = Load64(buffer + offset);
-        auto first = std::lower_bound(m_fixed.begin() + static_cast<long>(i), m_fixed.begin() + static_cast<long>(group_end),
-                                      prefix, [](const Key& key, std::uint64_t value) { return key.prefix < value; });
-        for (auto it = first; it != m_fixed.begin() + static_cast<long>(group_end) && it->prefix == prefix; ++it) {
+        auto first = end - begin == 1 ? begin
+                                      : std::lower_bound(begin, end, prefix, [](const FixedKey& key, std::uint64_t value) {
+                                            return key.prefix < value;
+                                        });
+        for (auto it = first; it != end && it->prefix == prefix; ++it) {
             const Pattern& pattern = m_patterns[it->pattern];
             int record = FirstRecordFrom(pattern, start);
             if (record < best && MatchesFixed(pattern, buffer, length)) best = record;
         }
-        i = group_end;
     }
     return best == kNoRecord ? -1 : best;
 }
@@ -171,25 +241,31 @@ bool SearchIndex::MatchesAnywhereAt(const Pattern& pattern, const BYTE* buffer, 
 int SearchIndex::FindAnywhere(const BYTE* buffer, int length, int start) const {
     if (length <= kAnywhereMinimum || m_anywhere.empty()) return -1;
     int best = kNoRecord;
-    std::vector<bool> settled(m_patterns.size(), false);
+    // Patterns already decided in this search; made only when a probe first meets a real key.
+    std::vector<bool> settled;
     const std::int64_t last = length - kWindow;  // the last position a window can start at
     for (std::int64_t probe = 0; probe <= last + kProbeStride - 1; probe += kProbeStride) {
         std::uint64_t piece = Load64(buffer + probe);
-        if (!FilterPasses(piece)) continue;
-        auto first = std::lower_bound(m_anywhere.begin(), m_anywhere.end(), piece,
-                                      [](const Key& key, std::uint64_t value) { return key.prefix < value; });
-        for (auto it = first; it != m_anywhere.end() && it->prefix == piece; ++it) {
-            std::int64_t q = probe - it->offset;
-            if (q < 0 || q > last || settled[it->pattern]) continue;
-            const Pattern& pattern = m_patterns[it->pattern];
+        std::uint64_t word = FilterWord(piece);
+        std::uint64_t mask = FilterMask(piece);
+        if ((m_filter[word] & mask) != mask) continue;
+        for (std::uint32_t i = m_anywhereGroups[word]; i < m_anywhereGroups[word + 1]; ++i) {
+            const std::uint32_t p = m_anywhere[i] / kProbeStride;
+            const std::uint32_t place = m_anywhere[i] % kProbeStride;
+            const Pattern& pattern = m_patterns[p];
+            if (Load64(pattern.windows.data() + place) != piece) continue;
+            std::int64_t q = probe - place;
+            if (q < 0 || q > last) continue;
+            if (settled.empty()) settled.assign(m_patterns.size(), false);
+            if (settled[p]) continue;
             int record = FirstRecordFrom(pattern, start);
             if (record >= best) {
-                settled[it->pattern] = true;
+                settled[p] = true;
                 continue;
             }
             if (MatchesAnywhereAt(pattern, buffer, length, q)) {
                 best = record;
-                settled[it->pattern] = true;
+                settled[p] = true;
             }
         }
         if (best == start) break;

@@ -218,7 +218,13 @@ bool CSignature::WindowMatches(const BYTE* position, int slot) const {
 }
 
 bool CSignature::IsSearchable() const {
-    return std::any_of(&m_bytes[0][0], &m_bytes[0][0] + sizeof m_bytes, [](BYTE b) { return b != 0; });
+    std::uint64_t any = 0;
+    for (std::size_t i = 0; i < sizeof m_bytes; i += sizeof any) {
+        std::uint64_t word;
+        std::memcpy(&word, &m_bytes[0][0] + i, sizeof word);
+        any |= word;
+    }
+    return any != 0;
 }
 
 int CSignature::FindMe(const BYTE* buffer, int length) const {

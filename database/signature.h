@@ -6,11 +6,11 @@
 #include <memory>
 #include <vector>
 
-#include "framework/archive.h"
+#include "fileio/archive.h"
 #include "framework/framework_types.h"
-#include "zelbase/zelbase_export.h"
+#include "database/database_export.h"
 
-class ZELBASE_API CSignature {
+class ZEL_DATABASE_API CSignature {
 public:
     static constexpr int kSlots = 3;
     static constexpr int kWindowSize = 16;

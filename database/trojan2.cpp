@@ -157,10 +157,16 @@ void CTrojan2::Serialize(CArchive& archive) {
     NoteChange();
     // Reserved up front: no later growth can copy the bound signatures into unbound ones.
     m_signatures.reserve(m_signatures.size() + count);
-    CSignature loaded;
     for (int i = 0; i < count; ++i) {
-        loaded.Serialize(archive);
-        m_signatures.push_back(loaded);
+        // Read in place (a copy would construct every signature twice); a signature that cannot
+        // be read whole is not kept.
+        m_signatures.emplace_back();
+        try {
+            m_signatures.back().Serialize(archive);
+        } catch (...) {
+            m_signatures.pop_back();
+            throw;
+        }
         m_signatures.back().BindChangeCounter(m_changeCounter);
     }
 }

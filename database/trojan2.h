@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "database/signature.h"
-#include "framework/archive.h"
+#include "fileio/archive.h"
 #include "framework/framework_types.h"
-#include "zelbase/zelbase_export.h"
+#include "database/database_export.h"
 
-class ZELBASE_API CTrojan2 {
+class ZEL_DATABASE_API CTrojan2 {
 public:
     // The regentry count is one byte, and so is the stored signature count.
     static constexpr int kMaxRegentries = 255;

@@ -22,6 +22,8 @@ constexpr std::uint64_t kMinimumStoredString = 1;
 constexpr std::uint64_t kMinimumStoredRecord = 1 + 2 + 1 + 2 + 1 + 1;
 // A string table's count is stored in 16 bits.
 constexpr size_t kMaxStoredTableSize = 0xFFFF;
+// Databases run to tens of megabytes: read in large pieces, few system calls.
+constexpr UINT kLoadBufferSize = 256 * 1024;
 
 void RequireRoom(CArchive& archive, std::uint64_t count, std::uint64_t each, const char* what) {
     if (count * each > archive.GetRemaining()) {
@@ -53,7 +55,7 @@ int CTrojanBase2::LoadFromCryptFile(CString path) {
     file.EnableCipher(1);
     if (!file.Open(path, CFile::modeRead | CFile::shareDenyRead)) return 0;
     try {
-        CArchive archive(&file, CArchive::load, CArchive::kDefaultBufferSize);
+        CArchive archive(&file, CArchive::load, kLoadBufferSize);
         Serialize(archive);
         archive.Close();
     } catch (const CException&) {

@@ -7,16 +7,16 @@
 #include <vector>
 
 #include "database/trojan2.h"
-#include "framework/archive.h"
+#include "fileio/archive.h"
 #include "framework/framework_types.h"
 #include "framework/hkey.h"
-#include "zelbase/zelbase_export.h"
+#include "database/database_export.h"
 
 namespace zel::database {
 class SearchIndex;
 }
 
-class ZELBASE_API CTrojanBase2 {
+class ZEL_DATABASE_API CTrojanBase2 {
 public:
     // The registry roots that an entry's high byte selects, in table order.
     static constexpr int kRootCount = 7;
@@ -72,6 +72,10 @@ public:
     // The first record at or after `start` with a signature that matches `buffer`: at the stored
     // offsets (mode 0) or anywhere (other modes); -1 when none does.
     int Find(const BYTE* buffer, int length, int start, int mode);
+    // Builds now what Find needs to search in `mode`, which the first Find would otherwise build.
+    // Afterwards Find in that mode only reads the database: several threads may search at once,
+    // as long as nothing changes the database meanwhile.
+    void PrepareSearch(int mode);
     int FindTrojan(CString type, CString name, CString version) const;
     int FindTrojan(BYTE type_index, WORD name_index, CString version) const;
     int GetTotalSignatureCount() const;

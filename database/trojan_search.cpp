@@ -6,10 +6,15 @@
 
 int CTrojanBase2::Find(const BYTE* buffer, int length, int start, int mode) {
     if (start >= GetSize() || buffer == nullptr) return -1;
+    PrepareSearch(mode);
+    return m_index->Find(buffer, length, start, mode);
+}
+
+void CTrojanBase2::PrepareSearch(int mode) {
     if (!m_index || !m_index->IsCurrent(m_changes)) {
         m_index = std::make_unique<zel::database::SearchIndex>(m_records, m_changes);
     }
-    return m_index->Find(buffer, length, start, mode);
+    m_index->Prepare(mode);
 }
 
 int CTrojanBase2::FindTrojan(CString type, CString name, CString version) const {

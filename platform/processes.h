@@ -21,8 +21,9 @@ public:
     // none. Used to keep the caller's own ancestors alive: a default that knows no parent would leave
     // them unprotected, so every table that can tell, tells.
     virtual bool ParentId(std::uint32_t id, std::uint32_t& parent) = 0;
-    // The calling process's ID and program file.
+    // The calling process's ID.
     virtual std::uint32_t OwnId() = 0;
+    // The calling process's program file, as a path on disk; "" when it cannot be known.
     virtual std::string OwnPath() = 0;
     // Ends a process at once. False when the system refuses.
     virtual bool Terminate(std::uint32_t id) = 0;

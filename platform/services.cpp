@@ -5,7 +5,7 @@ namespace {
 
 // The system root named by the environment; made on first use and kept for the process.
 SystemRoot& DefaultSystemRoot() {
-    static std::unique_ptr<SystemRoot> root = OpenSystemRoot(DefaultSystemRootDirectory());
+    static std::unique_ptr<SystemRoot> root = OpenSystemRoot(DefaultSystemRootFolder());
     return *root;
 }
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "framework/codepage.h"
-#include "platform/regular_file.h"
+#include "platform/files.h"
 
 namespace zel::platform {
 namespace {

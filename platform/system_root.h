@@ -19,7 +19,7 @@ public:
     // What the root is, e.g. "wine-prefix".
     virtual std::string Kind() const = 0;
     // The root's folder on disk.
-    virtual std::string Directory() const = 0;
+    virtual std::string Folder() const = 0;
     // The Windows folder as a Windows path, e.g. "C:\windows".
     virtual std::string WindowsFolder() const = 0;
     // The file on disk that a Windows path names, resolved as Windows resolves it: through the
@@ -52,9 +52,9 @@ public:
 
 // The root folder to use when none is named: $ZEL_SYSTEM_ROOT, else $XDG_DATA_HOME/zel/system,
 // else ~/.local/share/zel/system.
-std::string DefaultSystemRootDirectory();
+std::string DefaultSystemRootFolder();
 
 // The system root that a folder holds; a Wine prefix for now.
-std::unique_ptr<SystemRoot> OpenSystemRoot(const std::string& directory);
+std::unique_ptr<SystemRoot> OpenSystemRoot(const std::string& folder);
 
 }  // namespace zel::platform

@@ -6,10 +6,13 @@
 #  2. no identifier in our sources is a macro of <windows.h> that the C and C++ standard headers do
 #     not define as well: such a name compiles but silently becomes another one (MessageBoxA) in the
 #     translation units that see the macro, and not in the others.
-# Usage: check-windows-headers.sh [MINGW_CXX]   (default x86_64-w64-mingw32-g++-posix)
+# Usage: check-windows-headers.sh [MINGW_CXX [GENERATED_DIR]]
+#   MINGW_CXX      default x86_64-w64-mingw32-g++-posix
+#   GENERATED_DIR  the build's generated headers (the export macros), default build/generated
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cxx=${1:-x86_64-w64-mingw32-g++-posix}
+generated=$(cd "${2:-$top/build/generated}" && pwd)
 cd "$top"
 
 # Folders never built for Windows: the POSIX backends, and code over libraries that do not exist
@@ -46,7 +49,7 @@ is_listed() { # is_listed FILE LIST...
 }
 
 # --- 1. every header after <windows.h> -----------------------------------------------------------
-flags=(-std=c++20 -fsyntax-only -I"$top" -isystem /usr/src/googletest/googletest/include
+flags=(-std=c++20 -fsyntax-only -I"$top" -I"$generated" -isystem /usr/src/googletest/googletest/include
     -isystem /usr/src/googletest/googlemock/include
     # Test headers name their data folders through these; any text will do for the syntax.
     -DZEL_SOURCE_DIR='"."' -DZEL_SHARED_DIR='"."' -DZEL_BINARY_DIR='"."' -DZEL_CAB_FIXTURES='"."')

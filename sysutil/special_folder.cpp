@@ -1,6 +1,6 @@
 #include "sysutil/special_folder.h"
 
-#include "platform/file_ops.h"
+#include "platform/files.h"
 #include "platform/services.h"
 #include "sysutil/registry_functions.h"
 

@@ -5,15 +5,8 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/regular_file.h"
+#include "platform/files.h"
 #include "sysutil/text_compare.h"
-
-namespace {
-
-// Positions are signed 32-bit, and the last one must stay addressable.
-constexpr std::int64_t kMaxLength = std::numeric_limits<int>::max() - 1;
-
-}  // namespace
 
 CTextBuffer::CTextBuffer() = default;
 
@@ -34,6 +27,12 @@ int CTextBuffer::LoadFile(const CString& path, std::string* reason) {
     if (reason) *reason = outcome == zel::platform::ReadOutcome::kFailed ? why : "";
     if (outcome != zel::platform::ReadOutcome::kOk) return 0;
     Assign(std::move(content));
+    return 1;
+}
+
+int CTextBuffer::SetContent(CString bytes) {
+    if (static_cast<std::int64_t>(bytes.size()) > kMaxLength) return 0;
+    Assign(std::move(bytes));
     return 1;
 }
 

@@ -5,12 +5,17 @@
 // last byte, as a result -1 means "not found".
 #pragma once
 
+#include <cstdint>
+#include <limits>
 #include <string>
 
 #include "framework/framework_types.h"
 
 class CTextBuffer {
 public:
+    // The longest content a buffer holds: positions are ints, and one byte is kept for the terminator.
+    static constexpr std::int64_t kMaxLength = std::numeric_limits<int>::max() - 1;
+
     CTextBuffer();
     // Copies the bytes of a zero-terminated text (terminator excluded); null gives an empty buffer.
     explicit CTextBuffer(const char* text);
@@ -27,6 +32,9 @@ public:
     // and keeping its owner, group and mode; a symbolic link is refused rather than replaced. 1, or 0
     // when it cannot be written (`reason` says why); the old file is then untouched.
     int SaveFile(const CString& path, std::string* reason = nullptr) const;
+    // Replaces the content with `bytes`, read elsewhere. 1, or 0 when they are longer than kMaxLength
+    // (the content is then unchanged).
+    int SetContent(CString bytes);
 
     int GetLength() const { return m_length; }
     // The content as a zero-terminated text ("" when empty).

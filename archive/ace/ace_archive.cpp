@@ -178,10 +178,16 @@ bool IsAceMainHeaderAt(FileHead head, std::size_t block) {
 
 }  // namespace
 
+// Jumps from one "*" to the next: each may begin the signature of a block that starts 7 bytes
+// earlier.
 bool HasAceSignature(FileHead head) {
-    std::size_t end = std::min(head.size(), kAceSearchSize);
-    for (std::size_t block = 0; block < end; ++block) {
-        if (IsAceMainHeaderAt(head, block)) return true;
+    using zel::ace::kSignatureOffset;
+    const std::uint8_t* begin = head.data();
+    const std::uint8_t* end = begin + std::min(head.size(), kAceSearchSize + kSignatureOffset);
+    for (const std::uint8_t* at = begin + std::min(head.size(), kSignatureOffset); at < end; ++at) {
+        at = static_cast<const std::uint8_t*>(std::memchr(at, '*', static_cast<std::size_t>(end - at)));
+        if (at == nullptr) return false;
+        if (IsAceMainHeaderAt(head, static_cast<std::size_t>(at - begin) - kSignatureOffset)) return true;
     }
     return false;
 }

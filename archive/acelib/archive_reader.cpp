@@ -7,8 +7,8 @@
 
 #include "archive/acelib/ace_error.h"
 #include "archive/acelib/ace_format.h"
+#include "fileio/file.h"
 #include "framework/little_endian.h"
-#include "platform/file.h"
 
 namespace zel::ace {
 

@@ -10,7 +10,7 @@
 #include "archive/acelib/ace_error.h"
 #include "archive/acelib/ace_format.h"
 #include "archive/acelib/archive_reader.h"
-#include "platform/file.h"
+#include "fileio/file.h"
 #include "platform/files.h"
 
 namespace {

@@ -18,11 +18,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#if defined(_WIN32)
-#define ZELACE_API __declspec(dllexport)
-#else
-#define ZELACE_API __attribute__((visibility("default")))
-#endif
+#include "archive/acelib/zelace_export.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -10,7 +10,7 @@
 #include "archive/reader_support.h"
 #include "framework/crc32.h"
 #include "framework/little_endian.h"
-#include "platform/directories.h"
+#include "platform/files.h"
 
 using zel::arcopen::ThrowEnd;
 using zel::arcopen::ThrowFailure;
@@ -44,7 +44,7 @@ private:
 // Creates every missing folder along the destination's path.
 void MakeParentFolders(const std::string& destination) {
     for (std::size_t i = 1; i < destination.size(); ++i) {
-        if (destination[i] == '/' || destination[i] == '\\') platform::MakeDirectory(destination.substr(0, i));
+        if (destination[i] == '/' || destination[i] == '\\') platform::MakeFolder(destination.substr(0, i));
     }
 }
 
@@ -53,22 +53,23 @@ std::optional<std::uint64_t> FindMainHeader(ArchiveInput& input, std::uint64_t f
     if (length < 2) return std::nullopt;
     std::uint64_t limit = std::min<std::uint64_t>(length - 2, kMaxMainHeaderOffset);
     if (from >= limit) return std::nullopt;
-    // Everything a candidate may need: its id, size, header and CRC.
-    std::uint64_t window_end = std::min<std::uint64_t>(length, limit + 4 + kMaxHeaderSize + 4);
+    std::uint64_t window_end = std::min<std::uint64_t>(length, limit + kMainHeaderSearchExtra);
     std::vector<std::uint8_t> window(static_cast<std::size_t>(window_end - from));
     input.Seek(from);
     input.ReadExact(window.data(), window.size());
-    const std::uint8_t* data = window.data();
-    std::size_t size = window.size();
-    for (std::size_t at = 0; from + at < limit; ++at) {
+    auto at = FindMainHeaderIn(window.data(), window.size(), static_cast<std::size_t>(limit - from));
+    if (!at) return std::nullopt;
+    return from + *at;
+}
+
+std::optional<std::size_t> FindMainHeaderIn(const std::uint8_t* data, std::size_t size, std::size_t limit) {
+    for (std::size_t at = 0; at < limit && at + 1 < size; ++at) {
         if (data[at] != kHeaderIdLow || data[at + 1] != kHeaderIdHigh) continue;
         if (at + 4 > size) break;
         std::size_t header_size = LoadLe16(data + at + 2, data + size);
         // A size of 0 is the end marker, which no main header can be.
         if (header_size == 0 || header_size > kMaxHeaderSize || at + 4 + header_size + 4 > size) continue;
-        if (Crc32(data + at + 4, header_size) == LoadLe32(data + at + 4 + header_size, data + size)) {
-            return from + at;
-        }
+        if (Crc32(data + at + 4, header_size) == LoadLe32(data + at + 4 + header_size, data + size)) return at;
     }
     return std::nullopt;
 }
@@ -216,6 +217,14 @@ bool IsArjArchive(const char* path) {
     bool found = probe.Open(path) != 0;
     probe.Close();
     return found;
+}
+
+static_assert(kProbeHeadSize >= zel::arj::kMaxMainHeaderOffset + zel::arj::kMainHeaderSearchExtra);
+
+bool HasArjMainHeader(FileHead head) {
+    if (head.size() < 2) return false;
+    std::size_t limit = std::min<std::size_t>(head.size() - 2, zel::arj::kMaxMainHeaderOffset);
+    return zel::arj::FindMainHeaderIn(head.data(), head.size(), limit).has_value();
 }
 
 bool StartsAsArj(FileHead head) {

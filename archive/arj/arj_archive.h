@@ -59,6 +59,11 @@ namespace zel::arj {
 // 2,600 and a header whose CRC-32 matches, beginning before the 25,000th byte. Returns its
 // position, or nullopt. Reads through `input`; throws only for a read error.
 std::optional<std::uint64_t> FindMainHeader(ArchiveInput& input, std::uint64_t from);
+// The same search over `size` bytes in memory, for a header that begins before `limit`; the
+// bytes must reach kMainHeaderSearchExtra past `limit`, or to the end of the file.
+std::optional<std::size_t> FindMainHeaderIn(const std::uint8_t* data, std::size_t size, std::size_t limit);
+// Everything a candidate that begins just before the limit may need: its id, size, header and CRC.
+constexpr std::size_t kMainHeaderSearchExtra = 4 + kMaxHeaderSize + 4;
 
 // Creates every missing folder along `destination`'s path (errors are ignored).
 void MakeParentFolders(const std::string& destination);

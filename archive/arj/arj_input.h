@@ -8,7 +8,7 @@
 #include <string>
 
 #include "archive/arj/arj_decoder.h"
-#include "platform/file.h"
+#include "fileio/file.h"
 
 namespace zel::arj {
 

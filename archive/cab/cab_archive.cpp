@@ -330,6 +330,10 @@ bool StartsAsCab(FileHead head) {
            head[24] == 3 && head[25] == 1;
 }
 
+bool HasCabSignature(FileHead head) {
+    return head.size() >= 4 && head[0] == 'M' && head[1] == 'S' && head[2] == 'C' && head[3] == 'F';
+}
+
 CQVArchive* NewCabReader() { return new (std::nothrow) CQVCabArchive(); }
 
 }  // namespace zel::arcopen

@@ -6,7 +6,7 @@
 
 #include "archive/cabinet/cab_decoder.h"
 #include "archive/cabinet/cabinet.h"
-#include "platform/path_limits.h"
+#include "platform/files.h"
 
 namespace zel::cabinet {
 

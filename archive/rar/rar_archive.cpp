@@ -347,9 +347,12 @@ bool IsRarSignatureAt(FileHead head, std::size_t at) {
 }  // namespace
 
 bool HasRarSignature(FileHead head) {
-    std::size_t end = std::min(head.size(), kRarSearchSize);
-    for (std::size_t at = 0; at < end; ++at) {
-        if (head[at] == 'R' && IsRarSignatureAt(head, at)) return true;
+    const std::uint8_t* begin = head.data();
+    const std::uint8_t* end = begin + std::min(head.size(), kRarSearchSize);
+    for (const std::uint8_t* at = begin; at < end; ++at) {
+        at = static_cast<const std::uint8_t*>(std::memchr(at, 'R', static_cast<std::size_t>(end - at)));
+        if (at == nullptr) return false;
+        if (IsRarSignatureAt(head, static_cast<std::size_t>(at - begin))) return true;
     }
     return false;
 }

@@ -12,8 +12,8 @@
 #include "archive/entry_output.h"
 #include "archive/reader_support.h"
 #include "framework/codepage_oem.h"
+#include "fileio/file.h"
 #include "framework/little_endian.h"
-#include "platform/file.h"
 
 using zel::arcopen::ThrowEnd;
 using zel::arcopen::ThrowFailure;
@@ -189,6 +189,17 @@ bool IsZipArchive(const char* path) {
     bool found = probe.Open(path) != 0;
     probe.Close();
     return found;
+}
+
+bool MayEndAsZip(FileHead tail) {
+    const std::uint8_t* begin = tail.data() + (tail.size() > kZipEndSearchSize ? tail.size() - kZipEndSearchSize : 0);
+    const std::uint8_t* end = tail.data() + tail.size();
+    for (const std::uint8_t* at = begin; end - at >= 4; ++at) {
+        at = static_cast<const std::uint8_t*>(std::memchr(at, 'P', static_cast<std::size_t>(end - at)));
+        if (at == nullptr || end - at < 4) return false;
+        if (at[1] == 'K' && ((at[2] == 5 && at[3] == 6) || (at[2] == 6 && at[3] == 7))) return true;
+    }
+    return false;
 }
 
 CQVArchive* NewZipReader() { return new (std::nothrow) CQVZipArchive(); }

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "archive/qv_archive.h"
-#include "platform/directories.h"
-#include "platform/file.h"
+#include "platform/files.h"
+#include "fileio/file.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ constexpr std::size_t kFileSize = 64u << 20;
 
 // The work folder with input.dat and its archives, made on first use.
 struct Archives {
-    zel::platform::TempDirectory folder{"zel-archive-bench-"};
+    zel::platform::TempFolder folder{"zel-archive-bench-"};
 
     Archives() {
         WriteInput(folder.path() + "/input.dat");

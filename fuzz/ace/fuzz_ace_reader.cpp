@@ -11,13 +11,13 @@
 #include "archive/acelib/ace_error.h"
 #include "archive/acelib/header_reader.h"
 #include "archive/acelib/zelace.h"
-#include "platform/directories.h"
+#include "platform/files.h"
 
 namespace {
 
 // A private folder (under $TMPDIR) for the input file, removed with everything in it at exit.
 const std::string& InputPath() {
-    static const zel::platform::TempDirectory folder("zel-fuzz-ace-");
+    static const zel::platform::TempFolder folder("zel-fuzz-ace-");
     if (folder.path().empty()) std::abort();
     static const std::string input = folder.path() + "/in.ace";
     return input;

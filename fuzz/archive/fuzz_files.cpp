@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/directories.h"
-#include "platform/file.h"
+#include "platform/files.h"
+#include "fileio/file.h"
 
 namespace zel::fuzz {
 
 const std::string& WorkFolder() {
     static const std::string folder = [] {
-        std::string made = platform::MakeTempDirectory("zel-fuzz-archive-");
+        std::string made = platform::MakeTempFolder("zel-fuzz-archive-");
         if (made.empty()) std::abort();
         static std::string to_remove;
         to_remove = made;

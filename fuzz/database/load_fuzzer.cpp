@@ -6,7 +6,7 @@
 #include <string>
 
 #include "database/trojan_base2.h"
-#include "framework/mem_file.h"
+#include "fileio/mem_file.h"
 #include "tests/support/temp_dir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

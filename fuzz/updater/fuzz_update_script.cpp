@@ -1,16 +1,12 @@
 // Any bytes as the fetched update script. The page runs it against a fake worker that answers each
 // download with success or one of the failures (chosen by the input), and fakes of the file system
-// and the desktop, so nothing outside the scratch folder is touched. Checks that no request names a
+// and the desktop, so nothing on disk is touched. Checks that no request names a
 // destination or URL that a well-formed line could not have produced, and that every path handed on
 // stays inside the install folder.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "fakes.h"
@@ -20,24 +16,6 @@ using namespace zel::updater;
 using namespace zel::updater::test;
 
 namespace {
-
-// The page reads "index.lst" from the working folder: give the run a scratch folder of its own.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        m_path = (std::filesystem::temp_directory_path() / "zel-fuzz-script-XXXXXX").string();
-        if (!::mkdtemp(m_path.data()) || ::chdir(m_path.c_str()) != 0) std::abort();
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-
-private:
-    std::string m_path;
-};
-
-void EnterScratchFolder() { static ScratchFolder folder; }
 
 // A field of a well-formed line ends at its line's first '>' after it: it holds neither '>' nor a
 // line feed.
@@ -76,7 +54,6 @@ void CheckHousekeeping(const FakeFileSystem& files, const FakeDesktop& desktop) 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    EnterScratchFolder();
     FakeWorker worker;
     FakePageView view;
     FakeClock clock;
@@ -93,10 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     page.OnSetActive();
     page.OnConnected();
-    {
-        std::ofstream out("index.lst", std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    files.contents["index.lst"].assign(reinterpret_cast<const char*>(data), size);
     worker.Received = static_cast<DWORD>(size);
     page.OnMessage({WM_DL_PROGRESS, 0, static_cast<std::intptr_t>(size)});
     page.OnMessage({WM_DL_DONE, 0, static_cast<std::intptr_t>(size)});

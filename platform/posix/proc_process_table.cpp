@@ -87,7 +87,7 @@ std::string ProcProcessTable::WineProgramPath(const std::string& folder) {
         if (entry.rfind("HOME=", 0) == 0) home = entry.substr(5);
     }
     if (prefix.empty() && !home.empty()) prefix = home + "/.wine";
-    if (prefix.empty() || !SameFolder(prefix, root->Directory())) return "";
+    if (prefix.empty() || !SameFolder(prefix, root->Folder())) return "";
     auto arguments = ReadFields(folder + "/cmdline");
     return arguments.empty() ? "" : MapWindowsProgram(*root, arguments[0]);
 }

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "framework/codepage.h"
-#include "platform/file_ops.h"
+#include "platform/files.h"
 #include "platform/wine/wine_server.h"
 
 namespace zel::platform {
@@ -200,17 +200,6 @@ std::string WinePrefixRoot::CreateSkeleton() {
     // write there.
     if (root_existed) GiveToOwnerOf(made, root);
     return "";
-}
-
-std::string DefaultSystemRootDirectory() {
-    if (const char* root = std::getenv("ZEL_SYSTEM_ROOT"); root && *root) return root;
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return std::string(data) + "/zel/system";
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : ".") + "/.local/share/zel/system";
-}
-
-std::unique_ptr<SystemRoot> OpenSystemRoot(const std::string& directory) {
-    return std::make_unique<WinePrefixRoot>(directory);
 }
 
 }  // namespace zel::platform

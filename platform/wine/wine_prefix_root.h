@@ -16,7 +16,7 @@ public:
     explicit WinePrefixRoot(std::string directory, WineRegistry::Hooks hooks = {});
 
     std::string Kind() const override { return "wine-prefix"; }
-    std::string Directory() const override { return m_directory; }
+    std::string Folder() const override { return m_directory; }
     std::string WindowsFolder() const override { return "C:\\windows"; }
     std::string ToDiskPath(const std::string& windows_path) const override;
     std::string ToWindowsPath(const std::string& disk_path) const override;

@@ -4,8 +4,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 
-#include "platform/file_ops.h"
-#include "platform/regular_file.h"
+#include "platform/files.h"
 #include "platform/wine/wine_server.h"
 
 namespace zel::platform {

@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/regular_file.h"
+#include "platform/files.h"
 
 namespace zel::platform {
 

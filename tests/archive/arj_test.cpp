@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "archive/arj/arj_archive.h"
-#include "platform/directories.h"
+#include "platform/files.h"
 #include "tests/archive/archive_support.h"
 
 namespace zel::test {
@@ -124,7 +124,7 @@ TEST_F(ArjTest, EntriesItCannotDecodeFailAloneAndTheWalkGoesOn) {
         std::replace(name.begin(), name.end(), '\\', '/');
         return m_out / "changed/" + name;
     };
-    EXPECT_TRUE(platform::IsDirectory(path_of(results[0].name)));
+    EXPECT_TRUE(platform::IsFolder(path_of(results[0].name)));
     EXPECT_FALSE(FileExists(path_of(results[1].name)));
     EXPECT_TRUE(FileExists(path_of(results[3].name)));
 }

@@ -3,7 +3,7 @@
 
 #include <unistd.h>
 
-#include "platform/directories.h"
+#include "platform/files.h"
 #include "tests/support/temp_dir.h"
 #include "tools/zel/archive_walk.h"
 
@@ -27,7 +27,7 @@ TEST(ExtractPathsTest, RefusesNamesThatLeaveTheFolder) {
 
 TEST(ExtractPathsTest, RefusesPathsThroughSymbolicLinks) {
     zel::testing::TempDir folder;
-    ASSERT_TRUE(platform::MakeDirectory(folder / "real"));
+    ASSERT_TRUE(platform::MakeFolder(folder / "real"));
     ASSERT_EQ(::symlink("/tmp", (folder / "link").c_str()), 0);
     EXPECT_TRUE(StaysInside(folder.path().string(), "real/file.txt"));
     EXPECT_TRUE(StaysInside(folder.path().string(), "new/file.txt"));

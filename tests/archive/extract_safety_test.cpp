@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <memory>
 
-#include "platform/directories.h"
 #include "platform/files.h"
 #include "tests/archive/archive_support.h"
 
@@ -36,7 +35,7 @@ std::unique_ptr<CQVArchive> OpenReader(const std::string& path) {
 // whether its Extract reported a truncation.
 std::map<std::string, bool> ExtractFiles(CQVArchive& reader, const std::string& folder, std::uint64_t limit) {
     std::map<std::string, bool> truncated;
-    platform::MakeDirectory(folder);
+    platform::MakeFolder(folder);
     reader.SetExtractLimit(limit);
     int end = ErrorOf([&] {
         reader.ExtractFirst();
@@ -85,7 +84,7 @@ TEST(ExtractSafetyTest, OnlyARegularFileIsEverReplacedAndNeverWrittenThrough) {
                           symlink = out / "symlink";
         ASSERT_EQ(::link(outside.c_str(), link.c_str()), 0);
         ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-        ASSERT_TRUE(platform::MakeDirectory(folder));
+        ASSERT_TRUE(platform::MakeFolder(folder));
         ASSERT_EQ(::symlink(outside.c_str(), symlink.c_str()), 0);
         for (const std::string& destination : {link, fifo, folder, symlink}) {
             std::unique_ptr<CQVArchive> reader = OpenReader(archive);
@@ -103,14 +102,14 @@ TEST(ExtractSafetyTest, OnlyARegularFileIsEverReplacedAndNeverWrittenThrough) {
         EXPECT_EQ(platform::KindOf(link), platform::EntryKind::file);
         EXPECT_NE(ReadBytes(link), "not to be touched");
         EXPECT_EQ(platform::KindOf(fifo), platform::EntryKind::other);
-        EXPECT_EQ(platform::KindOf(folder), platform::EntryKind::directory);
+        EXPECT_EQ(platform::KindOf(folder), platform::EntryKind::folder);
         EXPECT_EQ(platform::KindOf(symlink), platform::EntryKind::symlink);
         // No new file is left beside the destinations.
         std::vector<std::string> names;
-        ASSERT_TRUE(platform::ListDirectory(out.path().string(), names));
+        ASSERT_TRUE(platform::ListFolder(out.path().string(), names));
         EXPECT_EQ(names, (std::vector<std::string>{"fifo", "folder", "hard", "outside", "symlink"})) << archive;
         std::vector<std::string> inside;
-        ASSERT_TRUE(platform::ListDirectory(folder, inside));
+        ASSERT_TRUE(platform::ListFolder(folder, inside));
         EXPECT_TRUE(inside.empty());
     }
 }

@@ -1,9 +1,11 @@
 // The factory's probing order and the readers it returns.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <span>
 
-#include "platform/directories.h"
+#include "platform/files.h"
 #include "tests/archive/archive_support.h"
 
 namespace zel::test {
@@ -56,7 +58,7 @@ TEST(ArchiveFactoryTest, AZipStoredInAnotherArchiveDoesNotHideItButIsFoundToo) {
 TEST(ArchiveFactoryTest, ExtensionIsTakenFromTheLastPathComponent) {
     TempDir folder;
     std::string dotted = folder / "dir.rar";
-    ASSERT_TRUE(platform::MakeDirectory(dotted));
+    ASSERT_TRUE(platform::MakeFolder(dotted));
     std::string plain = dotted + "/archive";
     WriteFileBytes(plain, "plain text in a folder whose name ends in .rar");
     EXPECT_EQ(TypeOf(plain), "null");
@@ -87,6 +89,33 @@ TEST(ArchiveFactoryTest, ReturnedReadersHaveNothingOpen) {
         reader->Close();
         reader->Close();
     }
+}
+
+// A scanner passes over a file whose first and last bytes say that no back-end takes it: on every
+// fixture that some back-end accepts, the bytes must never say so; and plain text says no.
+TEST(ArchiveFactoryTest, MayBeArchiveNeverRefusesWhatABackEndAccepts) {
+    auto may_be = [](const std::string& path) {
+        std::string bytes = ReadBytes(path);
+        auto all = std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+        return CQVArchiveEngine::MayBeArchive(path.c_str(), all.first(std::min(all.size(), CQVArchiveEngine::kSniffHeadSize)),
+                                              all.last(std::min(all.size(), CQVArchiveEngine::kSniffTailSize)));
+    };
+    std::vector<std::string> names;
+    ASSERT_TRUE(platform::ListFolder(Fixture(""), names));
+    int archives = 0;
+    for (const std::string& name : names) {
+        std::string path = Fixture(name);
+        if (platform::KindOf(path) != platform::EntryKind::file) continue;
+        if (CQVArchiveEngine::CreateAllUnpackers(path.c_str()).empty()) continue;
+        ++archives;
+        EXPECT_TRUE(may_be(path)) << name;
+    }
+    EXPECT_GE(archives, 30);
+    TempDir folder;
+    std::string text = folder / "text.txt";
+    WriteFileBytes(text, std::string(300000, 'x') + "PK\x03\x04 Rar! **ACE** MSCF");
+    EXPECT_FALSE(may_be(text));
+    EXPECT_TRUE(may_be(folder / "named.ACE"));  // named so, a reader is made for it
 }
 
 TEST(ArchiveFactoryTest, ExceptionCopiesItsCode) {

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "archive/rar/rar_archive.h"
-#include "platform/directories.h"
 #include "platform/files.h"
 #include "tests/archive/archive_support.h"
 
@@ -62,7 +61,7 @@ TEST_F(RarTest, ExtractsWhatUnrarExtracts) {
         ExtractAll(m_rar, folder);
         EXPECT_EQ(ReadTree(folder), ReadTree(Reference(name))) << name;
     }
-    EXPECT_TRUE(platform::IsDirectory(m_out / "basic.rar/empty_dir"));
+    EXPECT_TRUE(platform::IsFolder(m_out / "basic.rar/empty_dir"));
 }
 
 TEST_F(RarTest, SkippedEntriesKeepTheLibraryInStep) {
@@ -131,7 +130,7 @@ TEST_F(RarTest, VolumesThatArePresentAreFollowedAndAMissingOneFailsItsEntry) {
 
     // Without the second volume: the file that spans it fails, and nothing after it can be read.
     std::string set = m_out / "set";
-    platform::MakeDirectory(set);
+    platform::MakeFolder(set);
     for (const char* part : {"vol.part1.rar", "vol.part3.rar", "vol.part4.rar"}) {
         WriteFileBytes(set + "/" + part, ReadBytes(Fixture(part)));
     }

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "archive/zip/zip_archive.h"
-#include "platform/directories.h"
 #include "platform/files.h"
 #include "tests/archive/archive_support.h"
 
@@ -62,7 +61,7 @@ TEST_F(ZipTest, ExtractsWhatUnzipExtracts) {
     }
     // The zero-length entry is an empty file; the folder entry made only a folder.
     EXPECT_EQ(ReadBytes(m_out / "basic.zip/empty.txt"), "");
-    EXPECT_TRUE(platform::IsDirectory(m_out / "basic.zip/empty_dir"));
+    EXPECT_TRUE(platform::IsFolder(m_out / "basic.zip/empty_dir"));
 }
 
 TEST_F(ZipTest, SkipFlagWritesNothingAndAFolderDestinationOnlyMakesTheFolder) {
@@ -72,7 +71,7 @@ TEST_F(ZipTest, SkipFlagWritesNothingAndAFolderDestinationOnlyMakesTheFolder) {
     m_zip.Extract(m_out / "skipped", 1);
     EXPECT_FALSE(FileExists(m_out / "skipped"));
     m_zip.Extract(m_out / "as_folder\\", 0);
-    EXPECT_TRUE(platform::IsDirectory(m_out / "as_folder"));
+    EXPECT_TRUE(platform::IsFolder(m_out / "as_folder"));
     m_zip.ExtractNext();
     EXPECT_EQ(m_zip.GetExtractName(), "empty.txt");
 }

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "framework/mem_file.h"
+#include "fileio/mem_file.h"
 #include "platform/services.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/temp_dir.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/mem_file.h"
+#include "fileio/mem_file.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Careful reading and replacing of files that others may have put in our way.
-#include "platform/regular_file.h"
+#include "platform/files.h"
 
 #include <gtest/gtest.h>
 

@@ -82,7 +82,7 @@ TEST_F(WinePrefixPaths, SkeletonsGoOnlyIntoEmptyFoldersOrPrefixes) {
 TEST_F(WinePrefixPaths, APrefixReachedThroughASymbolicLinkMapsToItsRealFolder) {
     fs::create_directory_symlink(m_dir, m_dir.string() + "-link");
     WinePrefixRoot root(m_dir.string() + "-link");
-    EXPECT_EQ(root.Directory(), m_dir.string());
+    EXPECT_EQ(root.Folder(), m_dir.string());
     EXPECT_EQ(root.ToDiskPath("C:\\windows\\win.ini"), (m_dir / "drive_c" / "windows" / "WIN.INI").string());
     EXPECT_EQ(root.ToWindowsPath((m_dir / "drive_c" / "a.exe").string()), "C:\\a.exe");
     EXPECT_EQ(root.ToWindowsPath(m_dir.string() + "-link/drive_c/a.exe"), "C:\\a.exe");

@@ -13,6 +13,12 @@ public:
         now += step;
         return value;
     }
+    int LocalSecond() override { return 0; }
+    std::optional<std::int64_t> LocalTimeToUnix(int y, int mo, int d, int h, int mi, int s) override {
+        return platform::SystemClock().LocalTimeToUnix(y, mo, d, h, mi, s);
+    }
+    // Waiting passes the time it asks for.
+    void Sleep(std::uint32_t milliseconds) override { now += milliseconds; }
     std::uint32_t now;
     std::uint32_t step;
 };

@@ -8,11 +8,12 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import zipfile
 
 ZEL = SAMPLE = None
 
 
-def zel(*args, db=None, env_db=None, check=None):
+def zel(*args, db=None, env_db=None, check=None, stdin=subprocess.DEVNULL, cwd=None):
     env = dict(os.environ)
     env.pop("ZEL_DB", None)
     if env_db:
@@ -20,7 +21,7 @@ def zel(*args, db=None, env_db=None, check=None):
     words = [ZEL] + list(args)
     if db:
         words[2:2] = ["--db", db]
-    result = subprocess.run(words, capture_output=True, text=True, env=env, timeout=120)
+    result = subprocess.run(words, capture_output=True, text=True, env=env, timeout=120, stdin=stdin, cwd=cwd)
     if check is not None and result.returncode != check:
         raise AssertionError(f"{words} exited {result.returncode}, wanted {check}:\n{result.stdout}{result.stderr}")
     return result
@@ -54,7 +55,7 @@ class SampleScan(unittest.TestCase):
         result = zel("scan", "--infected", self.scan, db=self.db, check=1)
         self.assertIn("setup.exe: Alpha FOUND (type Backdoor, version 1.0)", result.stdout)
         self.assertNotIn(": OK", result.stdout)
-        self.assertIn("Scanned 8 files: 2 infected, 0 errors.", result.stdout)
+        self.assertIn("Scanned: 8 files\nInfected: 2 files\nErrors: 0 files\n", result.stdout)
 
     def test_database_listing(self):
         listing = json.loads(zel("db", "list", "--json", db=self.db, check=0).stdout)
@@ -161,12 +162,119 @@ class BuildingDatabases(unittest.TestCase):
         missing = os.path.join(self.dir, "missing")
         result = zel("scan", missing, image, db=self.db, check=1)
         self.assertIn("missing: ERROR", result.stdout)
-        self.assertIn("Scanned 2 files: 1 infected, 1 errors.", result.stdout)
+        self.assertIn("Scanned: 2 files\nInfected: 1 file\nErrors: 1 file\n", result.stdout)
         zel("scan", missing, db=self.db, check=2)
         os.symlink(image, os.path.join(self.dir, "link.exe"))
         folder = zel("scan", "--json", self.dir, db=self.db, check=1).stdout
         paths = [json.loads(line)["path"] for line in folder.splitlines()]
         self.assertNotIn(os.path.join(self.dir, "link.exe"), paths)
+
+    def test_scanner_conventions(self):
+        trojan, clean = os.path.join(self.dir, "t.exe"), os.path.join(self.dir, "clean.bin")
+        random_file(trojan, 5000, 6)
+        random_file(clean, 5000, 7)
+        zel("db", "add", "--type", "T", "--name", "A", "--version", "1", "--image", trojan, db=self.db, check=0)
+        zel("db", "generate", "--all", db=self.db, check=0)
+        version = zel("--version", check=0).stdout
+        self.assertRegex(version, r"^zel \d+\.\d+\.\d+\n$")
+        self.assertEqual(zel("-V", check=0).stdout, version)
+        self.assertIn("zel: unknown option --frob (try zel scan --help)", zel("scan", "--frob", trojan, check=2).stderr)
+        one = zel("scan", trojan, db=self.db, check=1).stdout
+        self.assertIn("Known trojans: 1 record, 1 signature\nScanned: 1 file\nInfected: 1 file\nErrors: 0 files\n"
+                      "Limits reached: 0 files\nData scanned: 0.01 MB\nTime: ", one)
+        self.assertEqual(zel("scan", "--no-summary", clean, db=self.db, check=0).stdout, clean + ": OK\n")
+        # Named paths that are no file or folder are errors and are never opened: a FIFO without a
+        # writer would block the open, /dev/zero the read.
+        fifo = os.path.join(self.dir, "fifo")
+        os.mkfifo(fifo)
+        specials = zel("scan", "-i", "--no-summary", fifo, "/dev/zero", clean, db=self.db, check=2).stdout
+        self.assertEqual(specials, f"{fifo}: ERROR not a regular file\n/dev/zero: ERROR not a regular file\n")
+        quiet = zel("scan", "-q", fifo, trojan, clean, db=self.db, check=1)
+        self.assertEqual((quiet.stdout, quiet.stderr), ("", f"{fifo}: ERROR not a regular file\n"))
+        found = zel("scan", "--infected", "--json", fifo, trojan, clean, db=self.db, check=1).stdout.splitlines()
+        self.assertEqual([json.loads(line)["status"] for line in found], ["error", "infected"])
+        # Standard input: as a file, and looked into as an archive.
+        with open(trojan, "rb") as data:
+            piped = zel("scan", "--no-summary", "-", stdin=data, db=self.db, check=1).stdout
+        self.assertEqual(piped, "stdin: A FOUND (type T, version 1)\n")
+        archive = os.path.join(self.dir, "in.zip")
+        with zipfile.ZipFile(archive, "w") as z:
+            z.write(trojan, "inner/t.exe")
+        with open(archive, "rb") as data:
+            piped = zel("scan", "--no-summary", "-", stdin=data, db=self.db, check=1).stdout
+        self.assertEqual(piped, "stdin: OK\nstdin/inner/t.exe: A FOUND (type T, version 1)\n")
+        with open("/dev/zero", "rb") as endless:
+            cut = zel("scan", "--no-summary", "--max-filesize", "3M", "-", stdin=endless, db=self.db, check=0).stdout
+        self.assertIn("stdin: LIMIT limit reached", cut)
+
+    def test_exclusions_and_file_lists(self):
+        for name in ["a/keep.bin", "a/skip.tmp", "a/cache/x.bin", "b/cache.bin", "b/keep.bin"]:
+            os.makedirs(os.path.join(self.dir, os.path.dirname(name)), exist_ok=True)
+            random_file(os.path.join(self.dir, name), 2000, 1)
+        zel("db", "add", "--type", "T", "--name", "A", "--version", "1", db=self.db, check=0)
+
+        def scanned(*args, stdin=subprocess.DEVNULL):
+            out = zel("scan", "--no-summary", *args, db=self.db, check=0, stdin=stdin, cwd=self.dir).stdout
+            return sorted(line.split(": ")[0] for line in out.splitlines())
+
+        self.assertEqual(scanned("--exclude", r"\.tmp$", "--exclude-dir", "/cache$", "a", "b"),
+                         ["a/keep.bin", "b/cache.bin", "b/keep.bin"])
+        self.assertEqual(scanned("--exclude", "^b/", "--exclude", "x", "a", "b"), ["a/keep.bin", "a/skip.tmp"])
+        self.assertIn("not a valid extended regular expression", zel("scan", "--exclude", "(", "a", db=self.db,
+                                                                     check=2, cwd=self.dir).stderr)
+        listing = os.path.join(self.dir, "list.txt")
+        with open(listing, "w") as out:
+            out.write("a/keep.bin\r\n\nb\n")
+        self.assertEqual(scanned("--file-list", listing, "a/skip.tmp"),
+                         ["a/keep.bin", "a/skip.tmp", "b/cache.bin", "b/keep.bin"])
+        with open(listing, "rb") as data:
+            self.assertEqual(scanned("--file-list", "-", stdin=data), ["a/keep.bin", "b/cache.bin", "b/keep.bin"])
+        zel("scan", "--file-list", "-", "-", db=self.db, check=2)
+
+    def test_parallel_scan_gives_the_verdicts_of_one_worker(self):
+        trojans = []
+        for t in range(3):
+            trojans.append(os.path.join(self.dir, f"trojan{t}.exe"))
+            random_file(trojans[-1], 5000, 100 + t)
+            zel("db", "add", "--type", "T", "--name", f"N{t}", "--version", "1", "--image", trojans[-1], db=self.db, check=0)
+        zel("db", "generate", "--all", db=self.db, check=0)
+        tree, rng, walk_order = os.path.join(self.dir, "tree"), random.Random(5), []
+        for d in range(30):
+            os.makedirs(os.path.join(tree, f"d{d:02d}"))
+            for f in range(100):
+                path, n = os.path.join(tree, f"d{d:02d}", f"f{f:03d}"), d * 100 + f
+                walk_order.append(path)
+                if n % 50 == 7:
+                    shutil.copy(trojans[n % 3], path)
+                elif n % 40 == 3:
+                    with zipfile.ZipFile(path, "w") as z:
+                        z.write(trojans[n % 3], "in/t.exe")
+                        z.writestr("clean.txt", rng.randbytes(2000))
+                else:
+                    with open(path, "wb") as out:
+                        out.write(rng.randbytes(rng.randrange(1024, 4000)))
+
+        def verdicts(threads):
+            lines = zel("scan", "--json", "-j", threads, tree, db=self.db, check=1).stdout.splitlines()
+            return [(v["path"], v["status"], v.get("name")) for v in map(json.loads, lines)]
+
+        one, four = verdicts("1"), verdicts("4")
+        self.assertEqual(sorted(one), sorted(four))
+        self.assertEqual(len(one), 3000 + 75 * 2)
+        self.assertEqual(sum(status == "infected" for _, status, _ in one), 60 + 75)
+        self.assertEqual([path for path, _, _ in one if os.path.exists(path)], walk_order)
+
+        def summary(threads):
+            out = zel("scan", "-i", "-j", threads, tree, db=self.db, check=1).stdout
+            return [line for line in out[out.index("---"):].splitlines() if not line.startswith("Time")]
+
+        self.assertEqual(summary("1"), summary("4"))
+        # Cures run one at a time, whatever the number of workers: each file found is removed.
+        root = os.path.join(self.dir, "root")
+        os.makedirs(root)
+        cured = zel("scan", "-i", "--disinfect", "--system-root", root, "-j", "4", tree, db=self.db, check=1).stdout
+        self.assertIn("Disinfection: 60 removed, 0 not removed, 0 failed steps.", cured)
+        self.assertEqual(sum(os.path.exists(path) for path in walk_order), 3000 - 60)
 
     def test_damaged_database_is_an_error(self):
         with open(self.db, "wb") as out:

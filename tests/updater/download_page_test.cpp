@@ -31,7 +31,7 @@ protected:
         page.OnMessage({WM_DL_CONNECTED, 0, 0});
         ASSERT_EQ(worker.URL, "http://mirror.test/upd/zelbase.lst");
         ASSERT_EQ(worker.Destination, "index.lst");
-        WriteFile(dir / "index.lst", script);
+        files.contents["index.lst"] = script;
         Deliver(static_cast<DWORD>(script.size()));
     }
 
@@ -66,7 +66,7 @@ TEST_F(DownloadPageTest, EmptyScriptFinishesAtOnce) {
     EXPECT_EQ(view.buttons, kWizardNext);
     EXPECT_TRUE(view.timerKilled);
     EXPECT_EQ(worker.posted.back(), WM_DL_STOP);
-    EXPECT_FALSE(FileExists(dir / "index.lst"));  // the local copy is deleted once loaded
+    EXPECT_EQ(files.contents.count("index.lst"), 0u);  // the local copy is deleted once loaded
 }
 
 TEST_F(DownloadPageTest, UpToDateEntriesBecomeCompleteRowsWithoutDownloads) {

@@ -7,6 +7,7 @@
 
 #include "framework/crc32.h"
 #include "network_fixture.h"
+#include "platform/files.h"
 #include "platform/internet.h"
 
 namespace zel::updater::test {
@@ -19,7 +20,7 @@ bool IsFinal(UINT request, const CMessage& m) {
 
 class DownloadThreadTest : public NetworkTest {
 protected:
-    DownloadThreadTest() : worker(platform::CurlInternet()) {
+    DownloadThreadTest() : worker(platform::CurlInternet(), platform::SystemFileSystem()) {
         worker.m_pMainWnd = &window;
         worker.Agent = "Zelupdate";
         worker.SkipCheck = 1;
@@ -205,7 +206,7 @@ TEST_F(DownloadThreadTest, StopEndsAStalledOrSilentTransferAtOnce) {
          {base + "/stall/big.bin", "http://127.0.0.1:" + std::to_string(silent.port()) + "/big.bin"}) {
         SCOPED_TRACE(url);
         bool stalls = url.find("/stall/") != std::string::npos;
-        CQVDownloadThread hanging(platform::CurlInternet());
+        CQVDownloadThread hanging(platform::CurlInternet(), platform::SystemFileSystem());
         hanging.m_pMainWnd = &window;
         hanging.SkipCheck = 1;
         hanging.URL = base;
@@ -370,7 +371,7 @@ TEST(DownloadThreadDeliveryTest, ConnectedAndLaterErrorsAreSentErrorOneIsPosted)
     TempDir dir;
     CannedInternet internet;
     CMessageQueue window;
-    CQVDownloadThread worker(internet);
+    CQVDownloadThread worker(internet, platform::SystemFileSystem());
     worker.m_pMainWnd = &window;
     worker.SkipCheck = 1;
     worker.URL = "http://m.test";
@@ -405,7 +406,7 @@ TEST(DownloadThreadDeliveryTest, ConnectedAndLaterErrorsAreSentErrorOneIsPosted)
     for (int i = 0; i < 100 && !worker.HasEnded(); ++i) settle();
     EXPECT_TRUE(worker.HasEnded());
 
-    CQVDownloadThread second(internet);
+    CQVDownloadThread second(internet, platform::SystemFileSystem());
     second.m_pMainWnd = &window;
     second.URL = "";
     second.Post(WM_DL_CONNECT);  // error 1: posted, so the stop is reached unhandled
@@ -416,11 +417,96 @@ TEST(DownloadThreadDeliveryTest, ConnectedAndLaterErrorsAreSentErrorOneIsPosted)
     window.Close();
 }
 
+// The system's files with every call the worker makes recorded; installing fails on request.
+class RecordingFileSystem final : public platform::FileSystem {
+public:
+    explicit RecordingFileSystem(std::string folder) : m_folder(std::move(folder)) {}
+    std::optional<std::int64_t> ModificationTime(const std::string& path) override {
+        return platform::SystemFileSystem().ModificationTime(path);
+    }
+    bool RemoveFile(const std::string& path) override {
+        calls.push_back("remove " + path);
+        return platform::SystemFileSystem().RemoveFile(path);
+    }
+    bool MakeFolder(const std::string& path) override { return platform::SystemFileSystem().MakeFolder(path); }
+    platform::PathTarget Locate(const std::string& path) override { return platform::SystemFileSystem().Locate(path); }
+    std::optional<std::string> ReadContent(const std::string& path, std::uint64_t limit) override {
+        return platform::SystemFileSystem().ReadContent(path, limit);
+    }
+    std::string TempFileFolder() override { return m_folder; }
+    std::string CreateTempFile(const std::string& prefix) override {
+        std::string path = platform::CreateTempFileIn(m_folder, prefix);
+        calls.push_back("temp " + path);
+        return path;
+    }
+    bool InstallFile(const std::string& source, const std::string& target, std::string& error) override {
+        calls.push_back("install " + source + " " + target);
+        if (refuseInstall) {
+            error = "refused by the test";
+            return false;
+        }
+        return platform::SystemFileSystem().InstallFile(source, target, error);
+    }
+    std::vector<std::string> calls;
+    bool refuseInstall = false;
+
+private:
+    std::string m_folder;
+};
+
+// The worker keeps its download in the file system's temporary folder, installs it through the file
+// system and removes it there, whether the installation succeeds or fails.
+TEST(DownloadThreadFilesTest, DownloadsAreKeptInstalledAndRemovedThroughTheFileSystem) {
+    TempDir dir;
+    CannedInternet internet;
+    RecordingFileSystem files(dir.path());
+    CMessageQueue window;
+    CQVDownloadThread worker(internet, files);
+    worker.m_pMainWnd = &window;
+    worker.SkipCheck = 1;
+    worker.URL = "http://m.test";
+    auto last = [&](UINT request) {
+        worker.Post(request);
+        CMessage seen;
+        while (seen.message != WM_DL_DONE && seen.message != WM_DL_ERROR && seen.message != WM_DL_CONNECTED)
+            EXPECT_TRUE(window.Dispatch([&](const CMessage& m) { seen = m; }, std::chrono::seconds(10)));
+        return seen;
+    };
+    ASSERT_EQ(last(WM_DL_CONNECT).message, WM_DL_CONNECTED);
+
+    worker.Destination = dir / "file.bin";
+    EXPECT_EQ(last(WM_DL_DOWNLOAD).message, WM_DL_DONE);
+    EXPECT_EQ(ReadBytes(dir / "file.bin"), std::string(5000, 'z'));
+
+    files.refuseInstall = true;
+    worker.Destination = dir / "other.bin";
+    CMessage failed = last(WM_DL_DOWNLOAD);
+    EXPECT_EQ(failed.message, WM_DL_ERROR);
+    EXPECT_EQ(failed.wParam, kErrorCheck);
+    EXPECT_TRUE(worker.InstallFailed);
+    EXPECT_EQ(worker.GetErrorText(), "refused by the test");
+    EXPECT_FALSE(FileExists(dir / "other.bin"));
+
+    // The temporary file goes once the download request is over: look when the worker has ended.
+    worker.Post(WM_DL_STOP);
+    for (int i = 0; i < 1000 && !worker.HasEnded(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(worker.HasEnded());
+    ASSERT_EQ(files.calls.size(), 6u);
+    for (std::size_t run = 0; run < 2; ++run) {
+        std::string temp = files.calls[3 * run].substr(5);
+        EXPECT_EQ(temp.rfind(dir / "zsu", 0), 0u) << temp;
+        EXPECT_EQ(files.calls[3 * run + 1], "install " + temp + " " + (dir / (run == 0 ? "file.bin" : "other.bin")));
+        EXPECT_EQ(files.calls[3 * run + 2], "remove " + temp);
+    }
+    EXPECT_TRUE(FilesStartingWith(dir.path(), "zsu").empty());
+    window.Close();
+}
+
 TEST(DownloadThreadProxyTextTest, ProxyTextFollowsTheScheme) {
     RecordingInternet internet;
     CMessageQueue window;
     {
-        CQVDownloadThread worker(internet);
+        CQVDownloadThread worker(internet, platform::SystemFileSystem());
         worker.m_pMainWnd = &window;
         worker.UseProxy = 1;
         worker.HTTPProxy = "hp";

@@ -19,7 +19,7 @@
 #include "framework/crc32.h"
 #include "network_fixture.h"
 #include "platform/desktop.h"
-#include "platform/file_system.h"
+#include "platform/files.h"
 #include "platform/internet.h"
 #include "platform/services.h"
 #include "platform/wine/wine_registry.h"
@@ -52,8 +52,8 @@ protected:
     // Runs the download page until it hands over; returns the page it went to.
     int RunPage(const std::string& mirrorUrl, const std::function<void(CDownloadPage&, const CMessage&)>& spy = {}) {
         app.m_settings.URL = mirrorUrl;
-        worker = std::make_unique<CQVDownloadThread>(platform::CurlInternet());
-        page = std::make_unique<CDownloadPage>(app, *worker, window, view, SystemPageClock(), platform::SystemFileSystem(),
+        worker = std::make_unique<CQVDownloadThread>(platform::CurlInternet(), platform::SystemFileSystem());
+        page = std::make_unique<CDownloadPage>(app, *worker, window, view, platform::SystemClock(), platform::SystemFileSystem(),
                                                desktop);
         view.page = 1;
         page->OnSetActive();
@@ -202,8 +202,8 @@ TEST_F(UpdateRunTest, CancelDuringATransferLeavesNothingBehind) {
     app.m_bScannerWasRunning = 1;
     bool cancelled = false;
     app.m_settings.URL = base;
-    worker = std::make_unique<CQVDownloadThread>(platform::CurlInternet());
-    page = std::make_unique<CDownloadPage>(app, *worker, window, view, SystemPageClock(), platform::SystemFileSystem(),
+    worker = std::make_unique<CQVDownloadThread>(platform::CurlInternet(), platform::SystemFileSystem());
+    page = std::make_unique<CDownloadPage>(app, *worker, window, view, platform::SystemClock(), platform::SystemFileSystem(),
                                            desktop);
     page->OnSetActive();
     ASSERT_TRUE(Pump(

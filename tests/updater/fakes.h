@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/desktop.h"
-#include "platform/file_system.h"
+#include "platform/files.h"
 #include "updater/core/completion_page.h"
 #include "updater/core/download_page.h"
 #include "updater/core/profile_store.h"
@@ -59,11 +60,14 @@ public:
     bool detailsHidden = false;
 };
 
-class FakeClock final : public CPageClock {
+class FakeClock final : public platform::Clock {
 public:
-    DWORD TickCount() override { return ticks; }
+    std::uint32_t TickCount() override { return ticks; }
     int LocalSecond() override { return second; }
-    void Sleep(DWORD ms) override { slept += ms; }
+    std::optional<std::int64_t> LocalTimeToUnix(int y, int mo, int d, int h, int mi, int s) override {
+        return platform::SystemClock().LocalTimeToUnix(y, mo, d, h, mi, s);
+    }
+    void Sleep(std::uint32_t ms) override { slept += ms; }
     DWORD ticks = 1000;
     int second = 0;
     DWORD slept = 0;
@@ -77,8 +81,9 @@ public:
         if (it == times.end()) return std::nullopt;
         return it->second;
     }
+    // A file with content is the fake's own (the fetched script); removing any other path is recorded.
     bool RemoveFile(const std::string& path) override {
-        removed.push_back(path);
+        if (contents.erase(path) == 0) removed.push_back(path);
         return true;
     }
     bool MakeFolder(const std::string& path) override {
@@ -90,6 +95,19 @@ public:
         if (outside.count(path)) return platform::PathTarget::outside;
         return times.count(path) ? platform::PathTarget::file : platform::PathTarget::missing;
     }
+    std::optional<std::string> ReadContent(const std::string& path, std::uint64_t limit) override {
+        auto it = contents.find(path);
+        if (it == contents.end() || it->second.size() > limit) return std::nullopt;
+        return it->second;
+    }
+    // Downloads and installs go through the real worker only; the page never asks for them.
+    std::string TempFileFolder() override { return "/nonexistent"; }
+    std::string CreateTempFile(const std::string&) override { return ""; }
+    bool InstallFile(const std::string&, const std::string&, std::string& error) override {
+        error = "not installed by the fake file system";
+        return false;
+    }
+    std::map<std::string, std::string> contents;
     std::map<std::string, std::int64_t> times;
     std::set<std::string> outside;
     std::vector<std::string> asked;

@@ -51,40 +51,41 @@ TEST(ParseScriptNumberTest, SignedDecimalModulo32Bits) {
 class IsOutOfDateTest : public ::testing::Test {
 protected:
     std::int64_t Local(int y, int mo, int d, int h, int mi, int s) {
-        return *platform::LocalTimeToUnix(y, mo, d, h, mi, s);
+        return *clock.LocalTimeToUnix(y, mo, d, h, mi, s);
     }
     FakeFileSystem files;
+    platform::Clock& clock = platform::SystemClock();
 };
 
 TEST_F(IsOutOfDateTest, ComparesTheFileWithTheLocalDateOfTheLine) {
     files.times["prog.exe"] = Local(2004, 2, 3, 0, 0, 0);
-    EXPECT_FALSE(IsOutOfDate(files, "prog.exe", "01.02.2004", "10:00:00"));  // day first
+    EXPECT_FALSE(IsOutOfDate(files, clock, "prog.exe", "01.02.2004", "10:00:00"));  // day first
     files.times["prog.exe"] = Local(2004, 1, 2, 0, 0, 0);
-    EXPECT_TRUE(IsOutOfDate(files, "prog.exe", "01.02.2004", "10:00:00"));
+    EXPECT_TRUE(IsOutOfDate(files, clock, "prog.exe", "01.02.2004", "10:00:00"));
     files.times["prog.exe"] = Local(2004, 2, 1, 10, 0, 0);
-    EXPECT_FALSE(IsOutOfDate(files, "prog.exe", "01.02.2004", "10:00:00"));  // equal is up to date
+    EXPECT_FALSE(IsOutOfDate(files, clock, "prog.exe", "01.02.2004", "10:00:00"));  // equal is up to date
     files.times["prog.exe"] = Local(2004, 2, 1, 9, 59, 59);
-    EXPECT_TRUE(IsOutOfDate(files, "prog.exe", "01/02/2004", "10-00-00"));  // any one-byte separator
-    EXPECT_TRUE(IsOutOfDate(files, "missing.exe", "01.02.2004", "10:00:00"));
+    EXPECT_TRUE(IsOutOfDate(files, clock, "prog.exe", "01/02/2004", "10-00-00"));  // any one-byte separator
+    EXPECT_TRUE(IsOutOfDate(files, clock, "missing.exe", "01.02.2004", "10:00:00"));
 }
 
 TEST_F(IsOutOfDateTest, TildeFilesAreJudgedByTheLiveFile) {
     files.times["db/default.tdb"] = Local(2004, 3, 1, 0, 0, 0);
-    EXPECT_FALSE(IsOutOfDate(files, "db/~default.tdb", "01.02.2004", "10:00:00"));
+    EXPECT_FALSE(IsOutOfDate(files, clock, "db/~default.tdb", "01.02.2004", "10:00:00"));
     EXPECT_EQ(files.asked.back(), "db/default.tdb");
-    EXPECT_TRUE(IsOutOfDate(files, "db/~default.tdb", "01.04.2004", "10:00:00"));
-    EXPECT_TRUE(IsOutOfDate(files, "~other.tdb", "01.04.2004", "10:00:00"));
+    EXPECT_TRUE(IsOutOfDate(files, clock, "db/~default.tdb", "01.04.2004", "10:00:00"));
+    EXPECT_TRUE(IsOutOfDate(files, clock, "~other.tdb", "01.04.2004", "10:00:00"));
     EXPECT_EQ(files.asked.back(), "other.tdb");
 }
 
 TEST_F(IsOutOfDateTest, InvalidDatesLeaveAnExistingFileUpToDate) {
     files.times["a"] = 0;
     for (const char* date : {"32.01.2004", "30.02.2004", "31.04.2004", "29.02.2003", "01.13.2004", "00.01.2004", "", "1.1", "x.1.2004", "01.01.-5"})
-        EXPECT_FALSE(IsOutOfDate(files, "a", date, "10:00:00")) << date;
+        EXPECT_FALSE(IsOutOfDate(files, clock, "a", date, "10:00:00")) << date;
     for (const char* time : {"24:00:00", "10:60:00", "10:00", ""})
-        EXPECT_FALSE(IsOutOfDate(files, "a", "01.01.2004", time)) << time;
-    EXPECT_TRUE(IsOutOfDate(files, "a", "29.02.2004", "10:00:00"));  // a leap day is a date
-    EXPECT_TRUE(IsOutOfDate(files, "b", "garbage", "garbage"));  // missing files are fetched anyway
+        EXPECT_FALSE(IsOutOfDate(files, clock, "a", "01.01.2004", time)) << time;
+    EXPECT_TRUE(IsOutOfDate(files, clock, "a", "29.02.2004", "10:00:00"));  // a leap day is a date
+    EXPECT_TRUE(IsOutOfDate(files, clock, "b", "garbage", "garbage"));  // missing files are fetched anyway
 }
 
 TEST_F(IsOutOfDateTest, DaylightSavingIsDecidedByTheSystem) {
@@ -94,9 +95,9 @@ TEST_F(IsOutOfDateTest, DaylightSavingIsDecidedByTheSystem) {
     EXPECT_EQ(Local(2004, 7, 1, 12, 0, 0), 1088676000);
     EXPECT_EQ(Local(2004, 1, 1, 12, 0, 0), 1072954800);
     files.times["a"] = 1088676000 - 1;
-    EXPECT_TRUE(IsOutOfDate(files, "a", "01.07.2004", "12:00:00"));
+    EXPECT_TRUE(IsOutOfDate(files, clock, "a", "01.07.2004", "12:00:00"));
     files.times["a"] = 1088676000;
-    EXPECT_FALSE(IsOutOfDate(files, "a", "01.07.2004", "12:00:00"));
+    EXPECT_FALSE(IsOutOfDate(files, clock, "a", "01.07.2004", "12:00:00"));
     tz.reset();
     tzset();
 }

@@ -71,7 +71,7 @@ protected:
     WizardTest()
         : cwd(work),
           services(ServicesWith(registry)),
-          app(desktop, profile, platform::CurlInternet(), platform::SystemFileSystem(), SystemPageClock()) {}
+          app(desktop, profile, platform::CurlInternet(), platform::SystemFileSystem(), platform::SystemClock()) {}
 
     ~WizardTest() override { sheet.reset(); }
 

@@ -60,7 +60,7 @@ TEST_F(WizardProgramTest, StartUpClosesProgramsCancelRestartsThemAndExitSavesThe
 
 TEST_F(WizardProgramTest, InternetLayerFailureEndsTheProgramWithoutSavingSettings) {
     NoInternet none;
-    CZelupdateApp failing(desktop, profile, none, platform::SystemFileSystem(), SystemPageClock());
+    CZelupdateApp failing(desktop, profile, none, platform::SystemFileSystem(), platform::SystemClock());
     bool ran = false;
     failing.m_beforeModal = [&](CUpdateSheet&) { ran = true; };
     EXPECT_FALSE(failing.InitInstance(work + "/zelupdate"));

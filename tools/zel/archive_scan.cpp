@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/directories.h"
-#include "platform/file.h"
-#include "platform/file_head.h"
 #include "platform/files.h"
 #include "tools/zel/archive_walk.h"
 #include "tools/zel/cli.h"
@@ -56,8 +53,8 @@ struct Extracted {
 Extracted Inspect(const std::string& path) {
     static constexpr char kZipLocalHeader[] = {'P', 'K', 3, 4};
     Extracted facts;
-    std::vector<BYTE> head;
-    if (!ReadFileHead(path, CFile::modeRead | CFile::shareDenyNone, kScanWindowBytes, head, &facts.size)) return facts;
+    std::vector<std::uint8_t> head;
+    if (!platform::ReadFileHead(path, kScanWindowBytes, head, &facts.size)) return facts;
     facts.zip_header = std::search(head.begin(), head.end(), std::begin(kZipLocalHeader),
                                    std::end(kZipLocalHeader)) != head.end();
     return facts;
@@ -129,7 +126,7 @@ void ArchiveScan::ReadWith(CQVArchive& reader, const std::string& path, const st
         m_report(shown, Error("cannot open the " + type + " archive (damaged)"));
         return;
     }
-    platform::TempDirectory folder("zel-scan-");
+    platform::TempFolder folder("zel-scan-");
     if (folder.path().empty()) {
         m_report(shown, Error("cannot create a temporary folder"));
         return;

@@ -14,13 +14,29 @@ std::optional<std::string> Args::TakeOption(const std::string& name) {
             m_words.erase(m_words.begin() + static_cast<long>(i), m_words.begin() + static_cast<long>(i) + 2);
             return value;
         }
-        if (m_words[i].rfind(name + "=", 0) == 0) {
-            std::string value = m_words[i].substr(name.size() + 1);
+        bool joined = m_words[i].rfind(name + "=", 0) == 0;
+        bool attached = name.size() == 2 && m_words[i].size() > 2 && m_words[i].rfind(name, 0) == 0;
+        if (joined || attached) {
+            std::string value = m_words[i].substr(name.size() + (joined ? 1 : 0));
             m_words.erase(m_words.begin() + static_cast<long>(i));
             return value;
         }
     }
     return std::nullopt;
+}
+
+std::optional<std::string> Args::TakeOption(const std::string& name, const std::string& short_name) {
+    std::optional<std::string> value;
+    while (auto taken = TakeOption(name)) value = taken;
+    while (auto taken = TakeOption(short_name)) value = taken;
+    return value;
+}
+
+bool Args::TakeFlag(const std::string& name, const std::string& short_name) {
+    bool found = false;
+    while (TakeFlag(name)) found = true;
+    while (TakeFlag(short_name)) found = true;
+    return found;
 }
 
 std::vector<std::string> Args::TakeAll(const std::string& name) {
@@ -48,7 +64,10 @@ std::vector<std::string> Args::Positionals() {
             options_ended = true;
             continue;
         }
-        if (!options_ended && word.size() > 1 && word[0] == '-') throw Failure{"unknown option " + word};
+        if (!options_ended && word.size() > 1 && word[0] == '-') {
+            std::string help = m_command.empty() ? "zel --help" : "zel " + m_command + " --help";
+            throw Failure{"unknown option " + word + " (try " + help + ")"};
+        }
         result.push_back(word);
     }
     m_words.clear();
@@ -78,6 +97,10 @@ std::string DatabasePath(Args& args) {
     if (auto path = args.TakeOption("--db")) return *path;
     if (const char* env = std::getenv("ZEL_DB"); env && *env) return env;
     return "default.tdb";
+}
+
+std::string Counted(std::uint64_t count, const std::string& singular, const std::string& plural) {
+    return std::to_string(count) + " " + (count == 1 ? singular : plural);
 }
 
 long long ParseNumber(const std::string& text, const std::string& what) {

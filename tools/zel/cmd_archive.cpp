@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "archive/qv_archive.h"
-#include "platform/directories.h"
 #include "platform/files.h"
 #include "tools/zel/archive_walk.h"
 #include "tools/zel/commands.h"
@@ -33,7 +32,7 @@ bool Replaceable(const std::string& destination) {
     bool folder = destination.ends_with('/');
     platform::EntryKind kind = platform::KindOf(folder ? destination.substr(0, destination.size() - 1) : destination);
     if (kind == platform::EntryKind::missing) return true;
-    return kind == (folder ? platform::EntryKind::directory : platform::EntryKind::file);
+    return kind == (folder ? platform::EntryKind::folder : platform::EntryKind::file);
 }
 
 // Opens `path` with the reader that Arcopen picks, or throws Failure.
@@ -83,7 +82,7 @@ int Extract(Args& args) {
     std::set<std::string> seen;
 
     auto reader = OpenReader(path);
-    if (!platform::MakeDirectories(folder)) throw Failure{folder + ": cannot create the folder"};
+    if (!platform::MakeFolders(folder)) throw Failure{folder + ": cannot create the folder"};
     int failures = 0;
     auto destination_for = [&](const std::string& name) -> std::optional<std::string> {
         std::string shown = DisplayEntryName(name);
@@ -107,7 +106,7 @@ int Extract(Args& args) {
             return std::nullopt;
         }
         auto slash = destination.find_last_of('/', destination.size() - 2);
-        if (slash != std::string::npos && slash > 0) platform::MakeDirectories(destination.substr(0, slash));
+        if (slash != std::string::npos && slash > 0) platform::MakeFolders(destination.substr(0, slash));
         return destination;
     };
     auto on_entry = [&](const EntryOutcome& outcome) {

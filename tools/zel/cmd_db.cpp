@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/file.h"
+#include "fileio/file.h"
 #include "platform/files.h"
 #include "platform/services.h"
 #include "tools/zel/commands.h"

@@ -1,210 +1,143 @@
-// zel scan: search files and folders for known trojans.
+// zel scan: search files and folders for known trojans, on every processor.
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/file_ops.h"
-#include "platform/files.h"
 #include "platform/interrupts.h"
 #include "platform/services.h"
-#include "tools/zel/archive_scan.h"
 #include "tools/zel/commands.h"
 #include "tools/zel/database_io.h"
 #include "tools/zel/disinfection.h"
-#include "tools/zel/json.h"
-#include "tools/zel/safe_text.h"
-#include "tools/zel/scanner.h"
+#include "tools/zel/file_scan.h"
+#include "tools/zel/scan_options.h"
+#include "tools/zel/scan_report.h"
+#include "tools/zel/scan_walk.h"
+#include "tools/zel/worker_pool.h"
 
 namespace zel::cli {
 namespace {
 
 constexpr const char* kScanUsage =
-    "usage: zel scan [--db FILE] [--mode fixed|anywhere] [--json] [--infected] [--max-filesize SIZE]\n"
-    "                [--max-scansize SIZE] [--disinfect [--system-root DIR]] PATH...\n"
+    "usage: zel scan [OPTIONS] PATH...      (PATH - is standard input)\n"
     "Searches the first 2 MiB of each file (folders recursively, symbolic links inside them are not\n"
     "followed) for the trojans of the database. Archives (zip, rar, arj, cab, ace) are also searched\n"
     "entry by entry, with every format that reads them, archives inside them too (4 levels), reported\n"
-    "as ARCHIVE/ENTRY; an archive is never changed. Each entry is extracted as far as the scan needs:\n"
-    "2 MiB, or up to --max-filesize (default 100M) for an archive inside; at most --max-scansize\n"
-    "(default 400M) is extracted from one file. What a limit leaves unscanned is reported as LIMIT.\n"
+    "as ARCHIVE/ENTRY; an archive is never changed. One line per file on standard output:\n"
+    "PATH: OK, PATH: NAME FOUND (type T, version V), PATH: ERROR REASON or PATH: LIMIT REASON; then\n"
+    "a summary. A named PATH that is neither a file nor a folder (a FIFO, a device) is an ERROR and\n"
+    "is never read; such entries inside folders are passed over.\n"
+    "  --db FILE            the database (else $ZEL_DB, else default.tdb)\n"
+    "  --mode fixed|anywhere  signatures at their stored offsets (default) or anywhere in the file\n"
+    "  -j, --threads N      N workers (default: one per online processor); with -j 1 the lines come\n"
+    "                       in walk order, otherwise in any order, each line whole\n"
+    "  -i, --infected       no line for clean files (found files, errors and limits only)\n"
+    "  -q, --quiet          only errors, on standard error\n"
+    "  --no-summary         no summary at the end\n"
+    "  --json               one JSON object per line, no summary\n"
+    "  --exclude REGEX      leave out files whose path matches (POSIX extended, anywhere in the path)\n"
+    "  --exclude-dir REGEX  leave out folders whose path matches, and all below them\n"
+    "  --file-list FILE     also scan the paths in FILE, one a line (- reads them from standard input)\n"
+    "  --max-filesize SIZE  the most of one archive entry extracted to look inside it (default 100M;\n"
+    "                       the scan itself reads 2 MiB); also the most of standard input kept\n"
+    "  --max-scansize SIZE  the most extracted from one file, all levels together (default 400M)\n"
+    "  --disinfect [--system-root DIR]  clean the system root of each trojan found (see below)\n"
+    "Sizes take K, M or G. What a limit leaves unscanned is reported as LIMIT.\n"
     "Exit status: 0 nothing found, 1 something found, 2 an error (a file that cannot be read, or a\n"
     "damaged archive or entry, is reported and scanning goes on).\n"
     "--disinfect cleans the system root of each trojan found (ends the processes that run it, cleans\n"
-    "the start-up places its record names, deletes it) and names every step that could not be done;\n"
-    "exit status 2 when a file stays or a step failed. The root is --system-root DIR, else\n"
-    "$ZEL_SYSTEM_ROOT, else the private tree of `zel system info`.\n";
+    "the start-up places its record names, deletes it), one cure at a time, and names every step that\n"
+    "could not be done; exit status 2 when a file stays or a step failed. The root is --system-root\n"
+    "DIR, else $ZEL_SYSTEM_ROOT, else the private tree of `zel system info`.\n";
 
-struct Options {
-    int mode = 0;
-    ScanLimits limits;
-    bool json = false;
-    bool infected_only = false;
-    bool disinfect = false;
-};
-
-struct Totals {
-    int files = 0;
-    int infected = 0;
-    int errors = 0;
-    int limits = 0;
-};
-
-class ScanRun {
-public:
-    ScanRun(CTrojanBase2& base, const Options& options, const platform::ScopedInterruptWatch& interrupts)
-        : m_base(base),
-          m_options(options),
-          m_interrupts(interrupts),
-          m_scanner(base, options.mode),
-          m_disinfection(base),
-          m_archives(
-              m_scanner, options.limits,
-              [this](const std::string& shown, const Verdict& verdict) { Report(shown, verdict, false); },
-              [this] { return m_interrupts.Requested(); }) {}
-
-    // Throws Interrupted when an interrupt stops the scan.
-    void ScanPath(const std::string& path, bool named_by_user) {
-        if (m_interrupts.Requested()) throw Interrupted{};
-        platform::EntryKind kind = named_by_user ? platform::KindOfTarget(path) : platform::KindOf(path);
-        if (kind == platform::EntryKind::directory) {
-            ScanFolder(path);
-        } else if (kind == platform::EntryKind::file) {
-            Report(path, m_scanner.ScanFile(path), true);
-            // Entries are reported, never disinfected: what is scanned is a temporary copy.
-            m_archives.ScanEntries(path, path);
-        } else if (kind == platform::EntryKind::missing) {
-            Report(path, {Verdict::error, -1, "no such file or folder"});
-        }
-        // Symbolic links and special files inside folders are passed over.
+// The root to disinfect, checked and set up before anything is touched; null without --disinfect.
+std::unique_ptr<platform::SystemRoot> PrepareSystemRoot(Args& args, bool disinfect) {
+    if (!disinfect) {
+        if (args.TakeOption("--system-root")) throw Failure{"--system-root goes with --disinfect"};
+        return nullptr;
     }
+    auto root = TakeSystemRoot(args);
+    // Refused before anything is touched (Wine would overwrite every registry edit when it exits).
+    if (std::string refusal = root->Refusal(); !refusal.empty()) throw Failure{"cannot disinfect: " + refusal};
+    if (std::string problem = root->CreateSkeleton(); !problem.empty()) throw Failure{"cannot disinfect: " + problem};
+    return root;
+}
 
-    const Totals& totals() const { return m_totals; }
-    const Disinfection& disinfection() const { return m_disinfection; }
+// The file list, opened before the database is loaded so that a wrong name fails at once.
+std::unique_ptr<std::ifstream> OpenFileList(const ScanOptions& options) {
+    if (!options.file_list || *options.file_list == "-") return nullptr;
+    auto list = std::make_unique<std::ifstream>(*options.file_list, std::ios::binary);
+    if (!*list) throw Failure{"cannot read the file list " + *options.file_list};
+    return list;
+}
 
-private:
-    void ScanFolder(const std::string& path) {
-        std::vector<std::string> names;
-        if (!platform::ListDirectory(path, names)) {
-            Report(path, {Verdict::error, -1, "cannot read the folder"});
-            return;
-        }
-        std::string prefix = path.ends_with('/') ? path : path + "/";
-        for (const auto& name : names) ScanPath(prefix + name, false);
+void CheckStandardInputUse(const ScanOptions& options) {
+    auto dashes = std::count(options.paths.begin(), options.paths.end(), "-");
+    bool list_from_input = options.file_list && *options.file_list == "-";
+    if (dashes + (list_from_input ? 1 : 0) > 1) {
+        throw Failure{"standard input can be read only once: as one PATH - or as --file-list -"};
     }
+    if (options.paths.empty() && !options.file_list) throw Failure{"scan needs at least one PATH (try zel scan --help)"};
+}
 
-    // Reports one verdict; a file found on disk (not an archive entry) is disinfected when asked.
-    void Report(const std::string& path, const Verdict& verdict, bool on_disk = true) {
-        ++m_totals.files;
-        if (verdict.status == Verdict::infected) ++m_totals.infected;
-        if (verdict.status == Verdict::error) ++m_totals.errors;
-        if (verdict.status == Verdict::limit) ++m_totals.limits;
-        const CureReport* cure = nullptr;
-        if (m_options.disinfect && on_disk && verdict.status == Verdict::infected) {
-            cure = &m_disinfection.Run(path, verdict.index);
-        }
-        if (m_options.json) {
-            PrintJson(path, verdict, cure);
-        } else if (verdict.status == Verdict::infected) {
-            std::printf("%s: %s FOUND (type %s, version %s)%s\n%s", TerminalText(path).c_str(),
-                        TerminalText(ToUtf8(m_base.GetTrojanName(verdict.index))).c_str(),
-                        TerminalText(ToUtf8(m_base.GetTrojanType(verdict.index))).c_str(),
-                        TerminalText(ToUtf8(m_base.GetTrojanVer(verdict.index))).c_str(),
-                        cure ? Disinfection::Outcome(*cure).c_str() : "",
-                        cure ? Disinfection::FailureLines(path, *cure).c_str() : "");
-        } else if (verdict.status == Verdict::error) {
-            std::printf("%s: ERROR %s\n", TerminalText(path).c_str(), TerminalText(verdict.message).c_str());
-        } else if (verdict.status == Verdict::limit) {
-            std::printf("%s: LIMIT %s\n", TerminalText(path).c_str(), TerminalText(verdict.message).c_str());
-        } else if (!m_options.infected_only) {
-            std::printf("%s: OK\n", TerminalText(path).c_str());
-        }
-        std::fflush(stdout);
-    }
-
-    void PrintJson(const std::string& path, const Verdict& verdict, const CureReport* cure) {
-        static constexpr const char* kStatus[] = {"clean", "infected", "error", "limit"};
-        if (m_options.infected_only && verdict.status != Verdict::infected) return;
-        std::string line = "{\"path\": " + JsonString(path) + ", \"status\": \"" + kStatus[verdict.status] + "\"";
-        if (verdict.status == Verdict::infected) {
-            line += ", \"index\": " + std::to_string(verdict.index) +
-                    ", \"type\": " + JsonString(ToUtf8(m_base.GetTrojanType(verdict.index))) +
-                    ", \"name\": " + JsonString(ToUtf8(m_base.GetTrojanName(verdict.index))) +
-                    ", \"version\": " + JsonString(ToUtf8(m_base.GetTrojanVer(verdict.index)));
-        }
-        if (cure) line += Disinfection::JsonFields(*cure);
-        if (verdict.status == Verdict::error) line += ", \"error\": " + JsonString(verdict.message);
-        if (verdict.status == Verdict::limit) line += ", \"limit\": " + JsonString(verdict.message);
-        std::printf("%s}\n", line.c_str());
-    }
-
-    CTrojanBase2& m_base;
-    Options m_options;
-    const platform::ScopedInterruptWatch& m_interrupts;
-    Scanner m_scanner;
-    Disinfection m_disinfection;
-    ArchiveScan m_archives;
-    Totals m_totals;
-};
+int ExitStatus(const ScanTotals& totals, const Disinfection& disinfection) {
+    if (!disinfection.AllDone()) return kError;
+    if (totals.infected > 0) return kFound;
+    return totals.errors > 0 ? kError : kOk;
+}
 
 }  // namespace
 
 int RunScan(Args args) {
+    auto started = std::chrono::steady_clock::now();
     if (args.TakeFlag("--help") || args.TakeFlag("-h")) {
         std::fputs(kScanUsage, stdout);
         return kOk;
     }
     std::string db_path = DatabasePath(args);
-    Options options;
-    if (auto mode = args.TakeOption("--mode")) {
-        if (*mode == "fixed") {
-            options.mode = 0;
-        } else if (*mode == "anywhere") {
-            options.mode = 1;
-        } else {
-            throw Failure{"--mode is fixed or anywhere, not " + *mode};
-        }
-    }
-    options.json = args.TakeFlag("--json");
-    options.infected_only = args.TakeFlag("--infected");
-    options.disinfect = args.TakeFlag("--disinfect");
-    if (auto size = args.TakeOption("--max-filesize")) options.limits.max_filesize = ParseSize(*size, "--max-filesize");
-    if (auto size = args.TakeOption("--max-scansize")) options.limits.max_scansize = ParseSize(*size, "--max-scansize");
-    std::unique_ptr<platform::SystemRoot> root;
-    if (options.disinfect) {
-        root = TakeSystemRoot(args);
-    } else if (args.TakeOption("--system-root")) {
-        throw Failure{"--system-root goes with --disinfect"};
-    }
-    auto paths = args.Positionals();
-    if (paths.empty()) throw Failure{"scan needs at least one PATH (try zel scan --help)"};
+    ScanOptions options = TakeScanOptions(args);
+    auto root = PrepareSystemRoot(args, options.disinfect);
+    options.paths = args.Positionals();
+    CheckStandardInputUse(options);
+    auto list = OpenFileList(options);
     std::unique_ptr<platform::ScopedServices> services;
-    if (root) {
-        // Refused before anything is touched (Wine would overwrite every registry edit when it exits).
-        if (std::string refusal = root->Refusal(); !refusal.empty()) throw Failure{"cannot disinfect: " + refusal};
-        if (std::string problem = root->CreateSkeleton(); !problem.empty()) {
-            throw Failure{"cannot disinfect: " + problem};
-        }
-        services = std::make_unique<platform::ScopedServices>(platform::Services{.system_root = root.get()});
-    }
+    if (root) services = std::make_unique<platform::ScopedServices>(platform::Services{.system_root = root.get()});
 
     CTrojanBase2 base;
     LoadDatabase(base, db_path, false);
     WarnOfUngeneratedSignatures(base);
+    // Built before any worker starts: from then on the workers only read the database.
+    base.PrepareSearch(options.mode);
     // An interrupt ends the scan between two entries, so that the temporary copies are removed.
     platform::ScopedInterruptWatch interrupts;
-    ScanRun run(base, options, interrupts);
-    for (const auto& path : paths) run.ScanPath(path, true);
-
-    const Totals& totals = run.totals();
-    if (!options.json) {
-        std::string limits = totals.limits ? ", " + std::to_string(totals.limits) + " limits reached" : "";
-        std::printf("Scanned %d files: %d infected, %d errors%s.\n", totals.files, totals.infected, totals.errors,
-                    limits.c_str());
-        if (options.disinfect) std::printf("%s\n", run.disinfection().Summary().c_str());
+    auto interrupted = [&interrupts] { return interrupts.Requested(); };
+    ScanReport report(base, options);
+    Disinfection disinfection(base);
+    Disinfection* cures = options.disinfect ? &disinfection : nullptr;
+    std::vector<std::unique_ptr<FileScan>> scans;
+    for (unsigned i = 0; i <= options.threads; ++i) {
+        scans.push_back(std::make_unique<FileScan>(base, options, report, cures, interrupted));
     }
-    if (!run.disinfection().AllDone()) return kError;
-    if (totals.infected > 0) return kFound;
-    return totals.errors > 0 ? kError : kOk;
+    {
+        WorkerPool pool(options.threads);
+        ScanWalk walk(options, report, pool, scans, interrupted);
+        for (const auto& path : options.paths) walk.Named(path, true);
+        if (list) walk.NamedIn(*list);
+        if (options.file_list && *options.file_list == "-") walk.NamedIn(std::cin);
+        pool.Finish();
+    }
+
+    if (options.summary && !options.quiet && !options.json) {
+        std::uint64_t bytes = 0;
+        for (const auto& scan : scans) bytes += scan->ScannedBytes();
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        report.PrintSummary(bytes, seconds, options.disinfect ? disinfection.Summary() + "\n" : "");
+    }
+    return ExitStatus(report.Totals(), disinfection);
 }
 
 }  // namespace zel::cli

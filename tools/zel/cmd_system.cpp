@@ -4,7 +4,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/services.h"
 #include "sysutil/special_folder.h"
@@ -42,7 +41,7 @@ struct RootInfo {
 RootInfo Describe(platform::SystemRoot& root) {
     RootInfo info;
     info.kind = root.Kind();
-    info.folder = root.Directory();
+    info.folder = root.Folder();
     info.exists = platform::KindOfTarget(info.folder) != platform::EntryKind::missing;
     info.windows_folder = ToUtf8(root.WindowsFolder());
     info.windows_on_disk = root.ToDiskPath(root.WindowsFolder());
@@ -109,7 +108,7 @@ int Info(std::unique_ptr<platform::SystemRoot> root, bool json) {
 std::unique_ptr<platform::SystemRoot> TakeSystemRoot(Args& args) {
     auto directory = args.TakeOption("--system-root");
     if (directory && directory->empty()) throw Failure{"--system-root needs a folder"};
-    return platform::OpenSystemRoot(directory ? *directory : platform::DefaultSystemRootDirectory());
+    return platform::OpenSystemRoot(directory ? *directory : platform::DefaultSystemRootFolder());
 }
 
 int RunSystem(Args args) {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/desktop.h"
-#include "platform/file_system.h"
+#include "platform/files.h"
 #include "platform/internet.h"
 #include "platform/interrupts.h"
 #include "platform/services.h"
@@ -254,8 +254,8 @@ int RunUpdate(Args args) {
     {
         // Watched until the worker has ended, so that a second interrupt cannot cut its clean-up.
         platform::ScopedInterruptWatch interrupts;
-        CQVDownloadThread worker(platform::CurlInternet());
-        CDownloadPage page(app, worker, window, view, SystemPageClock(), platform::SystemFileSystem(),
+        CQVDownloadThread worker(platform::CurlInternet(), platform::SystemFileSystem());
+        CDownloadPage page(app, worker, window, view, platform::SystemClock(), platform::SystemFileSystem(),
                            platform::SystemDesktop());
         bool finished = RunDownloadPage(page, window, view, interrupts);
         // Release a worker that may still wait on a sent notification, then let it end.

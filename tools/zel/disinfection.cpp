@@ -1,24 +1,31 @@
 #include "tools/zel/disinfection.h"
 
 #include "cure/trojan_cure_module.h"
-#include "platform/file_ops.h"
+#include "platform/files.h"
+#include "tools/zel/cli.h"
 #include "tools/zel/json.h"
 #include "tools/zel/safe_text.h"
 
 namespace zel::cli {
 
-const CureReport& Disinfection::Run(const std::string& path, int index) {
+CureReport Disinfection::Run(const std::string& path, int index) {
+    std::lock_guard lock(m_mutex);
     CTrojanCureModule module(&m_base);
     // Absolute but not resolved: the cure must see whether a symbolic link lies on the way.
     module.DisinfectTrojan(platform::AbsolutePath(path), index);
-    m_last = module.GetReport();
-    if (m_last.deleted) {
+    CureReport report = module.GetReport();
+    if (report.deleted) {
         ++m_removed;
     } else {
         ++m_not_removed;
     }
-    m_failed_steps += static_cast<int>(m_last.failed_steps.size());
-    return m_last;
+    m_failed_steps += static_cast<int>(report.failed_steps.size());
+    return report;
+}
+
+bool Disinfection::AllDone() const {
+    std::lock_guard lock(m_mutex);
+    return m_not_removed == 0 && m_failed_steps == 0;
 }
 
 std::string Disinfection::Outcome(const CureReport& report) { return report.deleted ? ", removed" : ", not removed"; }
@@ -43,8 +50,9 @@ std::string Disinfection::JsonFields(const CureReport& report) {
 }
 
 std::string Disinfection::Summary() const {
+    std::lock_guard lock(m_mutex);
     return "Disinfection: " + std::to_string(m_removed) + " removed, " + std::to_string(m_not_removed) +
-           " not removed, " + std::to_string(m_failed_steps) + " failed steps.";
+           " not removed, " + Counted(static_cast<std::uint64_t>(m_failed_steps), "failed step", "failed steps") + ".";
 }
 
 }  // namespace zel::cli

@@ -2,6 +2,7 @@
 // count, and says what each cure left undone, in text and in JSON.
 #pragma once
 
+#include <mutex>
 #include <string>
 
 #include "cure/cure_report.h"
@@ -14,7 +15,9 @@ public:
     explicit Disinfection(CTrojanBase2& base) : m_base(base) {}
 
     // Disinfects the system root of the file at `path` (as the user named it) for record `index`.
-    const CureReport& Run(const std::string& path, int index);
+    // Scanning workers call it from several threads; it runs one cure at a time, since a cure ends
+    // processes and edits the start-up places that another cure may be editing.
+    CureReport Run(const std::string& path, int index);
 
     // ", removed" or ", not removed" for the FOUND line.
     static std::string Outcome(const CureReport& report);
@@ -25,11 +28,11 @@ public:
     // "Disinfection: R removed, N not removed, F failed steps."
     std::string Summary() const;
     // True when every file found was removed and every step succeeded.
-    bool AllDone() const { return m_not_removed == 0 && m_failed_steps == 0; }
+    bool AllDone() const;
 
 private:
     CTrojanBase2& m_base;
-    CureReport m_last;
+    mutable std::mutex m_mutex;
     int m_removed = 0;
     int m_not_removed = 0;
     int m_failed_steps = 0;

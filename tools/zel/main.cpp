@@ -24,13 +24,18 @@ constexpr Command kCommands[] = {
 };
 
 void PrintUsage(FILE* out) {
-    std::fprintf(out, "usage: zel COMMAND [ARGS...]   (zel COMMAND --help for details)\n\ncommands:\n");
+    std::fprintf(out, "usage: zel COMMAND [ARGS...]   (zel COMMAND --help for details)\n"
+                      "       zel --version\n\ncommands:\n");
     for (const auto& command : kCommands) std::fprintf(out, "  %-8s %s\n", command.name, command.summary);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-V") == 0)) {
+        std::printf("zel %s\n", ZEL_VERSION);
+        return zel::cli::kOk;
+    }
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         PrintUsage(argc < 2 ? stderr : stdout);
         return argc < 2 ? zel::cli::kError : zel::cli::kOk;
@@ -39,7 +44,7 @@ int main(int argc, char** argv) {
     for (const auto& command : kCommands) {
         if (std::strcmp(argv[1], command.name) != 0) continue;
         try {
-            return command.run(zel::cli::Args(std::move(words)));
+            return command.run(zel::cli::Args(std::move(words), command.name));
         } catch (const zel::cli::Interrupted&) {
             std::fflush(stdout);
             std::fprintf(stderr, "zel: interrupted\n");

@@ -1,23 +1,39 @@
 #include "tools/zel/scanner.h"
 
-#include <vector>
+#include <span>
 
-#include "platform/file.h"
-#include "platform/file_head.h"
+#include "archive/qv_archive.h"
+#include "platform/files.h"
 
 namespace zel::cli {
 
-Verdict Scanner::ScanFile(const std::string& path) {
+static_assert(kScanWindowBytes >= CQVArchiveEngine::kSniffHeadSize);
+
+Scanner::Scanner(CTrojanBase2& base, int mode)
+    : m_base(base),
+      m_mode(mode),
+      // Left uninitialised: only what a read fills is ever looked at.
+      m_head(new std::uint8_t[kScanWindowBytes]),
+      m_tail(new std::uint8_t[CQVArchiveEngine::kSniffTailSize]) {}
+
+Verdict Scanner::ScanFile(const std::string& path, bool follow_link) {
     Verdict verdict;
-    std::vector<BYTE> content;
-    CFileException error(CFileException::none);
-    if (!ReadFileHead(path, CFile::modeRead | CFile::shareDenyNone, kScanWindowBytes, content, nullptr, &error)) {
+    m_lastMayBeArchive = false;
+    std::span<std::uint8_t> head(m_head.get(), kScanWindowBytes);
+    std::span<std::uint8_t> tail(m_tail.get(), CQVArchiveEngine::kSniffTailSize);
+    platform::FileEnds read;
+    if (!platform::ReadFileEnds(path, head, tail, follow_link, read, verdict.message)) {
         verdict.status = Verdict::error;
-        verdict.message = error.m_detail;
         return verdict;
     }
-    if (content.size() < kMinimumScanBytes) return verdict;
-    verdict.index = m_base.Find(content.data(), static_cast<int>(content.size()), 0, m_mode);
+    m_scannedBytes += read.head;
+    // The whole file when it fits in the head.
+    std::span<const std::uint8_t> end = read.tail ? tail.first(read.tail) : head.first(read.head);
+    m_lastMayBeArchive = CQVArchiveEngine::MayBeArchive(
+        path.c_str(), head.first(std::min<std::size_t>(read.head, CQVArchiveEngine::kSniffHeadSize)),
+        end.last(std::min(end.size(), CQVArchiveEngine::kSniffTailSize)));
+    if (read.head < kMinimumScanBytes) return verdict;
+    verdict.index = m_base.Find(head.data(), static_cast<int>(read.head), 0, m_mode);
     if (verdict.index >= 0) verdict.status = Verdict::infected;
     return verdict;
 }

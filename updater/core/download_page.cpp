@@ -1,24 +1,15 @@
 #include "updater/core/download_page.h"
 
-#include <chrono>
 #include <cstdio>
-#include <thread>
+#include <optional>
+#include <string>
 
-#include "platform/clock.h"
-#include "platform/files.h"
 #include "updater/core/install_path.h"
 #include "updater/core/update_script.h"
 #include "updater/core/update_strings.h"
 
 namespace zel::updater {
 namespace {
-
-class SystemClockAdapter final : public CPageClock {
-public:
-    DWORD TickCount() override { return platform::SystemClock().TickCount(); }
-    int LocalSecond() override { return platform::LocalClockSecond(); }
-    void Sleep(DWORD milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
-};
 
 // 32-bit counters wrap like the worker's own instead of overflowing.
 int AddWrapping(int a, long b) {
@@ -47,13 +38,8 @@ CString MalformedLineName(std::string_view line, const CStringArray& fields) {
 
 }  // namespace
 
-CPageClock& SystemPageClock() {
-    static SystemClockAdapter clock;
-    return clock;
-}
-
 CDownloadPage::CDownloadPage(CUpdateApp& app, CDownloadWorker& worker, CMessageQueue& window,
-                             CDownloadPageView& view, CPageClock& clock, platform::FileSystem& files,
+                             CDownloadPageView& view, platform::Clock& clock, platform::FileSystem& files,
                              platform::Desktop& desktop)
     : m_app(app),
       m_settings(app.m_settings),
@@ -243,9 +229,10 @@ void CDownloadPage::Finish() {
 }
 
 void CDownloadPage::LoadScript() {
-    m_script.LoadFile(kScriptLocalName);
+    if (std::optional<std::string> script = m_files.ReadContent(kScriptLocalName, CTextBuffer::kMaxLength))
+        m_script.SetContent(std::move(*script));
     m_scriptPos = 0;
-    platform::RemoveFileQuietly(kScriptLocalName);
+    m_files.RemoveFile(kScriptLocalName);
 }
 
 void CDownloadPage::RunScript() {
@@ -317,7 +304,7 @@ bool CDownloadPage::RunEntry(std::string_view line, int nextLine) {
     m_worker.SkipCheck = 0;
     m_label = fields[4];
     m_version = fields[5];
-    if (IsOutOfDate(m_files, destination, fields[2], fields[3])) {
+    if (IsOutOfDate(m_files, m_clock, destination, fields[2], fields[3])) {
         m_scriptPos = nextLine;
         StartDownload();
         return true;

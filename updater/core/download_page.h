@@ -5,8 +5,9 @@
 
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/desktop.h"
-#include "platform/file_system.h"
+#include "platform/files.h"
 #include "sysutil/text_buffer.h"
 #include "updater/core/download_worker.h"
 #include "updater/core/update_app.h"
@@ -55,20 +56,10 @@ public:
     virtual void KillTimer() = 0;
 };
 
-// Millisecond ticks, the local clock's second, and waiting; tests drive it.
-class CPageClock {
-public:
-    virtual ~CPageClock() = default;
-    virtual DWORD TickCount() = 0;
-    virtual int LocalSecond() = 0;
-    virtual void Sleep(DWORD milliseconds) = 0;
-};
-CPageClock& SystemPageClock();
-
 class CDownloadPage {
 public:
     CDownloadPage(CUpdateApp& app, CDownloadWorker& worker, CMessageQueue& window, CDownloadPageView& view,
-                  CPageClock& clock, platform::FileSystem& files, platform::Desktop& desktop);
+                  platform::Clock& clock, platform::FileSystem& files, platform::Desktop& desktop);
 
     void OnSetActive();
     void OnCancel();
@@ -120,7 +111,7 @@ private:
     CDownloadWorker& m_worker;
     CMessageQueue& m_window;
     CDownloadPageView& m_view;
-    CPageClock& m_clock;
+    platform::Clock& m_clock;
     platform::FileSystem& m_files;
     platform::Desktop& m_desktop;
 

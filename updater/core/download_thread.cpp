@@ -4,10 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "fileio/file.h"
 #include "framework/crc32.h"
-#include "platform/file.h"
-#include "platform/file_system.h"
-#include "platform/files.h"
 #include "updater/core/update_strings.h"
 
 namespace zel::updater {
@@ -23,10 +21,26 @@ constexpr DWORD kMaxUncheckedSize = 16u << 20;
 
 constexpr std::size_t kCheckPieceSize = 64 * 1024;
 
+// Removes a temporary download through the file system when it goes out of scope.
+class TempDownload {
+public:
+    TempDownload(platform::FileSystem& files, std::string path) : m_files(files), m_path(std::move(path)) {}
+    ~TempDownload() {
+        if (!m_path.empty()) m_files.RemoveFile(m_path);
+    }
+    TempDownload(const TempDownload&) = delete;
+    TempDownload& operator=(const TempDownload&) = delete;
+    const std::string& path() const { return m_path; }
+
+private:
+    platform::FileSystem& m_files;
+    std::string m_path;
+};
+
 }  // namespace
 
-CQVDownloadThread::CQVDownloadThread(platform::Internet& internet)
-    : m_internet(internet), m_buffer{}, m_thread([this] { Run(); }) {}
+CQVDownloadThread::CQVDownloadThread(platform::Internet& internet, platform::FileSystem& files)
+    : m_internet(internet), m_files(files), m_buffer{}, m_thread([this] { Run(); }) {}
 
 CQVDownloadThread::~CQVDownloadThread() {
     Post(WM_DL_STOP);
@@ -106,10 +120,10 @@ void CQVDownloadThread::Download() {
         Fail(kErrorOpenUrl);
         return;
     }
-    platform::TempFileGuard temp(platform::CreateTempFileIn(platform::TempFolder(), "zsu"));
+    TempDownload temp(m_files, m_files.CreateTempFile("zsu"));
     CFile out;
     if (temp.path().empty() || !out.Open(temp.path(), CFile::modeWrite | CFile::modeCreate)) {
-        FailWith(kErrorTempFile, "cannot create a temporary file in " + platform::TempFolder());
+        FailWith(kErrorTempFile, "cannot create a temporary file in " + m_files.TempFileFolder());
         return;
     }
     TotalSize = 0;
@@ -165,7 +179,7 @@ void CQVDownloadThread::Download() {
         }
     }
     std::string installError;
-    if (!platform::CopyFileReplacing(temp.path(), Destination, installError)) {
+    if (!m_files.InstallFile(temp.path(), Destination, installError)) {
         InstallFailed = true;
         FailWith(kErrorCheck, installError);
         return;

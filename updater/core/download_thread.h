@@ -7,6 +7,7 @@
 #include <memory>
 #include <thread>
 
+#include "platform/files.h"
 #include "platform/internet.h"
 #include "updater/core/download_worker.h"
 
@@ -27,8 +28,9 @@ constexpr std::size_t kBlockSize = 2048;
 
 class CQVDownloadThread final : public CDownloadWorker {
 public:
-    // The thread runs from construction and ends on WM_DL_STOP (or on destruction).
-    explicit CQVDownloadThread(platform::Internet& internet);
+    // The thread runs from construction and ends on WM_DL_STOP (or on destruction). Downloads are
+    // kept in the temporary folder of `files` until checked, then installed through it.
+    CQVDownloadThread(platform::Internet& internet, platform::FileSystem& files);
     // Stops the thread and waits for it. Close the owner's queue first if the thread may be waiting
     // on a sent notification that nobody will handle any more.
     ~CQVDownloadThread() override;
@@ -53,6 +55,7 @@ private:
     }
 
     platform::Internet& m_internet;
+    platform::FileSystem& m_files;
     std::unique_ptr<platform::InternetSession> m_session;
     char m_buffer[kBlockSize];
     CMessageQueue m_queue;

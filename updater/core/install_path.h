@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "framework/framework_types.h"
-#include "platform/file_system.h"
+#include "platform/files.h"
 
 namespace zel::updater {
 

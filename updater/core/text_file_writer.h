@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "framework/framework_types.h"
-#include "platform/file.h"
+#include "fileio/file.h"
 
 class CTextFileWriter {
 public:

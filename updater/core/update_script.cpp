@@ -55,8 +55,8 @@ bool ParseScriptNumber(std::string_view text, int& value) {
     return true;
 }
 
-bool IsOutOfDate(platform::FileSystem& files, const CString& destination, const CString& date,
-                 const CString& time) {
+bool IsOutOfDate(platform::FileSystem& files, platform::Clock& clock, const CString& destination,
+                 const CString& date, const CString& time) {
     CString path = destination;
     std::size_t nameStart = path.find_last_of("/\\");
     nameStart = nameStart == CString::npos ? 0 : nameStart + 1;
@@ -66,11 +66,11 @@ bool IsOutOfDate(platform::FileSystem& files, const CString& destination, const 
     std::optional<std::int64_t> modified = files.ModificationTime(path);
     if (!modified) return true;
     unsigned day[3];
-    unsigned clock[3];
-    if (!ParseTriple(date, day) || !ParseTriple(time, clock)) return false;
+    unsigned hms[3];
+    if (!ParseTriple(date, day) || !ParseTriple(time, hms)) return false;
     std::optional<std::int64_t> published =
-        platform::LocalTimeToUnix(static_cast<int>(day[2]), static_cast<int>(day[1]), static_cast<int>(day[0]),
-                                  static_cast<int>(clock[0]), static_cast<int>(clock[1]), static_cast<int>(clock[2]));
+        clock.LocalTimeToUnix(static_cast<int>(day[2]), static_cast<int>(day[1]), static_cast<int>(day[0]),
+                              static_cast<int>(hms[0]), static_cast<int>(hms[1]), static_cast<int>(hms[2]));
     if (!published) return false;
     return *modified < *published;
 }

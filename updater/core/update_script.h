@@ -6,7 +6,8 @@
 #include <string_view>
 
 #include "framework/framework_types.h"
-#include "platform/file_system.h"
+#include "platform/clock.h"
+#include "platform/files.h"
 
 namespace zel::updater {
 
@@ -22,7 +23,8 @@ bool ParseScriptNumber(std::string_view text, int& value);
 // True when `destination` must be fetched: it is missing, or it was last modified before the local
 // date (F3, "dd.mm.yyyy") and time (F4, "hh:mm:ss"). A file whose name starts with '~' is judged by
 // the file of the same name without it. An invalid date or time leaves an existing file up to date.
-bool IsOutOfDate(platform::FileSystem& files, const CString& destination, const CString& date,
-                 const CString& time);
+// `clock` turns the local date and time into the file system's time.
+bool IsOutOfDate(platform::FileSystem& files, platform::Clock& clock, const CString& destination,
+                 const CString& date, const CString& time);
 
 }  // namespace zel::updater

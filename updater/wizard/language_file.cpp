@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "platform/file.h"
+#include "fileio/file.h"
 #include "updater/core/update_strings.h"
 #include "updater/wizard/wizard_strings.h"
 

@@ -1,8 +1,9 @@
 // zelupdate: the update wizard. It takes no command-line options.
 #include <QApplication>
 
+#include "platform/clock.h"
 #include "platform/desktop.h"
-#include "platform/file_system.h"
+#include "platform/files.h"
 #include "platform/internet.h"
 #include "platform/x11_desktop.h"
 #include "updater/core/registry_profile.h"
@@ -15,7 +16,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<platform::Desktop> desktop = platform::MakeX11Desktop(platform::SystemDesktop());
     updater::CRegistryProfile profile;
     updater::CZelupdateApp app(*desktop, profile, platform::CurlInternet(), platform::SystemFileSystem(),
-                               updater::SystemPageClock());
+                               platform::SystemClock());
     app.InitInstance(updater::FromQt(QCoreApplication::applicationFilePath()));
     return app.ExitInstance();
 }

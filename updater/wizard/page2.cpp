@@ -23,7 +23,7 @@ std::vector<CSheetPage::HelpControl> CPage2::HelpControls() const {
 }
 
 CPage2::CPage2(CUpdateApp& app, const CLanguage& language, platform::Internet& internet,
-               platform::FileSystem& files, platform::Desktop& desktop, CPageClock& clock)
+               platform::FileSystem& files, platform::Desktop& desktop, platform::Clock& clock)
     : m_app(app), m_language(language), m_icons(RowIcons()) {
     auto text = [&](int control, const char* builtIn) {
         return ToQt(m_language.DialogText(kDialogDownload, control, builtIn));
@@ -60,7 +60,7 @@ CPage2::CPage2(CUpdateApp& app, const CLanguage& language, platform::Internet& i
         bar->setValue(0);
     }
 
-    m_worker = std::make_unique<CQVDownloadThread>(internet);
+    m_worker = std::make_unique<CQVDownloadThread>(internet, files);
     m_logic = std::make_unique<CDownloadPage>(app, *m_worker, m_window, *this, clock, files, desktop);
     m_status->setText(ToQt(m_language.Translate(m_logic->StatusText())));
 

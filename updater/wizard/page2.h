@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/desktop.h"
-#include "platform/file_system.h"
+#include "platform/files.h"
 #include "platform/internet.h"
 #include "updater/core/download_page.h"
 #include "updater/core/download_thread.h"
@@ -29,7 +29,7 @@ class CPage2 final : public CSheetPage, public CDownloadPageView {
 public:
     // Starts the download thread.
     CPage2(CUpdateApp& app, const CLanguage& language, platform::Internet& internet, platform::FileSystem& files,
-           platform::Desktop& desktop, CPageClock& clock);
+           platform::Desktop& desktop, platform::Clock& clock);
     // Releases a worker that waits on a notification nobody will handle, then lets it end.
     ~CPage2() override;
 

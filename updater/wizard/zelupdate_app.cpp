@@ -14,7 +14,7 @@
 namespace zel::updater {
 
 CZelupdateApp::CZelupdateApp(platform::Desktop& desktop, CProfileStore& profile, platform::Internet& internet,
-                             platform::FileSystem& files, CPageClock& clock)
+                             platform::FileSystem& files, platform::Clock& clock)
     : CUpdateApp(desktop, profile), m_internet(internet), m_files(files), m_clock(clock) {}
 
 bool CZelupdateApp::InitInstance(const CString& programPath) {

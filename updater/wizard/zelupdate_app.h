@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "platform/desktop.h"
-#include "platform/file_system.h"
+#include "platform/files.h"
 #include "platform/internet.h"
 #include "updater/core/download_page.h"
 #include "updater/core/update_app.h"
@@ -20,7 +20,7 @@ namespace zel::updater {
 class CZelupdateApp final : public CUpdateApp {
 public:
     CZelupdateApp(platform::Desktop& desktop, CProfileStore& profile, platform::Internet& internet,
-                  platform::FileSystem& files, CPageClock& clock);
+                  platform::FileSystem& files, platform::Clock& clock);
 
     // The whole program run; `programPath` names the language and help files beside it. Returns
     // false: the program ends when the wizard closes.
@@ -43,7 +43,7 @@ public:
 private:
     platform::Internet& m_internet;
     platform::FileSystem& m_files;
-    CPageClock& m_clock;
+    platform::Clock& m_clock;
     CLanguage m_language;
     CContextHelp m_help;
 };

@@ -1,4 +1,4 @@
-#include "framework/archive.h"
+#include "fileio/archive.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "platform/file.h"
+#include "fileio/file.h"
 
 class CMemFile : public CFile {
 public:

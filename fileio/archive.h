@@ -9,7 +9,7 @@
 
 #include "framework/exceptions.h"
 #include "framework/framework_types.h"
-#include "platform/file.h"
+#include "fileio/file.h"
 
 class CArchive {
 public:

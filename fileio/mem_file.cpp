@@ -1,4 +1,4 @@
-#include "framework/mem_file.h"
+#include "fileio/mem_file.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,8 @@
-#include "framework/archive.h"
+#include "fileio/archive.h"
 
 #include <gtest/gtest.h>
 
-#include "framework/mem_file.h"
+#include "fileio/mem_file.h"
 
 namespace {
 
