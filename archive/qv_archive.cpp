@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "archive/backends.h"
-#include "fileio/file.h"
 #include "platform/files.h"
 
 CQVArchiveException::~CQVArchiveException() = default;
@@ -27,20 +26,6 @@ std::string ExtensionOf(std::string_view path) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
     return extension;
-}
-
-// The first bytes of the file, as far as the probes by content look; empty when it cannot be read.
-std::vector<std::uint8_t> ReadHead(const char* path) {
-    std::vector<std::uint8_t> head;
-    CFile file;
-    if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite)) return head;
-    try {
-        head.resize(kProbeHeadSize);
-        head.resize(file.Read(head.data(), static_cast<UINT>(head.size())));
-    } catch (const CFileException&) {
-        head.clear();
-    }
-    return head;
 }
 
 static_assert(CQVArchiveEngine::kSniffHeadSize >= kProbeHeadSize && CQVArchiveEngine::kSniffTailSize >= kZipEndSearchSize);
@@ -68,9 +53,11 @@ EFormat FormatByName(const char* path) {
 
 ProbeResults Probe(const char* path) {
     ProbeResults found;
-    // Only a regular file is an archive: a FIFO, device or socket is not opened at all.
+    // Only a regular file is an archive: a FIFO, device or socket is not opened at all. As far as
+    // the probes by content look; nothing when the file cannot be read.
     if (zel::platform::KindOfTarget(path) != zel::platform::EntryKind::file) return found;
-    std::vector<std::uint8_t> bytes = ReadHead(path);
+    std::vector<std::uint8_t> bytes;
+    zel::platform::ReadFileHead(path, kProbeHeadSize, bytes);
     FileHead head(bytes);
     if (StartsAsCab(head)) found.leading = EFormat::cab;
     else if (StartsAsArj(head)) found.leading = EFormat::arj;

@@ -184,7 +184,7 @@ void CTrojanCureModule::CureTracerRegistry() {
 void CTrojanCureModule::CureRegistry(HKEY root, const CString& subkey) {
     Registry* registry = zel::platform::CurrentServices().registry;
     RegistryRoot which;
-    if (!registry || !zel::platform::RootFromHandle(root, which)) return;
+    if (!registry || !zel::platform::RootFromHandle(RegistryHandleValue(root), which)) return;
     // The report speaks UTF-8, as paths on disk do; key and value names are in the ANSI code page.
     const std::string key = std::string(zel::platform::RootName(which)) + "\\" + zel::codepage::Windows1252ToUtf8(subkey);
     auto fail = [&](const char* subject, const std::string& target, const char* action, RegistryStatus status) {

@@ -1,13 +1,14 @@
 #include "cure/trojan_cure_module.h"
 
 #include <cstring>
+#include <new>
 #include <set>
+#include <vector>
 
 #include "cure/cure_files.h"
 #include "cure/process_list.h"
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
-#include "fileio/file.h"
 #include "platform/files.h"
 #include "platform/services.h"
 
@@ -67,44 +68,24 @@ CTrojanCureModule& CTrojanCureModule::operator=(const CTrojanCureModule& other) 
 CTrojanCureModule::~CTrojanCureModule() { DetachFile(); }
 
 int CTrojanCureModule::IsExecutableFile(const CString& path) {
-    CFile file;
-    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone)) return 0;
-    char magic[2] = {};
-    try {
-        if (file.Read(magic, 2) != 2) return 0;
-    } catch (const CFileException&) {
-        return 0;
-    }
-    return magic[0] == 'M' && magic[1] == 'Z' ? 1 : 0;
+    std::vector<BYTE> magic;
+    if (!zel::platform::ReadFileHead(path, 2, magic)) return 0;
+    return magic.size() == 2 && magic[0] == 'M' && magic[1] == 'Z' ? 1 : 0;
 }
 
 int CTrojanCureModule::AttachFile(const CString& path) {
     DetachFile();
-    CFile file;
-    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone)) return 0;
-    try {
-        std::uint64_t size = file.GetLength();
-        if (size < kMinimumAttachBytes) {
-            m_nDataLength = static_cast<int>(size);
-            return 1;
-        }
-        std::size_t wanted = static_cast<std::size_t>(size > kAttachWindowBytes ? kAttachWindowBytes : size);
-        auto data = std::make_unique<BYTE[]>(wanted);
-        std::size_t done = 0;
-        while (done < wanted) {
-            UINT got = file.Read(data.get() + done, static_cast<UINT>(wanted - done));
-            if (got == 0) break;
-            done += got;
-        }
-        m_pData = std::move(data);
-        m_nDataLength = static_cast<int>(done);
-    } catch (const CFileException&) {
-        DetachFile();
-        return 0;
-    } catch (const std::bad_alloc&) {
-        DetachFile();
-        return 0;
+    std::vector<BYTE> head;
+    if (!zel::platform::ReadFileHead(path, kAttachWindowBytes, head)) return 0;
+    // A file under the minimum never matches: its length is kept, its content is not.
+    if (head.size() < kMinimumAttachBytes) {
+        m_nDataLength = static_cast<int>(head.size());
+        return 1;
     }
+    m_pData.reset(new (std::nothrow) BYTE[head.size()]);
+    if (!m_pData) return 0;
+    std::memcpy(m_pData.get(), head.data(), head.size());
+    m_nDataLength = static_cast<int>(head.size());
     return 1;
 }
 

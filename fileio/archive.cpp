@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "framework/codepage.h"
+#include "framework/little_endian.h"
 
 namespace {
 
@@ -101,15 +102,14 @@ CArchive& CArchive::operator>>(BYTE& value) {
 CArchive& CArchive::operator>>(WORD& value) {
     BYTE bytes[2];
     ReadExact(bytes, 2);
-    value = static_cast<WORD>(bytes[0] | (bytes[1] << 8));
+    value = zel::LoadLe16(bytes, bytes + sizeof bytes);
     return *this;
 }
 
 CArchive& CArchive::operator>>(DWORD& value) {
     BYTE bytes[4];
     ReadExact(bytes, 4);
-    value = static_cast<DWORD>(bytes[0]) | (static_cast<DWORD>(bytes[1]) << 8) |
-            (static_cast<DWORD>(bytes[2]) << 16) | (static_cast<DWORD>(bytes[3]) << 24);
+    value = zel::LoadLe32(bytes, bytes + sizeof bytes);
     return *this;
 }
 
@@ -172,9 +172,9 @@ CArchive& CArchive::operator>>(CString& text) {
         return *this;
     }
     std::u16string units(static_cast<size_t>(length), u'\0');
+    const auto* unitBytes = reinterpret_cast<const std::uint8_t*>(raw.data());
     for (size_t i = 0; i < units.size(); ++i) {
-        units[i] = static_cast<char16_t>(static_cast<BYTE>(raw[2 * i]) |
-                                         (static_cast<BYTE>(raw[2 * i + 1]) << 8));
+        units[i] = static_cast<char16_t>(zel::LoadLe16(unitBytes + 2 * i, unitBytes + raw.size()));
     }
     text = zel::codepage::Utf16ToWindows1252(units);
     return *this;

@@ -154,6 +154,24 @@ struct FileEnds {
 bool ReadFileEnds(const std::string& path, std::span<std::uint8_t> head, std::span<std::uint8_t> tail,
                   bool follow_link, FileEnds& read, std::string& reason);
 
+// The first bytes of the regular file at `path` (a final symbolic link followed), at most `limit` of
+// them: fewer when the file is shorter. `length`, when given, receives the whole file's length. False
+// when nothing could be read (`bytes` is then empty and `reason`, when given, says why).
+inline bool ReadFileHead(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
+                         std::uint64_t* length = nullptr, std::string* reason = nullptr) {
+    bytes.resize(limit);
+    FileEnds read;
+    std::string why;
+    if (!ReadFileEnds(path, bytes, {}, true, read, why)) {
+        bytes.clear();
+        if (reason) *reason = why;
+        return false;
+    }
+    bytes.resize(read.head);
+    if (length) *length = read.length;
+    return true;
+}
+
 // ---- Temporary files and replacing files -----------------------------------------------------
 
 // Creates an empty, uniquely named file in the folder of `target` and returns its path,

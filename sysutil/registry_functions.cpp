@@ -16,7 +16,7 @@ namespace {
 // The registry and root for a call; null when there is no registry or the handle names no root.
 Registry* Resolve(HKEY handle, RegistryRoot& root) {
     Registry* registry = CurrentServices().registry;
-    if (!registry || !zel::platform::RootFromHandle(handle, root)) return nullptr;
+    if (!registry || !zel::platform::RootFromHandle(RegistryHandleValue(handle), root)) return nullptr;
     return registry;
 }
 

@@ -12,6 +12,7 @@
 #include "archive/entry_output.h"
 #include "archive/reader_support.h"
 #include "framework/codepage_oem.h"
+#include "framework/little_endian.h"
 
 using zel::arcopen::ThrowEnd;
 using zel::arcopen::ThrowFailure;
@@ -201,7 +202,7 @@ bool IsAceMainHeaderAt(FileHead head, std::size_t block) {
     std::size_t signature = block + kSignatureOffset;
     if (head.size() < signature + kSignatureSize) return false;
     if (std::memcmp(head.data() + signature, kSignature, kSignatureSize) != 0) return false;
-    std::size_t size = head[block + 2] | head[block + 3] << 8;
+    std::size_t size = LoadLe16(head.data() + block + kBlockSizeOffset, head.data() + head.size());
     return head[block + kBlockPrefixSize] == kTypeMain && size >= kSignatureOffset - kBlockPrefixSize + kSignatureSize;
 }
 

@@ -10,6 +10,8 @@ namespace zel::ace {
 // Every block starts with HEAD_CRC (u16) and HEAD_SIZE (u16); HEAD_SIZE bytes follow, starting
 // with HEAD_TYPE (u8) and HEAD_FLAGS (u16). The CRC covers exactly those HEAD_SIZE bytes.
 inline constexpr std::size_t kBlockPrefixSize = 4;
+inline constexpr std::size_t kBlockCrcOffset = 0;
+inline constexpr std::size_t kBlockSizeOffset = 2;
 inline constexpr std::size_t kMinHeaderSize = 3;  // type and flags
 
 enum HeaderType : std::uint8_t {

@@ -8,6 +8,7 @@
 #include "archive/acelib/ace_error.h"
 #include "archive/acelib/ace_format.h"
 #include "fileio/file.h"
+#include "framework/little_endian.h"
 
 namespace zel::ace {
 
@@ -53,6 +54,13 @@ namespace {
 
 [[noreturn]] void Malformed(const char* what) { throw AceError(AceError::kFormat, what); }
 
+std::size_t BlockSize(const std::uint8_t (&prefix)[kBlockPrefixSize]) {
+    return LoadLe16(prefix + kBlockSizeOffset, prefix + kBlockPrefixSize);
+}
+std::uint16_t BlockCrc(const std::uint8_t (&prefix)[kBlockPrefixSize]) {
+    return LoadLe16(prefix + kBlockCrcOffset, prefix + kBlockPrefixSize);
+}
+
 // Finds the main header: the "**ACE**" signature 7 bytes into a block whose CRC holds and whose
 // type is 0, starting within the first 512 KiB. Sets the volume's position after it.
 bool FindMainHeader(Volume& volume) {
@@ -65,10 +73,10 @@ bool FindMainHeader(Volume& volume) {
         std::uint64_t start = at - kSignatureOffset;
         std::uint8_t prefix[kBlockPrefixSize];
         if (volume.ReadAt(start, prefix, sizeof prefix) != sizeof prefix) continue;
-        std::size_t size = prefix[2] | prefix[3] << 8;
+        std::size_t size = BlockSize(prefix);
         body.resize(size);
         if (volume.ReadAt(start + kBlockPrefixSize, body.data(), size) != size) continue;
-        if (!HeaderCrcMatches(static_cast<std::uint16_t>(prefix[0] | prefix[1] << 8), body.data(), size)) continue;
+        if (!HeaderCrcMatches(BlockCrc(prefix), body.data(), size)) continue;
         try {
             Block block = ParseBlock(body.data(), size);
             if (!block.main) continue;
@@ -195,12 +203,12 @@ std::optional<Block> ArchiveReader::ReadBlock() {
     std::uint8_t prefix[kBlockPrefixSize];
     // Fewer bytes than a block prefix after the last block are tolerated as padding.
     if (volume.ReadAt(volume.position, prefix, sizeof prefix) < sizeof prefix) return std::nullopt;
-    std::size_t size = prefix[2] | prefix[3] << 8;
+    std::size_t size = BlockSize(prefix);
     std::vector<std::uint8_t> body(size);
     if (volume.ReadAt(volume.position + kBlockPrefixSize, body.data(), size) != size) {
         Malformed("block header cut off");
     }
-    if (!HeaderCrcMatches(static_cast<std::uint16_t>(prefix[0] | prefix[1] << 8), body.data(), size)) {
+    if (!HeaderCrcMatches(BlockCrc(prefix), body.data(), size)) {
         throw AceError(AceError::kHeaderCrc, "header CRC mismatch");
     }
     Block block = ParseBlock(body.data(), size);

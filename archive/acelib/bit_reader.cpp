@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "archive/acelib/ace_error.h"
+#include "framework/little_endian.h"
 
 namespace zel::ace {
 
@@ -30,11 +31,9 @@ bool BitReader::NextWord(std::uint32_t& word) {
     }
     std::size_t left = m_end - m_offset;
     if (left == 0) return false;
-    std::uint8_t bytes[4] = {0, 0, 0, 0};  // a last partial word is padded with zeros
-    std::memcpy(bytes, m_buffer.data() + m_offset, left < 4 ? left : 4);
+    // A last partial word is padded with zeros.
+    word = LoadLe32(m_buffer.data() + m_offset, m_buffer.data() + m_end);
     m_offset += left < 4 ? left : 4;
-    word = static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
     return true;
 }
 
@@ -42,9 +41,7 @@ void BitReader::Refill(unsigned needed) {
     while (m_count <= 32) {
         std::uint32_t word = 0;
         if (m_end - m_offset >= 4) {
-            const std::uint8_t* p = m_buffer.data() + m_offset;
-            word = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                   static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+            word = LoadLe32(m_buffer.data() + m_offset, m_buffer.data() + m_end);
             m_offset += 4;
         } else if (!NextWord(word)) {
             if (m_zeroWordsLeft == 0) {

@@ -1,22 +1,23 @@
 #include "archive/acelib/filters.h"
 
+#include "framework/little_endian.h"
+
 namespace zel::ace {
 namespace {
 
 constexpr std::uint8_t kCall = 0xE8;
 constexpr std::uint8_t kJump = 0xE9;
 
-void Subtract16(std::uint8_t* operand, std::uint64_t position) {
-    unsigned value = operand[0] | operand[1] << 8;
+// The operand lies before `end`, which the caller checked.
+void Subtract16(std::uint8_t* operand, const std::uint8_t* end, std::uint64_t position) {
+    unsigned value = LoadLe16(operand, end);
     value = (value - static_cast<unsigned>(position)) & 0xFFFF;
     operand[0] = static_cast<std::uint8_t>(value);
     operand[1] = static_cast<std::uint8_t>(value >> 8);
 }
 
-void Subtract32(std::uint8_t* operand, std::uint64_t position) {
-    std::uint32_t value = static_cast<std::uint32_t>(operand[0]) | static_cast<std::uint32_t>(operand[1]) << 8 |
-                          static_cast<std::uint32_t>(operand[2]) << 16 |
-                          static_cast<std::uint32_t>(operand[3]) << 24;
+void Subtract32(std::uint8_t* operand, const std::uint8_t* end, std::uint64_t position) {
+    std::uint32_t value = LoadLe32(operand, end);
     value -= static_cast<std::uint32_t>(position);
     for (int i = 0; i < 4; ++i) operand[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
@@ -29,14 +30,14 @@ std::size_t UndoExeFilter(std::uint8_t* data, std::size_t size, std::uint64_t ba
     while (i + 4 < size) {
         if (data[i] == kCall) {
             if (exeMode == 0) {
-                Subtract16(data + i + 1, basePosition + i);
+                Subtract16(data + i + 1, data + size, basePosition + i);
                 i += 3;
             } else {
-                Subtract32(data + i + 1, basePosition + i);
+                Subtract32(data + i + 1, data + size, basePosition + i);
                 i += 5;
             }
         } else if (data[i] == kJump) {
-            Subtract16(data + i + 1, basePosition + i);
+            Subtract16(data + i + 1, data + size, basePosition + i);
             i += 3;
         } else {
             ++i;

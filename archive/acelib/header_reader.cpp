@@ -5,6 +5,7 @@
 #include "archive/acelib/ace_crc.h"
 #include "archive/acelib/ace_error.h"
 #include "archive/acelib/ace_format.h"
+#include "framework/little_endian.h"
 
 namespace zel::ace {
 namespace {
@@ -19,12 +20,12 @@ public:
     void Need(std::size_t count) const {
         if (count > Left()) Malformed("header field past the end of its block");
     }
+    // A field of 1, 2, 4 or 8 bytes.
     std::uint64_t Uint(std::size_t bytes) {
         Need(bytes);
-        std::uint64_t value = 0;
-        for (std::size_t i = 0; i < bytes; ++i) value |= std::uint64_t{m_data[m_offset + i]} << (8 * i);
+        const std::uint8_t* field = m_data + m_offset;
         m_offset += bytes;
-        return value;
+        return LoadLe64(field, field + bytes);
     }
     const std::uint8_t* Take(std::size_t count) {
         Need(count);

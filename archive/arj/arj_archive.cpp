@@ -1,7 +1,5 @@
 #include "archive/arj/arj_archive.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <new>
 #include <vector>
@@ -10,6 +8,8 @@
 #include "archive/backends.h"
 #include "archive/entry_output.h"
 #include "archive/reader_support.h"
+#include "framework/crc32.h"
+#include "framework/little_endian.h"
 #include "platform/files.h"
 
 using zel::arcopen::ThrowEnd;
@@ -21,23 +21,6 @@ namespace {
 // Stored entries are copied in chunks of this size.
 constexpr std::size_t kCopyChunk = 4096;
 
-std::uint32_t Crc32(std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
-    // zlib's crc32 is the reflected 0xEDB88320 CRC with both inversions, as ARJ uses it.
-    while (size > 0) {
-        auto part = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
-        crc = static_cast<std::uint32_t>(::crc32(crc, data, part));
-        data += part;
-        size -= part;
-    }
-    return crc;
-}
-
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-std::uint32_t Le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 // Thrown by the sink once the extraction limit is reached: the rest of the entry is not decoded.
 struct LimitReached {};
 
@@ -46,7 +29,7 @@ class OutputSink : public ByteSink {
 public:
     explicit OutputSink(arcopen::CEntryOutput& output) : m_output(output) {}
     void Write(const std::uint8_t* data, std::size_t size) override {
-        m_crc = Crc32(m_crc, data, size);
+        m_crc = Crc32(data, size, m_crc);
         if (!m_output.Write(data, size)) throw LimitReached{};
     }
     std::uint32_t Crc() const { return m_crc; }
@@ -83,10 +66,10 @@ std::optional<std::size_t> FindMainHeaderIn(const std::uint8_t* data, std::size_
     for (std::size_t at = 0; at < limit && at + 1 < size; ++at) {
         if (data[at] != kHeaderIdLow || data[at + 1] != kHeaderIdHigh) continue;
         if (at + 4 > size) break;
-        std::size_t header_size = Le16(data + at + 2);
+        std::size_t header_size = LoadLe16(data + at + 2, data + size);
         // A size of 0 is the end marker, which no main header can be.
         if (header_size == 0 || header_size > kMaxHeaderSize || at + 4 + header_size + 4 > size) continue;
-        if (Crc32(0, data + at + 4, header_size) == Le32(data + at + 4 + header_size)) return at;
+        if (Crc32(data + at + 4, header_size) == LoadLe32(data + at + 4 + header_size, data + size)) return at;
     }
     return std::nullopt;
 }
@@ -130,7 +113,7 @@ std::optional<zel::arj::Header> CQVArjArchive::ReadHeader() {
     if (size > kMaxHeaderSize) ThrowFailure();
     std::uint8_t bytes[kMaxHeaderSize];
     m_input.ReadExact(bytes, size);
-    if (Crc32(0, bytes, size) != m_input.ReadDword()) ThrowFailure();
+    if (zel::Crc32(bytes, size) != m_input.ReadDword()) ThrowFailure();
     auto header = ParseBasicHeader(bytes, size);
     if (!header) ThrowFailure();
     // Extended headers: each is its size, its bytes and a CRC, until a size of 0.
@@ -249,9 +232,10 @@ bool HasArjMainHeader(FileHead head) {
 bool StartsAsArj(FileHead head) {
     using namespace zel::arj;
     if (head.size() < 4 || head[0] != kHeaderIdLow || head[1] != kHeaderIdHigh) return false;
-    std::size_t size = Le16(head.data() + 2);
+    const std::uint8_t* end = head.data() + head.size();
+    std::size_t size = LoadLe16(head.data() + 2, end);
     if (size == 0 || size > kMaxHeaderSize || head.size() < 4 + size + 4) return false;
-    return Crc32(0, head.data() + 4, size) == Le32(head.data() + 4 + size);
+    return Crc32(head.data() + 4, size) == LoadLe32(head.data() + 4 + size, end);
 }
 
 CQVArchive* NewArjReader() { return new (std::nothrow) CQVArjArchive(); }

@@ -4,6 +4,7 @@
 
 #include "framework/codepage.h"
 #include "framework/codepage_oem.h"
+#include "framework/little_endian.h"
 
 namespace zel::arj {
 namespace {
@@ -24,11 +25,6 @@ constexpr std::uint8_t kMaxMinVersion = 3;
 // Archiver version 1 never wrote method 4; a header that claims it is damaged.
 constexpr std::uint8_t kVersionWithoutFastest = 1;
 
-std::uint32_t Le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 }  // namespace
 
 std::optional<Header> ParseBasicHeader(const std::uint8_t* data, std::size_t size) {
@@ -42,9 +38,10 @@ std::optional<Header> ParseBasicHeader(const std::uint8_t* data, std::size_t siz
     header.flags = data[kFlagsAt];
     header.method = data[kMethodAt];
     header.file_type = data[kFileTypeAt];
-    header.compressed_size = Le32(data + kCompressedSizeAt);
-    header.original_size = Le32(data + kOriginalSizeAt);
-    header.file_crc = Le32(data + kFileCrcAt);
+    const std::uint8_t* limit = data + size;
+    header.compressed_size = LoadLe32(data + kCompressedSizeAt, limit);
+    header.original_size = LoadLe32(data + kOriginalSizeAt, limit);
+    header.file_crc = LoadLe32(data + kFileCrcAt, limit);
     // The name follows the first header part and ends at a zero byte (or at the header's end).
     const auto* name = reinterpret_cast<const char*>(data + first_size);
     std::size_t room = size - first_size;

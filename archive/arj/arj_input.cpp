@@ -5,6 +5,7 @@
 #include <new>
 
 #include "archive/reader_support.h"
+#include "framework/little_endian.h"
 
 namespace zel::arj {
 
@@ -73,14 +74,13 @@ void ArchiveInput::ReadExact(std::uint8_t* buffer, std::size_t size) {
 std::uint16_t ArchiveInput::ReadWord() {
     std::uint8_t bytes[2];
     ReadExact(bytes, sizeof bytes);
-    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
+    return LoadLe16(bytes, bytes + sizeof bytes);
 }
 
 std::uint32_t ArchiveInput::ReadDword() {
     std::uint8_t bytes[4];
     ReadExact(bytes, sizeof bytes);
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+    return LoadLe32(bytes, bytes + sizeof bytes);
 }
 
 std::size_t EntryDataSource::Read(std::uint8_t* buffer, std::size_t max) {

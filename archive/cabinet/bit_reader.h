@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "framework/framework_types.h"
+#include "framework/little_endian.h"
 
 namespace zel::cabinet {
 
@@ -28,7 +29,7 @@ public:
     void Ensure(int count) {
         if (m_bits >= count) return;
         while (m_bits <= 64 - kUnitBytes * 8 && m_end - m_next >= kUnitBytes) {
-            const std::uint64_t unit = kUnitBytes == 2 ? std::uint64_t(m_next[0] | (m_next[1] << 8)) : m_next[0];
+            const std::uint64_t unit = kUnitBytes == 2 ? LoadLe16(m_next, m_end) : m_next[0];
             m_next += kUnitBytes;
             m_buffer |= unit << (64 - kUnitBytes * 8 - m_bits);
             m_bits += kUnitBytes * 8;

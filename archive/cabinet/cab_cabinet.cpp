@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "archive/cabinet/cab_context.h"
+#include "framework/little_endian.h"
 
 namespace zel::cabinet {
 namespace {
@@ -28,11 +29,11 @@ bool ReadString(CabContext* context, CabHandle handle, char* out, std::uint32_t*
 }
 
 bool ReadReserve(CabContext* context, std::uint32_t* position) {
-    BYTE sizes[4];
-    if (!CabReadExactly(context, context->fileHandle, sizes, 4)) return false;
-    const std::uint32_t headerReserve = CabGet16(sizes);
-    const std::uint32_t folderEntry = kCabFolderEntrySize + sizes[2];
-    const std::uint32_t dataHeader = kCabDataHeaderSize + sizes[3];
+    BYTE sizes[kReserveSizesSize];
+    if (!CabReadExactly(context, context->fileHandle, sizes, kReserveSizesSize)) return false;
+    const std::uint32_t headerReserve = LoadLe16(sizes + kReserveHeaderSizeAt, sizes + kReserveSizesSize);
+    const std::uint32_t folderEntry = kCabFolderEntrySize + sizes[kReserveFolderSizeAt];
+    const std::uint32_t dataHeader = kCabDataHeaderSize + sizes[kReserveDataSizeAt];
     if (!context->reserveFixed) {
         context->headerReserveSize = headerReserve;
         context->folderEntrySize = folderEntry;
@@ -49,7 +50,7 @@ bool ReadReserve(CabContext* context, std::uint32_t* position) {
     if (headerReserve > 0 && !CabReadExactly(context, context->fileHandle, context->headerReserve, headerReserve)) {
         return false;
     }
-    *position += 4 + headerReserve;
+    *position += kReserveSizesSize + headerReserve;
     return true;
 }
 
@@ -83,16 +84,17 @@ bool CabSeekTo(CabContext* context, CabHandle handle, std::uint32_t position) {
 }
 
 bool CabParseHeader(const BYTE* bytes, CabHeader* header) {
-    if (std::memcmp(bytes, "MSCF", 4) != 0) return false;
-    header->cabinetSize = CabGet32(bytes + 8);
-    header->firstFileOffset = CabGet32(bytes + 16);
-    header->versionMinor = bytes[24];
-    header->versionMajor = bytes[25];
-    header->folderCount = CabGet16(bytes + 26);
-    header->fileCount = CabGet16(bytes + 28);
-    header->flags = CabGet16(bytes + 30);
-    header->setId = CabGet16(bytes + 32);
-    header->cabinetIndex = CabGet16(bytes + 34);
+    const BYTE* end = bytes + kCabHeaderSize;
+    if (std::memcmp(bytes + kHeaderSignatureAt, "MSCF", 4) != 0) return false;
+    header->cabinetSize = LoadLe32(bytes + kHeaderCabinetSizeAt, end);
+    header->firstFileOffset = LoadLe32(bytes + kHeaderFirstFileAt, end);
+    header->versionMinor = bytes[kHeaderVersionMinorAt];
+    header->versionMajor = bytes[kHeaderVersionMajorAt];
+    header->folderCount = LoadLe16(bytes + kHeaderFolderCountAt, end);
+    header->fileCount = LoadLe16(bytes + kHeaderFileCountAt, end);
+    header->flags = LoadLe16(bytes + kHeaderFlagsAt, end);
+    header->setId = LoadLe16(bytes + kHeaderSetIdAt, end);
+    header->cabinetIndex = LoadLe16(bytes + kHeaderCabinetIndexAt, end);
     return true;
 }
 
@@ -165,12 +167,13 @@ bool CabOpenCabinet(CabContext* context, const char* name, const CabHeader* prev
 bool CabReadFileEntry(CabContext* context, CabFileEntry* entry) {
     BYTE bytes[kCabFileEntrySize];
     if (!CabReadExactly(context, context->fileHandle, bytes, kCabFileEntrySize)) return false;
-    entry->size = CabGet32(bytes);
-    entry->offset = CabGet32(bytes + 4);
-    entry->folder = CabGet16(bytes + 8);
-    entry->date = CabGet16(bytes + 10);
-    entry->time = CabGet16(bytes + 12);
-    entry->attributes = CabGet16(bytes + 14);
+    const BYTE* end = bytes + kCabFileEntrySize;
+    entry->size = LoadLe32(bytes + kFileSizeAt, end);
+    entry->offset = LoadLe32(bytes + kFileOffsetAt, end);
+    entry->folder = LoadLe16(bytes + kFileFolderAt, end);
+    entry->date = LoadLe16(bytes + kFileDateAt, end);
+    entry->time = LoadLe16(bytes + kFileTimeAt, end);
+    entry->attributes = LoadLe16(bytes + kFileAttributesAt, end);
     std::uint32_t nameLength = 0;
     if (!ReadString(context, context->fileHandle, entry->name, &nameLength)) return false;
     context->walkPosition += kCabFileEntrySize + nameLength;
@@ -217,8 +220,8 @@ bool CabChangeCabinet(CabContext* context) {
     context->currentFolder = 0;
     context->continuedFolder = true;
     context->resumeOffset = context->writingEnd;
-    context->nextBlockOffset = CabGet32(entry);
-    context->blocksLeft = CabGet16(entry + 4);
+    context->nextBlockOffset = LoadLe32(entry + kFolderFirstBlockAt, entry + kCabFolderEntrySize);
+    context->blocksLeft = LoadLe16(entry + kFolderBlockCountAt, entry + kCabFolderEntrySize);
     return true;
 }
 

@@ -21,6 +21,39 @@ inline constexpr std::uint32_t kCabFolderEntrySize = 8;   // before the folder r
 inline constexpr std::uint32_t kCabDataHeaderSize = 8;    // before the data reserve
 inline constexpr std::uint32_t kCabMaxInput = kCabMaxBlockSize + 10240;  // the largest margin
 
+// Field offsets (see docs/formats/cab.md). All numbers are little-endian.
+// The cabinet header:
+inline constexpr std::uint32_t kHeaderSignatureAt = 0;  // "MSCF"
+inline constexpr std::uint32_t kHeaderCabinetSizeAt = 8;
+inline constexpr std::uint32_t kHeaderFirstFileAt = 16;
+inline constexpr std::uint32_t kHeaderVersionMinorAt = 24;
+inline constexpr std::uint32_t kHeaderVersionMajorAt = 25;
+inline constexpr std::uint32_t kHeaderFolderCountAt = 26;
+inline constexpr std::uint32_t kHeaderFileCountAt = 28;
+inline constexpr std::uint32_t kHeaderFlagsAt = 30;
+inline constexpr std::uint32_t kHeaderSetIdAt = 32;
+inline constexpr std::uint32_t kHeaderCabinetIndexAt = 34;
+// The reserve sizes that follow the header when it has the reserve flag:
+inline constexpr std::uint32_t kReserveSizesSize = 4;
+inline constexpr std::uint32_t kReserveHeaderSizeAt = 0;  // 2 bytes
+inline constexpr std::uint32_t kReserveFolderSizeAt = 2;  // 1 byte
+inline constexpr std::uint32_t kReserveDataSizeAt = 3;    // 1 byte
+// A folder entry:
+inline constexpr std::uint32_t kFolderFirstBlockAt = 0;
+inline constexpr std::uint32_t kFolderBlockCountAt = 4;
+inline constexpr std::uint32_t kFolderCompressionAt = 6;
+// A file entry:
+inline constexpr std::uint32_t kFileSizeAt = 0;
+inline constexpr std::uint32_t kFileOffsetAt = 4;
+inline constexpr std::uint32_t kFileFolderAt = 8;
+inline constexpr std::uint32_t kFileDateAt = 10;
+inline constexpr std::uint32_t kFileTimeAt = 12;
+inline constexpr std::uint32_t kFileAttributesAt = 14;
+// A data block header:
+inline constexpr std::uint32_t kBlockChecksumAt = 0;
+inline constexpr std::uint32_t kBlockCompressedAt = 4;
+inline constexpr std::uint32_t kBlockUncompressedAt = 6;
+
 // File-entry folder indices with a special meaning.
 inline constexpr std::uint16_t kFolderContinuedFromPrevious = 0xFFFD;
 inline constexpr std::uint16_t kFolderContinuedToNext = 0xFFFE;
@@ -132,10 +165,5 @@ void CabReleaseDecoder(CabContext* context);
 // Reads exactly `count` bytes through the read callback.
 bool CabReadExactly(CabContext* context, CabHandle handle, void* buffer, std::uint32_t count);
 bool CabSeekTo(CabContext* context, CabHandle handle, std::uint32_t position);
-
-inline std::uint16_t CabGet16(const BYTE* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
-inline std::uint32_t CabGet32(const BYTE* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
 
 }  // namespace zel::cabinet

@@ -4,6 +4,7 @@
 
 #include "archive/cabinet/cab_checksum.h"
 #include "archive/cabinet/cab_context.h"
+#include "framework/little_endian.h"
 
 namespace zel::cabinet {
 namespace {
@@ -37,9 +38,10 @@ bool ReadBlock(CabContext* context, std::uint32_t* inputLength, std::uint32_t* u
         !CabReadExactly(context, context->dataHandle, header, headerSize)) {
         return false;
     }
-    const std::uint32_t checksum = CabGet32(header);
-    const std::uint32_t compressed = CabGet16(header + 4);
-    *uncompressed = CabGet16(header + 6);
+    const BYTE* headerEnd = header + headerSize;
+    const std::uint32_t checksum = LoadLe32(header + kBlockChecksumAt, headerEnd);
+    const std::uint32_t compressed = LoadLe16(header + kBlockCompressedAt, headerEnd);
+    *uncompressed = LoadLe16(header + kBlockUncompressedAt, headerEnd);
     const std::uint32_t limit = kCabMaxBlockSize + CabInputMargin(CabMethodOf(context->compressionType));
     if (compressed > limit - *inputLength || *uncompressed > kCabMaxBlockSize) return CabFail(context, cabErrCorrupt);
 
@@ -47,7 +49,7 @@ bool ReadBlock(CabContext* context, std::uint32_t* inputLength, std::uint32_t* u
     if (!CabReadExactly(context, context->dataHandle, data, compressed)) return false;
     if (checksum != 0) {
         std::uint32_t sum = CabChecksum(data, compressed, 0);
-        sum = CabChecksum(header + 4, headerSize - 4, sum);
+        sum = CabChecksum(header + kBlockCompressedAt, headerSize - kBlockCompressedAt, sum);
         if (sum != checksum) return CabFail(context, cabErrCorrupt);
     }
     *inputLength += compressed;
@@ -74,10 +76,11 @@ bool CabSelectFolder(CabContext* context, int folder) {
         !CabReadExactly(context, context->dataHandle, entry, kCabFolderEntrySize)) {
         return false;
     }
-    if (!SelectCompression(context, CabGet16(entry + 6))) return false;
+    const BYTE* end = entry + kCabFolderEntrySize;
+    if (!SelectCompression(context, LoadLe16(entry + kFolderCompressionAt, end))) return false;
     context->currentFolder = folder;
-    context->nextBlockOffset = CabGet32(entry);
-    context->blocksLeft = CabGet16(entry + 4);
+    context->nextBlockOffset = LoadLe32(entry + kFolderFirstBlockAt, end);
+    context->blocksLeft = LoadLe16(entry + kFolderBlockCountAt, end);
     context->blockStart = 0;
     context->blockLength = 0;
     return true;

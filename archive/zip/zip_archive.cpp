@@ -14,6 +14,7 @@
 #include "framework/codepage_oem.h"
 #include "fileio/file.h"
 #include "platform/files.h"
+#include "framework/little_endian.h"
 
 using zel::arcopen::ThrowEnd;
 using zel::arcopen::ThrowFailure;
@@ -44,6 +45,7 @@ unzFile Handle(void* handle) { return static_cast<unzFile>(handle); }
 // The end-of-central-directory record: signature, disk numbers, entry counts, directory size and
 // offset, comment length; a comment of up to 65,535 bytes follows.
 constexpr std::size_t kEndRecordSize = 22;
+constexpr std::size_t kEndRecordCommentLengthAt = 20;
 constexpr std::size_t kMaxCommentSize = 65535;
 
 // True for a ZIP archive without entries that consists of its end record alone. minizip cannot
@@ -61,7 +63,7 @@ bool IsBareEmptyZip(const char* path) {
         for (std::size_t i = 4; i < 20; ++i) {
             if (record[i] != 0) return false;
         }
-        return kEndRecordSize + (record[20] | record[21] << 8) == length;
+        return kEndRecordSize + zel::LoadLe16(record + kEndRecordCommentLengthAt, record + kEndRecordSize) == length;
     } catch (const CFileException&) {
         return false;
     }

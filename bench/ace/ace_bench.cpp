@@ -35,7 +35,7 @@ double CpuSeconds(int who) {
 
 // The work folder with short-named copies (the reference unpacker fails on some name lengths).
 struct Archives {
-    test::ScratchDir folder;
+    test::TempDir folder;
 
     Archives() {
         const fs::path& dir = folder.path();

@@ -4,11 +4,10 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 #include "platform/wine/wine_registry.h"
 #include "platform/wine/wine_registry_file.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -19,15 +18,8 @@ const fs::path kFresh = fs::path(ZEL_SHARED_DIR) / "wine-prefix" / "fresh";
 constexpr std::uint64_t kStamp = 0x1dd860c071a037eull;
 const std::string kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes(static_cast<std::size_t>(fs::file_size(path)), '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return bytes;
-}
-
 void BM_ParseSystemReg(benchmark::State& state) {
-    std::string bytes = ReadAll(kFresh / "system.reg");
+    std::string bytes = zel::testing::ReadBytes(kFresh / "system.reg");
     std::string error;
     for (auto _ : state) benchmark::DoNotOptimize(WineRegistryFile::Parse(bytes, error));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
@@ -35,7 +27,7 @@ void BM_ParseSystemReg(benchmark::State& state) {
 BENCHMARK(BM_ParseSystemReg)->Unit(benchmark::kMillisecond);
 
 void BM_SerializeSystemReg(benchmark::State& state) {
-    std::string bytes = ReadAll(kFresh / "system.reg");
+    std::string bytes = zel::testing::ReadBytes(kFresh / "system.reg");
     std::string error;
     auto file = WineRegistryFile::Parse(bytes, error);
     for (auto _ : state) benchmark::DoNotOptimize(file->Serialize());
@@ -45,8 +37,8 @@ BENCHMARK(BM_SerializeSystemReg)->Unit(benchmark::kMillisecond);
 
 // One value set and deleted again in HKEY_LOCAL_MACHINE's Run key: two atomic saves of system.reg.
 void BM_EditRunValueOnDisk(benchmark::State& state) {
-    fs::path dir = fs::temp_directory_path() / ("zel-bench-registry-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    zel::testing::TempDir folder;
+    const fs::path& dir = folder.path();
     for (const char* name : {"system.reg", "user.reg", "userdef.reg"}) {
         fs::copy_file(kFresh / name, dir / name, fs::copy_options::overwrite_existing);
         fs::permissions(dir / name, fs::perms::owner_write, fs::perm_options::add);
@@ -57,7 +49,6 @@ void BM_EditRunValueOnDisk(benchmark::State& state) {
         registry.SetValue(RegistryRoot::kLocalMachine, kRun, value);
         registry.DeleteValue(RegistryRoot::kLocalMachine, kRun, "Evil");
     }
-    fs::remove_all(dir);
 }
 BENCHMARK(BM_EditRunValueOnDisk)->Unit(benchmark::kMillisecond);
 

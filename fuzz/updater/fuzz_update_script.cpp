@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             worker.Received = static_cast<DWORD>(step * 100);
             page.OnMessage({WM_DL_STARTED, 0, 0});
             page.OnMessage({WM_DL_PROGRESS, 0, static_cast<std::intptr_t>(step * 100)});
-            page.OnMessage({WM_TIMER, 1, 0});
+            page.OnMessage({kTimerMessage, 1, 0});
             page.OnMessage({WM_DL_DONE, 0, 0});
         } else {
             worker.SetErrorText("failure");

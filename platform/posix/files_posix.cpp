@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <system_error>
 
@@ -132,23 +133,25 @@ bool ReadAll(int fd, std::string& bytes, std::uint64_t limit, std::string& reaso
     }
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
+bool WriteAll(int fd, const char* data, std::size_t size, std::string& reason) {
     while (size > 0) {
         ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n <= 0) {
+            reason = n < 0 ? std::strerror(errno) : "nothing could be written";
+            return false;
+        }
         data += n;
         size -= static_cast<std::size_t>(n);
     }
     return true;
 }
 
-bool CopyContent(const std::string& source, const std::string& target) {
+// Copies the content of the file at `source` to the descriptor `out`.
+bool CopyInto(const std::string& source, int out, std::string& reason) {
     int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return false;
-    int out = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (out < 0) {
-        ::close(in);
+    if (in < 0) {
+        reason = std::strerror(errno);
         return false;
     }
     char buffer[65536];
@@ -156,16 +159,50 @@ bool CopyContent(const std::string& source, const std::string& target) {
     for (;;) {
         ssize_t n = ::read(in, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ok = false;
+        if (n < 0) {
+            reason = std::strerror(errno);
+            ok = false;
+        }
         if (n <= 0) break;
-        if (!WriteAll(out, buffer, static_cast<std::size_t>(n))) {
+        if (!WriteAll(out, buffer, static_cast<std::size_t>(n), reason)) {
             ok = false;
             break;
         }
     }
     ::close(in);
-    if (::close(out) != 0) ok = false;
     return ok;
+}
+
+// The steps of an atomic replacement, for callers that word a failure by where it happened.
+enum class ReplaceStep { makeBeside, write, replace };
+
+// Writes a new file beside `target` through `fill` (given its descriptor), then renames it over
+// `target` (ReplaceFileAtomically). On failure the new file is gone, `target` is untouched, `step`
+// says which step failed and `reason` why.
+bool WriteBesideAndReplace(const std::string& target, const std::function<bool(int, std::string&)>& fill,
+                           ReplaceStep& step, std::string& reason) {
+    step = ReplaceStep::makeBeside;
+    std::string temp = CreateTempFileBeside(target);
+    if (temp.empty()) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    TempFileGuard guard(temp);
+    step = ReplaceStep::write;
+    int fd = ::open(temp.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    bool filled = fill(fd, reason);
+    if (::close(fd) != 0 && filled) {
+        reason = std::strerror(errno);
+        filled = false;
+    }
+    if (!filled) return false;
+    guard.Release();
+    step = ReplaceStep::replace;
+    return ReplaceFileAtomically(temp, target, &reason);
 }
 
 int RemoveOne(const char* path, const struct stat*, int type, struct FTW*) {
@@ -575,36 +612,11 @@ bool RenameOverRegularFile(const std::string& temp, const std::string& target) {
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& reason) {
-    std::string temp = CreateTempFileBeside(path);
-    if (temp.empty()) {
-        reason = "cannot make a file beside it: " + std::string(std::strerror(errno));
-        return false;
-    }
-    TempFileGuard guard(temp);
-    int fd = ::open(temp.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t put = ::write(fd, data, left);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) {
-            reason = put < 0 ? std::strerror(errno) : "nothing could be written";
-            ::close(fd);
-            return false;
-        }
-        data += put;
-        left -= static_cast<std::size_t>(put);
-    }
-    if (::close(fd) != 0) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    guard.Release();
-    return ReplaceFileAtomically(temp, path, &reason);
+    ReplaceStep step;
+    auto write = [&](int fd, std::string& why) { return WriteAll(fd, bytes.data(), bytes.size(), why); };
+    if (WriteBesideAndReplace(path, write, step, reason)) return true;
+    if (step == ReplaceStep::makeBeside) reason = "cannot make a file beside it: " + reason;
+    return false;
 }
 
 bool CopyFileReplacing(const std::string& source, const std::string& target) {
@@ -613,12 +625,11 @@ bool CopyFileReplacing(const std::string& source, const std::string& target) {
 }
 
 bool CopyFileReplacing(const std::string& source, const std::string& target, std::string& error) {
-    auto fail = [&](const std::string& what) {
-        error = what + ": " + std::error_code(errno, std::generic_category()).message();
-        return false;
-    };
     struct stat info {};
-    if (::stat(source.c_str(), &info) != 0) return fail("cannot read " + source);
+    if (::stat(source.c_str(), &info) != 0) {
+        error = "cannot read " + source + ": " + std::strerror(errno);
+        return false;
+    }
     if (!S_ISREG(info.st_mode)) {
         error = "cannot read " + source + ": not a file";
         return false;
@@ -627,16 +638,12 @@ bool CopyFileReplacing(const std::string& source, const std::string& target, std
         error = "cannot write a file without a name";
         return false;
     }
-    std::string temp = CreateTempFileBeside(target);
-    if (temp.empty()) return fail("cannot write " + target);
-    if (!CopyContent(source, temp)) {
-        int copyError = errno;
-        RemoveFileQuietly(temp);
-        errno = copyError;
-        return fail("cannot write " + target);
-    }
-    if (!ReplaceFileAtomically(temp, target)) return fail("cannot replace " + target);
-    return true;
+    ReplaceStep step;
+    std::string reason;
+    auto copy = [&](int fd, std::string& why) { return CopyInto(source, fd, why); };
+    if (WriteBesideAndReplace(target, copy, step, reason)) return true;
+    error = (step == ReplaceStep::replace ? "cannot replace " : "cannot write ") + target + ": " + reason;
+    return false;
 }
 
 // ---- Open files by handle --------------------------------------------------------------------------

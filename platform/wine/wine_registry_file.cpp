@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "framework/codepage.h"
+#include "framework/little_endian.h"
 
 namespace zel::platform {
 namespace {
@@ -256,9 +257,9 @@ bool ParseHexBytes(std::string_view text, std::string& bytes) {
 // UTF-16LE bytes of string-type data -> the 8-bit form.
 std::string AnsiFromUtf16Bytes(const std::string& bytes) {
     std::u16string units;
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                       (static_cast<unsigned char>(bytes[i + 1]) << 8));
+        units += static_cast<char16_t>(LoadLe16(data + i, data + bytes.size()));
     }
     return ToAnsi(units);
 }
@@ -686,8 +687,8 @@ std::string WineRegistryFile::FormatValue(const RegistryValue& value, const std:
         return line;
     }
     if (value.type == kRegDword && value.data.size() == 4) {
-        std::uint32_t number = 0;
-        for (int i = 3; i >= 0; --i) number = (number << 8) | static_cast<unsigned char>(value.data[static_cast<std::size_t>(i)]);
+        const auto* data = reinterpret_cast<const std::uint8_t*>(value.data.data());
+        std::uint32_t number = LoadLe32(data, data + value.data.size());
         std::snprintf(buffer, sizeof buffer, "dword:%08x", number);
         return line + buffer;
     }

@@ -116,10 +116,10 @@ TEST(AceArchiveTest, EverySampleListsAndExtractsExactlyItsFiles) {
         for (const auto& item : expected) expectedFiles.insert(item.first);
         EXPECT_EQ(files, expectedFiles);
 
-        ScratchDir out;
+        TempDir out;
         EXPECT_TRUE(ExtractAll(reader, out.path()).empty());
         EXPECT_EQ(FilesUnder(out.path()), expectedFiles);
-        for (const auto& [name, md5] : expected) EXPECT_EQ(Md5Hex(ReadFileBytes(out.path() / name)), md5) << name;
+        for (const auto& [name, md5] : expected) EXPECT_EQ(Md5Hex(ReadBytes<Bytes>(out.path() / name)), md5) << name;
         for (const auto& dir : dirs) EXPECT_TRUE(fs::is_directory(out.path() / dir)) << dir;
         reader.Close();
         reader.Close();
@@ -132,7 +132,7 @@ TEST(AceArchiveTest, SkippedEntriesOfASolidArchiveStillFeedTheWindow) {
     CQVAceArchive reader;
     ASSERT_EQ(reader.Open(Sample("wdlkmpx-unace_v1_ZGFX2.ace").c_str()), 1);
     auto names = ListNames(reader);
-    ScratchDir out;
+    TempDir out;
     reader.ExtractFirst();
     std::string last;
     for (std::size_t i = 0; i + 1 < names.size(); ++i) {
@@ -144,7 +144,7 @@ TEST(AceArchiveTest, SkippedEntriesOfASolidArchiveStillFeedTheWindow) {
     ASSERT_EQ(last, names.back());
     ASSERT_FALSE(last.back() == '\\');
     reader.Extract((out.path() / "last").string(), 0);
-    EXPECT_EQ(Md5Hex(ReadFileBytes(out.path() / "last")), expected.at(Slashes(last)));
+    EXPECT_EQ(Md5Hex(ReadBytes<Bytes>(out.path() / "last")), expected.at(Slashes(last)));
     EXPECT_EQ(ErrorOf([&] { reader.GetExtractName(); }), CQVArchiveException::eEndOfArchive);
 }
 
@@ -154,7 +154,7 @@ TEST(AceArchiveTest, FailedOutputInASolidArchiveKeepsLaterEntriesIntact) {
     auto expected = ReadMd5List(Sample("wdlkmpx-unace_v1_ZGFX2.md5"));
     CQVAceArchive reader;
     ASSERT_EQ(reader.Open(Sample("wdlkmpx-unace_v1_ZGFX2.ace").c_str()), 1);
-    ScratchDir out;
+    TempDir out;
     reader.ExtractFirst();
     int failed = 0, checked = 0;
     try {
@@ -172,7 +172,7 @@ TEST(AceArchiveTest, FailedOutputInASolidArchiveKeepsLaterEntriesIntact) {
                 continue;
             }
             reader.Extract((out.path() / "f").string(), 0);
-            EXPECT_EQ(Md5Hex(ReadFileBytes(out.path() / "f")), expected.at(Slashes(name))) << name;
+            EXPECT_EQ(Md5Hex(ReadBytes<Bytes>(out.path() / "f")), expected.at(Slashes(name))) << name;
             ++checked;
         }
     } catch (const CQVArchiveException& end) {
@@ -193,7 +193,7 @@ TEST(AceArchiveTest, NamesFoldersAndEmptyFilesFromTheWriter) {
     EntrySpec empty;
     empty.name = "empty.txt";
     layout.entries = {folder, dos, empty};
-    ScratchDir dir;
+    TempDir dir;
     fs::path path = dir.path() / "names.ace";
     WriteFileBytes(path, BuildArchive(layout));
 
@@ -208,7 +208,7 @@ TEST(AceArchiveTest, NamesFoldersAndEmptyFilesFromTheWriter) {
     EXPECT_TRUE(fs::is_directory(dir.path() / "out"));
     reader.GetExtractName();
     reader.Extract((dir.path() / "out" / "u.txt").string(), 0);
-    EXPECT_TRUE(ReadFileBytes(dir.path() / "out" / "u.txt") == dos.data);
+    EXPECT_TRUE(ReadBytes<Bytes>(dir.path() / "out" / "u.txt") == dos.data);
     reader.GetExtractName();
     reader.Extract((dir.path() / "out" / "empty.txt").string(), 0);
     EXPECT_TRUE(fs::exists(dir.path() / "out" / "empty.txt"));
@@ -218,10 +218,10 @@ TEST(AceArchiveTest, NamesFoldersAndEmptyFilesFromTheWriter) {
 }
 
 TEST(AceArchiveTest, DamagedHeaderAfterGoodOnesFailsOpen) {
-    auto bytes = ReadFileBytes(Sample("wdlkmpx-unace_v1_zdir.ace"));
+    auto bytes = ReadBytes<Bytes>(Sample("wdlkmpx-unace_v1_zdir.ace"));
     auto blocks = BlockOffsets(bytes);
     ASSERT_GT(blocks.size(), 4u);
-    ScratchDir dir;
+    TempDir dir;
     fs::path path = dir.path() / "damaged.ace";
     auto damaged = bytes;
     damaged[blocks[3] + 30] ^= 0x01;  // inside the third file header: its CRC no longer holds
@@ -235,9 +235,9 @@ TEST(AceArchiveTest, DamagedHeaderAfterGoodOnesFailsOpen) {
 }
 
 TEST(AceArchiveTest, CorruptDataFailsTheEntryAndLeavesNoFile) {
-    auto bytes = ReadFileBytes(Sample("wdlkmpx-unace_v1_onefile.ace"));
+    auto bytes = ReadBytes<Bytes>(Sample("wdlkmpx-unace_v1_onefile.ace"));
     bytes[bytes.size() - 2000] ^= 0x10;
-    ScratchDir dir;
+    TempDir dir;
     fs::path path = dir.path() / "bad.ace";
     WriteFileBytes(path, bytes);
     CQVAceArchive reader;
@@ -252,14 +252,14 @@ TEST(AceArchiveTest, EncryptedEntriesListButFailToExtract) {
         CQVAceArchive reader;
         ASSERT_EQ(reader.Open(Sample(name).c_str()), 1) << name;
         EXPECT_EQ(ListNames(reader).size(), 1u);
-        ScratchDir out;
+        TempDir out;
         EXPECT_EQ(ExtractAll(reader, out.path()).size(), 1u) << name;
         EXPECT_TRUE(FilesUnder(out.path()).empty()) << name;
     }
 }
 
 TEST(AceArchiveTest, MissingVolumeFailsOnlyTheSplitEntry) {
-    ScratchDir dir;
+    TempDir dir;
     fs::copy_file(Sample("wdlkmpx-unace_v1_multivolume.ace"), dir.path() / "set.ace");
     fs::copy_file(Sample("wdlkmpx-unace_v1_multivolume.c00"), dir.path() / "set.c00");
     CQVAceArchive reader;
@@ -274,7 +274,7 @@ TEST(AceArchiveTest, MissingVolumeFailsOnlyTheSplitEntry) {
 }
 
 TEST(AceArchiveTest, NonSolidEntriesStopAtTheLimitAndNoFifoIsEverReplaced) {
-    ScratchDir dir;
+    TempDir dir;
     const auto big = SampleBytes(3 << 20, 5), small = SampleBytes(3000, 6);
     ArchiveLayout layout;
     layout.entries.resize(2);
@@ -289,8 +289,8 @@ TEST(AceArchiveTest, NonSolidEntriesStopAtTheLimitAndNoFifoIsEverReplaced) {
     ASSERT_EQ(reader.Open((dir.path() / "t.ace").c_str()), 1);
     reader.SetExtractLimit(1000);
     EXPECT_TRUE(ExtractAll(reader, dir.path() / "out").empty());
-    EXPECT_EQ(ReadFileBytes(dir.path() / "out/big.bin"), std::vector<std::uint8_t>(big.begin(), big.begin() + 1000));
-    EXPECT_EQ(ReadFileBytes(dir.path() / "out/small.bin"), std::vector<std::uint8_t>(small.begin(), small.begin() + 1000));
+    EXPECT_EQ(ReadBytes<Bytes>(dir.path() / "out/big.bin"), std::vector<std::uint8_t>(big.begin(), big.begin() + 1000));
+    EXPECT_EQ(ReadBytes<Bytes>(dir.path() / "out/small.bin"), std::vector<std::uint8_t>(small.begin(), small.begin() + 1000));
 
     // The library's own extraction to a file refuses a destination that is no regular file.
     ASSERT_EQ(::mkfifo((dir.path() / "fifo").c_str(), 0600), 0);
@@ -331,7 +331,7 @@ std::string TypeOf(const fs::path& path) {
 }
 
 TEST(AceArchiveTest, FactoryKnowsAceByExtensionInAnyCaseAndByContent) {
-    ScratchDir dir;
+    TempDir dir;
     fs::copy_file(Sample("wummel-patool_t.ace"), dir.path() / "t.ace");
     fs::copy_file(Sample("wummel-patool_t.ace"), dir.path() / "t.ACE");
     fs::copy_file(Sample("wummel-patool_t.ace"), dir.path() / "t.bin");
@@ -354,11 +354,11 @@ TEST(AceArchiveTest, FactoryKnowsAceByExtensionInAnyCaseAndByContent) {
 // changed at about 100 evenly spread offsets (the fuzz targets cover the rest); the library lists
 // it, then unpacks and checks every entry without writing it.
 TEST(AceArchiveTest, DamagedSamplesNeverCrashOrHang) {
-    ScratchDir dir;
+    TempDir dir;
     std::string path = (dir.path() / "d.ace").string();
     for (const auto& sample : kSamples) {
         SCOPED_TRACE(sample.archive);
-        auto bytes = ReadFileBytes(Sample(sample.archive));
+        auto bytes = ReadBytes<Bytes>(Sample(sample.archive));
         std::size_t step = bytes.size() / 100 + 1;
         for (std::size_t at = 0; at < bytes.size(); at += step) {
             for (int variant = 0; variant < 2; ++variant) {
@@ -387,12 +387,12 @@ TEST(AceArchiveTest, DamagedSamplesNeverCrashOrHang) {
 // Small damaged samples extracted to disk at every offset: whatever the damage, the files land
 // where the caller said, and nothing is left beside them (no temporary files).
 TEST(AceArchiveTest, DamagedSmallSamplesWriteOnlyWhereTold) {
-    ScratchDir dir;
+    TempDir dir;
     fs::path path = dir.path() / "d.ace";
     fs::path out = dir.path() / "out";
     for (const char* name : {"wummel-patool_t.ace", "hatching-sflock_ace_nested2.ace", "wdlkmpx-unace_v1_ALCHT.ACE"}) {
         SCOPED_TRACE(name);
-        auto bytes = ReadFileBytes(Sample(name));
+        auto bytes = ReadBytes<Bytes>(Sample(name));
         for (std::size_t at = 0; at < bytes.size(); ++at) {
             auto damaged = bytes;
             damaged[at] ^= 0x20;

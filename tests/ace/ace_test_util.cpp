@@ -2,23 +2,12 @@
 
 #include <openssl/evp.h>
 
-#include <atomic>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 #include <stdexcept>
-
-#include <unistd.h>
 
 namespace zel::ace::test {
 
 std::filesystem::path SamplesDir() { return std::filesystem::path(ZEL_SHARED_DIR) / "ace-samples"; }
-
-std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path.string());
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -58,19 +47,6 @@ std::set<std::string> ReadDirList(const std::filesystem::path& path) {
         if (!line.empty()) dirs.insert(line);
     }
     return dirs;
-}
-
-ScratchDir::ScratchDir() {
-    static std::atomic<int> counter{0};
-    m_path = std::filesystem::temp_directory_path() /
-             ("zel-ace-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::remove_all(m_path);
-    std::filesystem::create_directories(m_path);
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
 }
 
 std::set<std::string> FilesUnder(const std::filesystem::path& root) {

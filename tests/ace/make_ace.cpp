@@ -3,6 +3,7 @@
 // Each NAME is stored as given (use "\" between folders); FILE is read from disk.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "tests/ace/ace_test_util.h"
@@ -28,7 +29,12 @@ int main(int argc, char** argv) {
             EntrySpec entry;
             entry.name = word.substr(0, equals);
             entry.method = method;
-            entry.data = ReadFileBytes(word.substr(equals + 1));
+            const std::string file = word.substr(equals + 1);
+            if (!std::filesystem::is_regular_file(file)) {
+                std::fprintf(stderr, "make_ace: cannot read %s\n", file.c_str());
+                return 2;
+            }
+            entry.data = ReadBytes<Bytes>(file);
             layout.entries.push_back(entry);
         }
     }

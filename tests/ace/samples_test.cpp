@@ -90,7 +90,7 @@ TEST_P(SampleTest, ExtractsExactlyTheExpectedFiles) {
     const Sample& sample = GetParam();
     auto expected = ReadMd5List(SamplesDir() / sample.md5);
     ASSERT_FALSE(expected.empty());
-    ScratchDir out;
+    TempDir out;
     int end = -1;
     auto results = ExtractAll(SamplesDir() / sample.archive, out.path(), &end);
     EXPECT_EQ(end, ZELACE_END_ARCHIVE);
@@ -99,7 +99,7 @@ TEST_P(SampleTest, ExtractsExactlyTheExpectedFiles) {
     for (const auto& [name, md5] : expected) {
         fs::path file = out.path() / name;
         ASSERT_TRUE(fs::exists(file)) << name;
-        EXPECT_EQ(Md5Hex(ReadFileBytes(file)), md5) << name;
+        EXPECT_EQ(Md5Hex(ReadBytes<Bytes>(file)), md5) << name;
     }
 }
 
@@ -148,7 +148,7 @@ TEST(EncryptedSampleTest, ListsButRefusesToExtract) {
         ASSERT_EQ(listing.end, ZELACE_END_ARCHIVE) << name;
         ASSERT_EQ(listing.entries.size(), 1u) << name;
         EXPECT_TRUE(listing.entries[0].flags & 0x4000) << name;
-        ScratchDir out;
+        TempDir out;
         auto results = ExtractAll(SamplesDir() / name, out.path());
         ASSERT_EQ(results.size(), 1u);
         EXPECT_EQ(results.begin()->second, ZELACE_ERROR_ENCRYPTED) << name;
@@ -174,7 +174,7 @@ TEST(HostileSampleTest, OutOfBoundsCommentIsAHeaderError) {
 }
 
 TEST(VolumeTest, MissingVolumeFailsTheEntryThatNeedsIt) {
-    ScratchDir dir;
+    TempDir dir;
     fs::copy_file(SamplesDir() / "wdlkmpx-unace_v2_multivol2.ace", dir.path() / "set.ace");
     auto results = ExtractAll(dir.path() / "set.ace", dir.path() / "out");
     int failed = 0;

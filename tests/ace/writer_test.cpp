@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 // Returns -1 when the unpacker is not installed.
 int ReferenceTest(const std::vector<std::uint8_t>& archive) {
     if (!fs::exists("/usr/bin/unace")) return -1;
-    ScratchDir dir;
+    TempDir dir;
     WriteFileBytes(dir.path() / "a.ace", archive);
     std::string command = "cd '" + dir.path().string() + "' && /usr/bin/unace t -y a.ace >/dev/null 2>&1";
     int status = std::system(command.c_str());
@@ -31,7 +31,7 @@ int ReferenceTest(const std::vector<std::uint8_t>& archive) {
 
 // Lists and unpacks every entry of an archive in memory, in order.
 std::vector<std::vector<std::uint8_t>> UnpackAll(const std::vector<std::uint8_t>& archive) {
-    ScratchDir dir;
+    TempDir dir;
     WriteFileBytes(dir.path() / "x.ace", archive);
     auto reader = ArchiveReader::Open((dir.path() / "x.ace").string());
     std::vector<std::vector<std::uint8_t>> contents;
@@ -198,7 +198,7 @@ TEST(WriterTest, SignatureBeyondTheSearchReachIsNotFound) {
     entry.data = {'x'};
     layout.entries.push_back(entry);
     layout.stub.assign(512 * 1024 - 7, 0);  // signature at 512 KiB: one byte too far
-    ScratchDir dir;
+    TempDir dir;
     WriteFileBytes(dir.path() / "far.ace", BuildArchive(layout));
     EXPECT_THROW(ArchiveReader::Open((dir.path() / "far.ace").string()), AceError);
     layout.stub.pop_back();  // the last position still found
@@ -217,7 +217,7 @@ TEST(WriterTest, CrcMismatchFailsTheEntryOnly) {
     good.name = "good.txt";
     good.storeCorruptCrc = false;
     layout.entries = {bad, good};
-    ScratchDir dir;
+    TempDir dir;
     WriteFileBytes(dir.path() / "c.ace", BuildArchive(layout));
     auto reader = ArchiveReader::Open((dir.path() / "c.ace").string());
     ASSERT_TRUE(reader->Next());

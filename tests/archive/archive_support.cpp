@@ -4,19 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace zel::test {
 
 std::string Fixture(const std::string& name) { return std::string(ZEL_ARCHIVE_FIXTURES) + "/" + name; }
 std::string Reference(const std::string& name) { return std::string(ZEL_ARCHIVE_FIXTURES) + "/ref/" + name; }
-
-std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -28,7 +20,7 @@ std::map<std::string, std::string> ReadTree(const std::string& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         if (!entry.is_regular_file()) continue;
-        files[std::filesystem::relative(entry.path(), folder).string()] = ReadFileBytes(entry.path().string());
+        files[std::filesystem::relative(entry.path(), folder).string()] = ReadBytes(entry.path().string());
     }
     return files;
 }

@@ -8,14 +8,17 @@
 
 #include "archive/qv_archive.h"
 #include "tests/archive/reader_walk.h"
+#include "tests/support/temp_dir.h"
 
 namespace zel::test {
+
+using zel::testing::ReadBytes;
+using zel::testing::TempDir;
 
 // A fixture made by make_fixtures.sh, and the reference extraction of its own archiver.
 std::string Fixture(const std::string& name);
 std::string Reference(const std::string& name);
 
-std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 

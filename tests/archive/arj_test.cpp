@@ -22,12 +22,12 @@ protected:
     void OpenFixture(const std::string& name) { ASSERT_EQ(m_arj.Open(Fixture(name).c_str()), 1) << name; }
     // Writes `bytes` to a file in the output folder and returns its path.
     std::string Write(const std::string& name, const std::string& bytes) {
-        std::string path = m_out.path() + "/" + name;
+        std::string path = m_out / name;
         WriteFileBytes(path, bytes);
         return path;
     }
     CQVArjArchive m_arj;
-    platform::TempFolder m_out{"zel-arj-test-"};
+    TempDir m_out;
 };
 
 TEST_F(ArjTest, EveryMethodExtractsWhatArjExtracts) {
@@ -35,7 +35,7 @@ TEST_F(ArjTest, EveryMethodExtractsWhatArjExtracts) {
         std::string name = "method" + std::to_string(method) + ".arj";
         OpenFixture(name);
         EXPECT_EQ(m_arj.GetType(), "arj");
-        std::string folder = m_out.path() + "/" + name;
+        std::string folder = m_out / name;
         auto names = ExtractAll(m_arj, folder);
         EXPECT_EQ(names.size(), 5u) << name;
         EXPECT_EQ(ReadTree(folder), ReadTree(Reference(name))) << name;
@@ -45,14 +45,14 @@ TEST_F(ArjTest, EveryMethodExtractsWhatArjExtracts) {
 TEST_F(ArjTest, TextDosAndLongNamedEntriesExtractAsArjDoes) {
     for (const char* name : {"text_mode.arj", "dos_headers.arj", "longname.arj"}) {
         OpenFixture(name);
-        std::string folder = m_out.path() + "/" + name;
+        std::string folder = m_out / name;
         ExtractAll(m_arj, folder);
         EXPECT_EQ(ReadTree(folder), ReadTree(Reference(name))) << name;
     }
 }
 
 TEST_F(ArjTest, SlashesBecomeBackslashesOnlyWhenTheHeaderSaysSo) {
-    std::string bytes = ReadFileBytes(Fixture("dos_headers.arj"));
+    std::string bytes = ReadBytes(Fixture("dos_headers.arj"));
     auto headers = ArjHeaderOffsets(bytes);
     ASSERT_EQ(headers.size(), 2u);
     std::string plain = Write("plain.arj", bytes);
@@ -66,13 +66,13 @@ TEST_F(ArjTest, SlashesBecomeBackslashesOnlyWhenTheHeaderSaysSo) {
     EXPECT_EQ(ListNames(m_arj), std::vector<std::string>{"sub\\deeper\\deep.txt"});
     // Extraction to a path in folders that do not exist yet creates them.
     m_arj.ExtractFirst();
-    std::string destination = m_out.path() + "/new/folders/deep.txt";
+    std::string destination = m_out / "new/folders/deep.txt";
     m_arj.Extract(destination, 0);
-    EXPECT_EQ(ReadFileBytes(destination), "a file two folders down\n");
+    EXPECT_EQ(ReadBytes(destination), "a file two folders down\n");
 }
 
 TEST_F(ArjTest, NamesFromDosHostsAreConvertedAndUnixNamesAreUtf8WithBackslashes) {
-    std::string bytes = ReadFileBytes(Fixture("dos_headers.arj"));
+    std::string bytes = ReadBytes(Fixture("dos_headers.arj"));
     auto headers = ArjHeaderOffsets(bytes);
     std::size_t name_at = bytes.find("deep.txt", headers[1]);
     bytes[name_at] = '\x82';   // "é" in code page 437
@@ -93,19 +93,19 @@ TEST_F(ArjTest, NamesFromDosHostsAreConvertedAndUnixNamesAreUtf8WithBackslashes)
 
 TEST_F(ArjTest, EntriesItCannotDecodeFailAloneAndTheWalkGoesOn) {
     OpenFixture("garbled.arj");
-    EXPECT_EQ(ExtractEach(m_arj, m_out.path() + "/garbled"),
+    EXPECT_EQ(ExtractEach(m_arj, m_out / "garbled"),
               (std::vector<EntryResult>{{"text.txt", CQVArchiveException::eArchiveFailure},
                                         {"sub\\deeper\\deep.txt", -1},
                                         {"", CQVArchiveException::eEndOfArchive}}));
-    EXPECT_FALSE(FileExists(m_out.path() + "/garbled/text.txt"));
-    EXPECT_TRUE(FileExists(m_out.path() + "/garbled/sub/deeper/deep.txt"));
+    EXPECT_FALSE(FileExists(m_out / "garbled/text.txt"));
+    EXPECT_TRUE(FileExists(m_out / "garbled/sub/deeper/deep.txt"));
     // MoveNext after the end stays at the end.
     EXPECT_EQ(ErrorOf([&] { m_arj.MoveNext(); }), CQVArchiveException::eEndOfArchive);
     EXPECT_EQ(ErrorOf([&] { m_arj.ExtractNext(); }), CQVArchiveException::eEndOfArchive);
 
     // A folder entry makes its folder; an entry that needs a newer version, and one that goes on
     // in another volume, fail.
-    std::string bytes = ReadFileBytes(Fixture("method1.arj"));
+    std::string bytes = ReadBytes(Fixture("method1.arj"));
     auto headers = ArjHeaderOffsets(bytes);
     ASSERT_GE(headers.size(), 4u);
     bytes[headers[1] + kFileTypeAt] = 3;
@@ -115,14 +115,14 @@ TEST_F(ArjTest, EntriesItCannotDecodeFailAloneAndTheWalkGoesOn) {
     bytes[headers[3] + kFlagsAt] |= 0x04;
     FixArjHeaderCrc(bytes, headers[3]);
     ASSERT_EQ(m_arj.Open(Write("changed.arj", bytes).c_str()), 1);
-    auto results = ExtractEach(m_arj, m_out.path() + "/changed");
+    auto results = ExtractEach(m_arj, m_out / "changed");
     ASSERT_EQ(results.size(), 6u);
     std::vector<int> errors;
     for (const auto& result : results) errors.push_back(result.error);
     EXPECT_EQ(errors, (std::vector<int>{-1, 1, 1, -1, -1, 0}));
     auto path_of = [&](std::string name) {
         std::replace(name.begin(), name.end(), '\\', '/');
-        return m_out.path() + "/changed/" + name;
+        return m_out / "changed/" + name;
     };
     EXPECT_TRUE(platform::IsFolder(path_of(results[0].name)));
     EXPECT_FALSE(FileExists(path_of(results[1].name)));
@@ -130,7 +130,7 @@ TEST_F(ArjTest, EntriesItCannotDecodeFailAloneAndTheWalkGoesOn) {
 }
 
 TEST_F(ArjTest, MainHeaderIsFoundOnlyWithinTheFirst25000Bytes) {
-    std::string archive = ReadFileBytes(Fixture("dos_headers.arj"));
+    std::string archive = ReadBytes(Fixture("dos_headers.arj"));
     // A stub with a false candidate: the id bytes followed by a header whose CRC does not match.
     std::string stub(24999, '\0');
     stub.replace(100, 6, std::string("\x60\xEA\x10\x00\x22\x0B", 6));
@@ -142,7 +142,7 @@ TEST_F(ArjTest, MainHeaderIsFoundOnlyWithinTheFirst25000Bytes) {
 }
 
 TEST_F(ArjTest, ArchiveWithOnlyItsMainHeaderHasNoEntries) {
-    std::string bytes = ReadFileBytes(Fixture("dos_headers.arj"));
+    std::string bytes = ReadBytes(Fixture("dos_headers.arj"));
     auto headers = ArjHeaderOffsets(bytes);
     std::string only_main = bytes.substr(0, headers[1]) + std::string("\x60\xEA\x00\x00", 4);
     ASSERT_EQ(m_arj.Open(Write("only_main.arj", only_main).c_str()), 1);
@@ -150,7 +150,7 @@ TEST_F(ArjTest, ArchiveWithOnlyItsMainHeaderHasNoEntries) {
 }
 
 TEST_F(ArjTest, DamagedHeadersAndDataFail) {
-    std::string bytes = ReadFileBytes(Fixture("method4.arj"));
+    std::string bytes = ReadBytes(Fixture("method4.arj"));
     auto headers = ArjHeaderOffsets(bytes);
     // A main header CRC mismatch: the search passes over it and takes the first entry header for
     // the main header, after which comes data, not a header; with no other header there is no
@@ -178,25 +178,25 @@ TEST_F(ArjTest, DamagedHeadersAndDataFail) {
     FixArjHeaderCrc(crc_damaged, headers[1]);
     ASSERT_EQ(m_arj.Open(Write("crc.arj", crc_damaged).c_str()), 1);
     m_arj.ExtractFirst();
-    EXPECT_EQ(ErrorOf([&] { m_arj.Extract(m_out.path() + "/bad", 0); }), CQVArchiveException::eArchiveFailure);
+    EXPECT_EQ(ErrorOf([&] { m_arj.Extract(m_out / "bad", 0); }), CQVArchiveException::eArchiveFailure);
     // The walk goes on after the failed entry.
     m_arj.ExtractNext();
-    m_arj.Extract(m_out.path() + "/next", 0);
-    EXPECT_EQ(ReadFileBytes(m_out.path() + "/next"), ReadFileBytes(Reference("method4.arj") + "/" + m_arj.GetName()));
+    m_arj.Extract(m_out / "next", 0);
+    EXPECT_EQ(ReadBytes(m_out / "next"), ReadBytes(Reference("method4.arj") + "/" + m_arj.GetName()));
 }
 
 TEST_F(ArjTest, TruncatedAndCorruptedArchivesNeverCrash) {
     for (const char* name : {"method1.arj", "method4.arj"}) {
-        std::string bytes = ReadFileBytes(Fixture(name)).substr(0, 6000);
+        std::string bytes = ReadBytes(Fixture(name)).substr(0, 6000);
         for (std::size_t size = 0; size < bytes.size(); size += 97) {
             std::string path = Write("cut.arj", bytes.substr(0, size));
             if (!m_arj.Open(path.c_str())) continue;
             try {
-                ExtractAll(m_arj, m_out.path() + "/cut");
+                ExtractAll(m_arj, m_out / "cut");
             } catch (const CQVArchiveException&) {
             }
         }
-        std::string flipped = ReadFileBytes(Fixture(name));
+        std::string flipped = ReadBytes(Fixture(name));
         auto headers = ArjHeaderOffsets(flipped);
         for (std::size_t at = headers[1] + 60; at < headers[1] + 2000; at += 13) {
             std::string copy = flipped;
@@ -204,7 +204,7 @@ TEST_F(ArjTest, TruncatedAndCorruptedArchivesNeverCrash) {
             std::string path = Write("flipped.arj", copy);
             ASSERT_EQ(m_arj.Open(path.c_str()), 1);
             try {
-                ExtractAll(m_arj, m_out.path() + "/flipped");
+                ExtractAll(m_arj, m_out / "flipped");
             } catch (const CQVArchiveException&) {
             }
         }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "platform/files.h"
+#include "tests/support/temp_dir.h"
 #include "tools/zel/archive_walk.h"
 
 namespace zel::cli {
@@ -25,13 +26,13 @@ TEST(ExtractPathsTest, RefusesNamesThatLeaveTheFolder) {
 }
 
 TEST(ExtractPathsTest, RefusesPathsThroughSymbolicLinks) {
-    platform::TempFolder folder("zel-paths-test-");
-    ASSERT_TRUE(platform::MakeFolder(folder.path() + "/real"));
-    ASSERT_EQ(::symlink("/tmp", (folder.path() + "/link").c_str()), 0);
-    EXPECT_TRUE(StaysInside(folder.path(), "real/file.txt"));
-    EXPECT_TRUE(StaysInside(folder.path(), "new/file.txt"));
-    EXPECT_FALSE(StaysInside(folder.path(), "link/file.txt"));
-    EXPECT_FALSE(StaysInside(folder.path(), "link"));
+    zel::testing::TempDir folder;
+    ASSERT_TRUE(platform::MakeFolder(folder / "real"));
+    ASSERT_EQ(::symlink("/tmp", (folder / "link").c_str()), 0);
+    EXPECT_TRUE(StaysInside(folder.path().string(), "real/file.txt"));
+    EXPECT_TRUE(StaysInside(folder.path().string(), "new/file.txt"));
+    EXPECT_FALSE(StaysInside(folder.path().string(), "link/file.txt"));
+    EXPECT_FALSE(StaysInside(folder.path().string(), "link"));
 }
 
 }  // namespace

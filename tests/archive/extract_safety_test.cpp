@@ -58,20 +58,20 @@ std::map<std::string, bool> ExtractFiles(CQVArchive& reader, const std::string& 
 TEST(ExtractSafetyTest, TheLimitWritesEachEntrysBeginningAndLaterEntriesStayWhole) {
     constexpr std::uint64_t kLimit = 1000;
     for (const std::string& archive : Archives()) {
-        platform::TempFolder out("zel-limit-test-");
+        TempDir out;
         std::unique_ptr<CQVArchive> reader = OpenReader(archive);
         ASSERT_NE(reader, nullptr) << archive;
         std::uint64_t whole_decoded = 0, limited_decoded = 0, whole_bytes = 0, limited_bytes = 0;
-        auto whole = ExtractFiles(*reader, out.path() + "/whole", 0, whole_decoded);
+        auto whole = ExtractFiles(*reader, out / "whole", 0, whole_decoded);
         ASSERT_TRUE(reader->Open(archive.c_str()));
-        auto limited = ExtractFiles(*reader, out.path() + "/limited", kLimit, limited_decoded);
+        auto limited = ExtractFiles(*reader, out / "limited", kLimit, limited_decoded);
         ASSERT_EQ(whole.size(), limited.size()) << archive;
         bool any_truncated = false;
         for (const auto& [path, truncated] : whole) {
             EXPECT_FALSE(truncated);
-            std::string bytes = ReadFileBytes(path);
-            std::string cut = out.path() + "/limited/" + fs::path(path).filename().string();
-            EXPECT_EQ(ReadFileBytes(cut), bytes.substr(0, kLimit)) << archive << " " << path;
+            std::string bytes = ReadBytes(path);
+            std::string cut = out / "limited/" + fs::path(path).filename().string();
+            EXPECT_EQ(ReadBytes(cut), bytes.substr(0, kLimit)) << archive << " " << path;
             EXPECT_EQ(limited[cut], bytes.size() > kLimit) << archive << " " << path;
             any_truncated |= limited[cut];
             whole_bytes += bytes.size();
@@ -91,11 +91,11 @@ TEST(ExtractSafetyTest, TheLimitWritesEachEntrysBeginningAndLaterEntriesStayWhol
 
 TEST(ExtractSafetyTest, OnlyARegularFileIsEverReplacedAndNeverWrittenThrough) {
     for (const std::string& archive : Archives()) {
-        platform::TempFolder out("zel-safety-test-");
-        const std::string outside = out.path() + "/outside";
+        TempDir out;
+        const std::string outside = out / "outside";
         WriteFileBytes(outside, "not to be touched");
-        const std::string link = out.path() + "/hard", fifo = out.path() + "/fifo", folder = out.path() + "/folder",
-                          symlink = out.path() + "/symlink";
+        const std::string link = out / "hard", fifo = out / "fifo", folder = out / "folder",
+                          symlink = out / "symlink";
         ASSERT_EQ(::link(outside.c_str(), link.c_str()), 0);
         ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
         ASSERT_TRUE(platform::MakeFolder(folder));
@@ -112,15 +112,15 @@ TEST(ExtractSafetyTest, OnlyARegularFileIsEverReplacedAndNeverWrittenThrough) {
             // A planted hard link is replaced by the entry, as a new file of its own.
             EXPECT_EQ(error, destination == link ? -1 : CQVArchiveException::eArchiveFailure) << archive << " " << destination;
         }
-        EXPECT_EQ(ReadFileBytes(outside), "not to be touched") << archive;
+        EXPECT_EQ(ReadBytes(outside), "not to be touched") << archive;
         EXPECT_EQ(platform::KindOf(link), platform::EntryKind::file);
-        EXPECT_NE(ReadFileBytes(link), "not to be touched");
+        EXPECT_NE(ReadBytes(link), "not to be touched");
         EXPECT_EQ(platform::KindOf(fifo), platform::EntryKind::other);
         EXPECT_EQ(platform::KindOf(folder), platform::EntryKind::folder);
         EXPECT_EQ(platform::KindOf(symlink), platform::EntryKind::symlink);
         // No new file is left beside the destinations.
         std::vector<std::string> names;
-        ASSERT_TRUE(platform::ListFolder(out.path(), names));
+        ASSERT_TRUE(platform::ListFolder(out.path().string(), names));
         EXPECT_EQ(names, (std::vector<std::string>{"fifo", "folder", "hard", "outside", "symlink"})) << archive;
         std::vector<std::string> inside;
         ASSERT_TRUE(platform::ListFolder(folder, inside));

@@ -56,14 +56,14 @@ TEST(ArchiveFactoryTest, AZipStoredInAnotherArchiveDoesNotHideItButIsFoundToo) {
 }
 
 TEST(ArchiveFactoryTest, ExtensionIsTakenFromTheLastPathComponent) {
-    platform::TempFolder folder("zel-archive-test-");
-    std::string dotted = folder.path() + "/dir.rar";
+    TempDir folder;
+    std::string dotted = folder / "dir.rar";
     ASSERT_TRUE(platform::MakeFolder(dotted));
     std::string plain = dotted + "/archive";
     WriteFileBytes(plain, "plain text in a folder whose name ends in .rar");
     EXPECT_EQ(TypeOf(plain), "null");
     // A RAR reader for a file that is no RAR archive: created by name, refused by Open.
-    std::string fake = folder.path() + "/fake.Rar";
+    std::string fake = folder / "fake.Rar";
     WriteFileBytes(fake, "not an archive at all");
     std::unique_ptr<CQVArchive> reader(CQVArchiveEngine::CreateUnpacker(fake.c_str()));
     ASSERT_NE(reader, nullptr);
@@ -95,7 +95,7 @@ TEST(ArchiveFactoryTest, ReturnedReadersHaveNothingOpen) {
 // fixture that some back-end accepts, the bytes must never say so; and plain text says no.
 TEST(ArchiveFactoryTest, MayBeArchiveNeverRefusesWhatABackEndAccepts) {
     auto may_be = [](const std::string& path) {
-        std::string bytes = ReadFileBytes(path);
+        std::string bytes = ReadBytes(path);
         auto all = std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
         return CQVArchiveEngine::MayBeArchive(path.c_str(), all.first(std::min(all.size(), CQVArchiveEngine::kSniffHeadSize)),
                                               all.last(std::min(all.size(), CQVArchiveEngine::kSniffTailSize)));
@@ -111,11 +111,11 @@ TEST(ArchiveFactoryTest, MayBeArchiveNeverRefusesWhatABackEndAccepts) {
         EXPECT_TRUE(may_be(path)) << name;
     }
     EXPECT_GE(archives, 30);
-    platform::TempFolder folder("zel-archive-test-");
-    std::string text = folder.path() + "/text.txt";
+    TempDir folder;
+    std::string text = folder / "text.txt";
     WriteFileBytes(text, std::string(300000, 'x') + "PK\x03\x04 Rar! **ACE** MSCF");
     EXPECT_FALSE(may_be(text));
-    EXPECT_TRUE(may_be(folder.path() + "/named.ACE"));  // named so, a reader is made for it
+    EXPECT_TRUE(may_be(folder / "named.ACE"));  // named so, a reader is made for it
 }
 
 TEST(ArchiveFactoryTest, ExceptionCopiesItsCode) {

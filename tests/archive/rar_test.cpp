@@ -12,7 +12,7 @@ class RarTest : public ::testing::Test {
 protected:
     void OpenFixture(const std::string& name) { ASSERT_EQ(m_rar.Open(Fixture(name).c_str()), 1) << name; }
     CQVRarArchive m_rar;
-    platform::TempFolder m_out{"zel-rar-test-"};
+    TempDir m_out;
 };
 
 TEST_F(RarTest, ListsEveryNameWithFoldersEndingInABackslash) {
@@ -30,9 +30,9 @@ TEST_F(RarTest, ListsEveryNameWithFoldersEndingInABackslash) {
 TEST_F(RarTest, ReadsRar4WithDosNames) {
     OpenFixture("rar4.rar");
     EXPECT_EQ(ListNames(m_rar), (std::vector<std::string>{"hello.txt", "dir\\", "dir\\caf\xC3\xA9.txt"}));
-    ExtractAll(m_rar, m_out.path() + "/rar4");
-    EXPECT_EQ(ReadFileBytes(m_out.path() + "/rar4/hello.txt"), "hello from rar 4\n");
-    EXPECT_EQ(ReadFileBytes(m_out.path() + "/rar4/dir/caf\xC3\xA9.txt"), "dos name\n");
+    ExtractAll(m_rar, m_out / "rar4");
+    EXPECT_EQ(ReadBytes(m_out / "rar4/hello.txt"), "hello from rar 4\n");
+    EXPECT_EQ(ReadBytes(m_out / "rar4/dir/caf\xC3\xA9.txt"), "dos name\n");
 }
 
 TEST_F(RarTest, ListingEndsWithEndOfArchiveAndStaysAtTheEnd) {
@@ -57,25 +57,25 @@ TEST_F(RarTest, EmptyArchiveOpensWithNoNames) {
 TEST_F(RarTest, ExtractsWhatUnrarExtracts) {
     for (const char* name : {"basic.rar", "three.rar", "unicode.rar", "longname.rar"}) {
         OpenFixture(name);
-        std::string folder = m_out.path() + "/" + name;
+        std::string folder = m_out / name;
         ExtractAll(m_rar, folder);
         EXPECT_EQ(ReadTree(folder), ReadTree(Reference(name))) << name;
     }
-    EXPECT_TRUE(platform::IsFolder(m_out.path() + "/basic.rar/empty_dir"));
+    EXPECT_TRUE(platform::IsFolder(m_out / "basic.rar/empty_dir"));
 }
 
 TEST_F(RarTest, SkippedEntriesKeepTheLibraryInStep) {
     OpenFixture("three.rar");
     m_rar.ExtractFirst();
     EXPECT_EQ(m_rar.GetExtractName(), "text.txt");
-    m_rar.Extract(m_out.path() + "/text.txt", 1);
+    m_rar.Extract(m_out / "text.txt", 1);
     m_rar.ExtractNext();
     EXPECT_EQ(m_rar.GetExtractName(), "random.bin");
     // Asking for a name twice passes over the entry whose name was not extracted.
     EXPECT_EQ(m_rar.GetExtractName(), "runs.bin");
-    m_rar.Extract(m_out.path() + "/runs.bin", 0);
-    EXPECT_EQ(ReadFileBytes(m_out.path() + "/runs.bin"), ReadFileBytes(Reference("three.rar") + "/runs.bin"));
-    EXPECT_FALSE(FileExists(m_out.path() + "/text.txt"));
+    m_rar.Extract(m_out / "runs.bin", 0);
+    EXPECT_EQ(ReadBytes(m_out / "runs.bin"), ReadBytes(Reference("three.rar") + "/runs.bin"));
+    EXPECT_FALSE(FileExists(m_out / "text.txt"));
     EXPECT_EQ(ErrorOf([&] { m_rar.GetExtractName(); }), CQVArchiveException::eEndOfArchive);
 }
 
@@ -83,20 +83,20 @@ TEST_F(RarTest, EncryptedEntryFailsAloneAndLaterEntriesStillExtract) {
     OpenFixture("encrypted_mixed.rar");
     m_rar.ExtractFirst();
     EXPECT_EQ(m_rar.GetExtractName(), "text.txt");
-    EXPECT_EQ(ErrorOf([&] { m_rar.Extract(m_out.path() + "/text.txt", 0); }), CQVArchiveException::eArchiveFailure);
-    EXPECT_FALSE(FileExists(m_out.path() + "/text.txt"));
+    EXPECT_EQ(ErrorOf([&] { m_rar.Extract(m_out / "text.txt", 0); }), CQVArchiveException::eArchiveFailure);
+    EXPECT_FALSE(FileExists(m_out / "text.txt"));
     m_rar.ExtractNext();
     EXPECT_EQ(m_rar.GetExtractName(), "random.bin");
-    m_rar.Extract(m_out.path() + "/random.bin", 0);
-    EXPECT_EQ(ReadFileBytes(m_out.path() + "/random.bin"),
-              ReadFileBytes(Reference("encrypted_mixed.rar") + "/random.bin"));
+    m_rar.Extract(m_out / "random.bin", 0);
+    EXPECT_EQ(ReadBytes(m_out / "random.bin"),
+              ReadBytes(Reference("encrypted_mixed.rar") + "/random.bin"));
 }
 
 TEST_F(RarTest, DamagedHeaderFailsOpenAndDamagedDataFailsExtract) {
-    std::string bytes = ReadFileBytes(Fixture("three.rar"));
+    std::string bytes = ReadBytes(Fixture("three.rar"));
     std::string header_damaged = bytes;
     header_damaged[header_damaged.find("runs.bin") + 2] ^= 0x20;   // the third header's name
-    std::string path = m_out.path() + "/damaged.rar";
+    std::string path = m_out / "damaged.rar";
     WriteFileBytes(path, header_damaged);
     EXPECT_EQ(m_rar.Open(path.c_str()), 0);
     m_rar.Close();
@@ -107,16 +107,16 @@ TEST_F(RarTest, DamagedHeaderFailsOpenAndDamagedDataFailsExtract) {
     ASSERT_EQ(m_rar.Open(path.c_str()), 1);
     m_rar.ExtractFirst();
     m_rar.GetExtractName();
-    m_rar.Extract(m_out.path() + "/text.txt", 1);
+    m_rar.Extract(m_out / "text.txt", 1);
     EXPECT_EQ(m_rar.GetExtractName(), "random.bin");
-    EXPECT_EQ(ErrorOf([&] { m_rar.Extract(m_out.path() + "/random.bin", 0); }), CQVArchiveException::eArchiveFailure);
+    EXPECT_EQ(ErrorOf([&] { m_rar.Extract(m_out / "random.bin", 0); }), CQVArchiveException::eArchiveFailure);
 }
 
 TEST_F(RarTest, MissingOutputFolderIsAFailure) {
     OpenFixture("three.rar");
     m_rar.ExtractFirst();
     m_rar.GetExtractName();
-    EXPECT_EQ(ErrorOf([&] { m_rar.Extract(m_out.path() + "/no/such/text.txt", 0); }),
+    EXPECT_EQ(ErrorOf([&] { m_rar.Extract(m_out / "no/such/text.txt", 0); }),
               CQVArchiveException::eArchiveFailure);
     EXPECT_EQ(m_rar.GetExtractName(), "random.bin");
 }
@@ -124,33 +124,33 @@ TEST_F(RarTest, MissingOutputFolderIsAFailure) {
 TEST_F(RarTest, VolumesThatArePresentAreFollowedAndAMissingOneFailsItsEntry) {
     OpenFixture("vol.part1.rar");
     EXPECT_EQ(ListNames(m_rar), (std::vector<std::string>{"random.bin", "text.txt", "empty.txt"}));
-    auto all = ExtractEach(m_rar, m_out.path() + "/all");
+    auto all = ExtractEach(m_rar, m_out / "all");
     EXPECT_EQ(all.back().error, CQVArchiveException::eEndOfArchive);
-    EXPECT_EQ(ReadTree(m_out.path() + "/all"), ReadTree(Reference("vol.rar")));
+    EXPECT_EQ(ReadTree(m_out / "all"), ReadTree(Reference("vol.rar")));
 
     // Without the second volume: the file that spans it fails, and nothing after it can be read.
-    std::string set = m_out.path() + "/set";
+    std::string set = m_out / "set";
     platform::MakeFolder(set);
     for (const char* part : {"vol.part1.rar", "vol.part3.rar", "vol.part4.rar"}) {
-        WriteFileBytes(set + "/" + part, ReadFileBytes(Fixture(part)));
+        WriteFileBytes(set + "/" + part, ReadBytes(Fixture(part)));
     }
     ASSERT_EQ(m_rar.Open((set + "/vol.part1.rar").c_str()), 1);
     EXPECT_EQ(ErrorOf([&] { ListNames(m_rar); }), CQVArchiveException::eArchiveFailure);
-    EXPECT_EQ(ExtractEach(m_rar, m_out.path() + "/gap"),
+    EXPECT_EQ(ExtractEach(m_rar, m_out / "gap"),
               (std::vector<EntryResult>{{"random.bin", -1},
                                         {"text.txt", CQVArchiveException::eArchiveFailure},
                                         {"", CQVArchiveException::eArchiveFailure}}));
-    EXPECT_FALSE(FileExists(m_out.path() + "/gap/text.txt"));
+    EXPECT_FALSE(FileExists(m_out / "gap/text.txt"));
     // Begun at a later volume, the rest of a file that began before it is not an entry.
     ASSERT_EQ(m_rar.Open((set + "/vol.part3.rar").c_str()), 1);
     EXPECT_EQ(ListNames(m_rar), std::vector<std::string>{"empty.txt"});
-    EXPECT_EQ(ExtractEach(m_rar, m_out.path() + "/later"),
+    EXPECT_EQ(ExtractEach(m_rar, m_out / "later"),
               (std::vector<EntryResult>{{"empty.txt", -1}, {"", CQVArchiveException::eEndOfArchive}}));
 }
 
 TEST_F(RarTest, LinksGiveTheContentTheyStandForAndSymbolicLinksAreNeverMade) {
     OpenFixture("links.rar");
-    EXPECT_EQ(ExtractEach(m_rar, m_out.path()),
+    EXPECT_EQ(ExtractEach(m_rar, m_out.path().string()),
               (std::vector<EntryResult>{{"a.txt", -1},
                                         {"copy.txt", -1},
                                         {"hard.txt", -1},
@@ -158,10 +158,10 @@ TEST_F(RarTest, LinksGiveTheContentTheyStandForAndSymbolicLinksAreNeverMade) {
                                         {"z.txt", -1},
                                         {"", CQVArchiveException::eEndOfArchive}}));
     for (const char* name : {"a.txt", "copy.txt", "hard.txt"}) {
-        EXPECT_EQ(ReadFileBytes(m_out.path() + "/" + name), "linked content\n") << name;
+        EXPECT_EQ(ReadBytes(m_out / name), "linked content\n") << name;
     }
-    EXPECT_EQ(platform::KindOf(m_out.path() + "/sym.txt"), platform::EntryKind::missing);
-    EXPECT_EQ(ReadFileBytes(m_out.path() + "/z.txt"), "last\n");
+    EXPECT_EQ(platform::KindOf(m_out / "sym.txt"), platform::EntryKind::missing);
+    EXPECT_EQ(ReadBytes(m_out / "z.txt"), "last\n");
 }
 
 TEST_F(RarTest, Rar4NamesFromUnixHostsAreUtf8WhenTheyAreValid) {
@@ -175,13 +175,13 @@ TEST_F(RarTest, OpenFailsQuietlyForOtherFiles) {
     EXPECT_EQ(m_rar.Open(Fixture("basic.zip").c_str()), 0);
     EXPECT_EQ(m_rar.Open(Fixture("missing.rar").c_str()), 0);
     EXPECT_EQ(ErrorOf([&] { m_rar.ExtractFirst(); }), CQVArchiveException::eArchiveFailure);
-    std::string bytes = ReadFileBytes(Fixture("three.rar"));
-    std::string cut = m_out.path() + "/cut.rar";
+    std::string bytes = ReadBytes(Fixture("three.rar"));
+    std::string cut = m_out / "cut.rar";
     for (std::size_t size = 0; size < bytes.size(); size += bytes.size() / 50 + 1) {
         WriteFileBytes(cut, bytes.substr(0, size));
         if (m_rar.Open(cut.c_str())) {
             try {
-                ExtractAll(m_rar, m_out.path() + "/cut");
+                ExtractAll(m_rar, m_out / "cut");
             } catch (const CQVArchiveException&) {
             }
         }

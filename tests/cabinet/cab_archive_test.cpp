@@ -35,16 +35,12 @@ void WriteFile(const std::string& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-Bytes ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 std::size_t OpenDescriptors() {
     return std::size_t(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
 }
 
 using zel::test::ErrorOf;
+using zel::testing::ReadBytes;
 using zel::test::ExtractEach;
 using zel::test::ListNames;
 
@@ -107,9 +103,7 @@ TEST_F(CabArchiveTest, ListsAndExtractsEveryEntryInOrder) {
     EXPECT_EQ(error, CQVArchiveException::eEndOfArchive);
     reader.Close();
     for (int i = 0; i < 2; ++i) {
-        std::ifstream in(m_dir.File("out" + std::to_string(i)), std::ios::binary);
-        Bytes got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_EQ(got, m_folder.files[std::size_t(i)].data) << i;
+        EXPECT_EQ(ReadBytes<Bytes>(m_dir.File("out" + std::to_string(i))), m_folder.files[std::size_t(i)].data) << i;
     }
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("out2")));  // skipped
 }
@@ -179,7 +173,7 @@ TEST_F(CabArchiveTest, AFileContinuedInTheNextCabinetFailsAlone) {
     EXPECT_EQ(results.back().error, CQVArchiveException::eEndOfArchive);
     for (std::size_t i = 0; i < spanning; ++i) {
         EXPECT_EQ(results[i].error, -1);
-        EXPECT_EQ(ReadBytes(m_dir.File("x/dir/file" + std::to_string(i) + ".bin")), folder.files[i].data) << i;
+        EXPECT_EQ(ReadBytes<Bytes>(m_dir.File("x/dir/file" + std::to_string(i) + ".bin")), folder.files[i].data) << i;
     }
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("x/dir/file" + std::to_string(spanning) + ".bin")));
 }
@@ -194,7 +188,7 @@ TEST_F(CabArchiveTest, AnOutputThatCannotBeMadeFailsThatEntryAlone) {
     reader.ExtractNext();
     EXPECT_EQ(reader.GetExtractName(), "dir\\file1.bin");
     reader.Extract(m_dir.File("file1"), 0);
-    EXPECT_EQ(ReadBytes(m_dir.File("file1")), m_folder.files[1].data);
+    EXPECT_EQ(ReadBytes<Bytes>(m_dir.File("file1")), m_folder.files[1].data);
 }
 
 // Folder 0 holds file0; folder 1 holds file1 and file2. Each case damages the cabinet in its own
@@ -235,8 +229,8 @@ TEST_F(CabArchiveTest, DamagedCabinetsFailTheEntriesTheyDamage) {
         for (const auto& result : ExtractEach(reader, m_dir.File(c.name))) errors.push_back(result.error);
         EXPECT_EQ(errors, c.expected) << c.name;
     }
-    EXPECT_EQ(ReadBytes(m_dir.File("block/dir/file2.bin")), folders[1].files[1].data);
-    EXPECT_EQ(ReadBytes(m_dir.File("truncated/dir/file0.bin")), folders[0].files[0].data);
+    EXPECT_EQ(ReadBytes<Bytes>(m_dir.File("block/dir/file2.bin")), folders[1].files[1].data);
+    EXPECT_EQ(ReadBytes<Bytes>(m_dir.File("truncated/dir/file0.bin")), folders[0].files[0].data);
 }
 
 TEST_F(CabArchiveTest, ADestinationNamingAFolderCreatesItAndPassesOverTheData) {
@@ -343,7 +337,7 @@ TEST_F(CabArchiveTest, ExtractLimitStopsTheDecodeAndASlowEntryIsNoEnd) {
     const long long limited = MillisecondsSince(start);
     EXPECT_TRUE(reader.WasExtractTruncated());
     EXPECT_LT(reader.GetExtractDecodedBytes(), 100000u + 32768u);
-    EXPECT_EQ(ReadBytes(m_dir.File("big.out")), Bytes(100000, 0));
+    EXPECT_EQ(ReadBytes<Bytes>(m_dir.File("big.out")), Bytes(100000, 0));
     reader.ExtractNext();
     EXPECT_EQ(reader.GetExtractName(), "after.bin");
     start = Clock::now();
@@ -355,7 +349,7 @@ TEST_F(CabArchiveTest, ExtractLimitStopsTheDecodeAndASlowEntryIsNoEnd) {
     EXPECT_FALSE(reader.WasExtractTruncated());
     // What the limited entry left undecoded is charged to the entry that had to pass through it.
     EXPECT_GE(reader.GetExtractDecodedBytes(), 8192u * 32768u - 100000u - 32768u);
-    EXPECT_EQ(ReadBytes(m_dir.File("after.out")), tail);
+    EXPECT_EQ(ReadBytes<Bytes>(m_dir.File("after.out")), tail);
     EXPECT_EQ(ErrorOf([&] {
                   reader.ExtractNext();
                   reader.GetExtractName();
@@ -418,9 +412,7 @@ TEST_F(CabArchiveTest, TwoReadersDecodeQuantumAtOnce) {
                 } catch (const CQVArchiveException&) {
                 }
                 reader.Close();
-                std::ifstream in(out, std::ios::binary);
-                Bytes got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-                if (got == folders[std::size_t(t)].files[0].data) ++good[std::size_t(t)];
+                if (ReadBytes<Bytes>(out) == folders[std::size_t(t)].files[0].data) ++good[std::size_t(t)];
             }
         });
     }

@@ -21,13 +21,13 @@
 namespace zel::cabinet::test {
 namespace {
 
-Bytes Fixture(const std::string& name) { return ReadWholeFile(FixturesDir() + name); }
+Bytes Fixture(const std::string& name) { return ReadBytes<Bytes>(FixturesDir() + name); }
 
 TEST(CabDifferential, EveryRealCabinetAgreesWithLibmspack) {
     int compared = 0;
     for (const auto& entry : std::filesystem::directory_iterator(FixturesDir())) {
         if (entry.path().extension() != ".cab") continue;
-        Differential both = DecodeBoth(ReadWholeFile(entry.path().string()));
+        Differential both = DecodeBoth(ReadBytes<Bytes>(entry.path().string()));
         EXPECT_EQ(both.mismatch, "") << entry.path().filename();
         ++compared;
     }

@@ -9,6 +9,7 @@
 #include "tests/cabinet/support/cab_harness.h"
 #include "tests/cabinet/support/fixtures.h"
 #include "tests/cabinet/support/mspack_oracle.h"
+#include "tests/support/temp_dir.h"
 
 namespace zel::cabinet::test {
 namespace {
@@ -21,7 +22,7 @@ RunResult RunFixture(const std::string& name, const RunOptions& options = {}) {
 void AddBasicSet(MemoryFiles& files, int first = 1) {
     for (int i = first; i <= 5; ++i) {
         std::string part = "multi_basic_pt" + std::to_string(i) + ".cab";
-        files.Add("cabd_" + part, ReadWholeFile(FixturesDir() + part));
+        files.Add("cabd_" + part, ReadBytes<Bytes>(FixturesDir() + part));
     }
 }
 
@@ -93,7 +94,7 @@ TEST(CabFixtures, ThreeFoldersWithMszipLzxAndQuantumMatchLibmspack) {
     RunResult ours = RunFixture("mszip_lzx_qtm.cab");
     ASSERT_TRUE(ours.ok);
     ASSERT_EQ(ours.files.size(), 3u);
-    OracleResult theirs = MspackExtract(ReadWholeFile(FixturesDir() + "mszip_lzx_qtm.cab"));
+    OracleResult theirs = MspackExtract(ReadBytes<Bytes>(FixturesDir() + "mszip_lzx_qtm.cab"));
     ASSERT_TRUE(theirs.AllOk());
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(ours.files[i].name, theirs.files[i].name);
@@ -125,7 +126,8 @@ TEST(CabFixtures, SetIsFollowedAcrossAllFiveCabinetsWhenTheCallbackAllows) {
     EXPECT_EQ(result.nextCabinetCalls, 4);
 
     // cabextract, given the same set under the same names, is the reference.
-    auto dir = std::filesystem::temp_directory_path() / ("zel-cabset-" + std::to_string(::getpid()));
+    zel::testing::TempDir temp;
+    const std::filesystem::path& dir = temp.path();
     std::filesystem::create_directories(dir / "out");
     for (const auto& [path, bytes] : files.files) {
         if (path.rfind("cabd_", 0) == 0) std::filesystem::copy_file(FixturesDir() + path.substr(5), dir / path);
@@ -136,11 +138,10 @@ TEST(CabFixtures, SetIsFollowedAcrossAllFiveCabinetsWhenTheCallbackAllows) {
     for (const auto& file : result.files) {
         SCOPED_TRACE(file.name);
         EXPECT_TRUE(file.complete);
-        EXPECT_EQ(file.data, ReadWholeFile((dir / "out" / file.name).string()));
+        EXPECT_EQ(file.data, ReadBytes<Bytes>((dir / "out" / file.name).string()));
         ++compared;
     }
     EXPECT_EQ(compared, std::size_t(std::distance(std::filesystem::directory_iterator(dir / "out"), {})));
-    std::filesystem::remove_all(dir);
     EXPECT_EQ(files.openHandles, 0);
 }
 
@@ -165,7 +166,7 @@ TEST(CabFixtures, FilesContinuedFromAPreviousCabinetAreReportedAsPartial) {
 TEST(CabFixtures, MissingNextCabinetIsAskedForAgainWithTheErrorThenRefused) {
     // The set's second part is absent from this directory: copy pt1 alone elsewhere.
     MemoryFiles files;
-    files.Add("dir/multi_basic_pt1.cab", ReadWholeFile(FixturesDir() + "multi_basic_pt1.cab"));
+    files.Add("dir/multi_basic_pt1.cab", ReadBytes<Bytes>(FixturesDir() + "multi_basic_pt1.cab"));
     RunOptions follow;
     follow.followNextCabinet = true;
     RunResult result = ExtractMemory(files, "dir/", "multi_basic_pt1.cab", follow);
@@ -178,9 +179,9 @@ TEST(CabFixtures, MissingNextCabinetIsAskedForAgainWithTheErrorThenRefused) {
 
 TEST(CabFixtures, WrongCabinetInTheSetIsRefused) {
     MemoryFiles files;
-    files.Add("cabd_multi_basic_pt1.cab", ReadWholeFile(FixturesDir() + "multi_basic_pt1.cab"));
+    files.Add("cabd_multi_basic_pt1.cab", ReadBytes<Bytes>(FixturesDir() + "multi_basic_pt1.cab"));
     // pt3 put where pt2 should be: another index.
-    files.Add("cabd_multi_basic_pt2.cab", ReadWholeFile(FixturesDir() + "multi_basic_pt3.cab"));
+    files.Add("cabd_multi_basic_pt2.cab", ReadBytes<Bytes>(FixturesDir() + "multi_basic_pt3.cab"));
     RunOptions follow;
     follow.followNextCabinet = true;
     RunResult result = ExtractMemory(files, "", "cabd_multi_basic_pt1.cab", follow);

@@ -2,11 +2,12 @@
 // archiver on the test machines writes Quantum). Usage: make_quantum_cab OUT.cab WINDOW_BITS NAME=FILE ...
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "tests/cabinet/support/cab_writer.h"
+#include "tests/support/file_bytes.h"
 
 int main(int argc, char** argv) {
     using namespace zel::cabinet::test;
@@ -20,9 +21,8 @@ int main(int argc, char** argv) {
     for (int i = 3; i < argc; ++i) {
         std::string word = argv[i];
         auto equals = word.find('=');
-        std::ifstream in(word.substr(equals + 1), std::ios::binary);
-        if (equals == std::string::npos || !in) return 2;
-        folder.files.push_back({word.substr(0, equals), Bytes(std::istreambuf_iterator<char>(in), {})});
+        if (equals == std::string::npos || !std::filesystem::is_regular_file(word.substr(equals + 1))) return 2;
+        folder.files.push_back({word.substr(0, equals), zel::testing::ReadBytes<Bytes>(word.substr(equals + 1))});
     }
     Bytes cabinet = WriteCabinet({folder});
     std::ofstream out(argv[1], std::ios::binary);

@@ -8,7 +8,11 @@ set -euo pipefail
 zel=$1
 fixtures=$2
 make_quantum_cab=$3
-[ -f "$fixtures/.done" ] || "$(cd "$(dirname "$0")/../.." && pwd)/scripts/fetch-cab-fixtures.sh" "$fixtures"
+if [ ! -f "$fixtures/.done" ]; then
+    echo "FAIL: the real test cabinets are missing from $fixtures: fetch them with" \
+        "scripts/fetch-cab-fixtures.sh $fixtures (scripts/test.sh does it before the tests)" >&2
+    exit 1
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }

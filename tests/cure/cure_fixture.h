@@ -55,12 +55,9 @@ inline void WriteText(const std::filesystem::path& path, const std::string& text
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
+// The file's text, or "<missing>" when there is no file: tests tell a removed file from an emptied one.
 inline std::string ReadText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "<missing>";
-    std::string bytes(static_cast<std::size_t>(std::filesystem::file_size(path)), '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return bytes;
+    return std::filesystem::exists(path) ? zel::testing::ReadBytes(path) : "<missing>";
 }
 
 // The per-user Start-up folder of a Wine prefix's drive_c, as Wine lays it out for user root.

@@ -31,7 +31,7 @@ TEST(CryptFileTest, EnciphersByAbsolutePositionWithTheDatabaseKey) {
     TempDir dir;
     auto plain = Counting(300);
     WriteThrough(dir.File("db"), plain, CQVCryptFile::kDatabaseKey, 1);
-    auto disk = ReadBytes(dir.File("db"));
+    auto disk = ReadBytes<std::vector<BYTE>>(dir.File("db"));
     ASSERT_EQ(disk.size(), plain.size());
     const std::string key = CQVCryptFile::kDatabaseKey;
     for (size_t p = 0; p < plain.size(); ++p) {
@@ -59,8 +59,8 @@ TEST(CryptFileTest, CipherOffOrEmptyKeyPassesBytesThrough) {
     auto plain = Counting(100);
     WriteThrough(dir.File("off"), plain, CQVCryptFile::kDatabaseKey, 0);
     WriteThrough(dir.File("empty"), plain, "", 1);
-    EXPECT_EQ(ReadBytes(dir.File("off")), plain);
-    EXPECT_EQ(ReadBytes(dir.File("empty")), plain);
+    EXPECT_EQ(ReadBytes<std::vector<BYTE>>(dir.File("off")), plain);
+    EXPECT_EQ(ReadBytes<std::vector<BYTE>>(dir.File("empty")), plain);
 }
 
 TEST(CryptFileTest, XorRoutineRestartsTheKeyAndIgnoresBadStartIndex) {

@@ -79,8 +79,8 @@ TEST(TrojanBaseTest, RegistryEntriesPackRootAndSubkey) {
     EXPECT_EQ(root, HKEY_LOCAL_MACHINE);
     EXPECT_EQ(subkey, "Software\\Run");
     EXPECT_EQ(base.GetRegistry(0x0705, root, subkey), 0);
-    EXPECT_EQ(root, 0u);
-    base.AddRegistry(index, 0x12345678, "odd root");
+    EXPECT_EQ(root, nullptr);
+    base.AddRegistry(index, reinterpret_cast<HKEY>(std::uintptr_t{0x12345678}), "odd root");
     EXPECT_EQ(base.GetTrojan(index)->GetRegentry(1), 0x0006);  // unknown roots count as the first
     base.RemoveRegistry(index, HKEY_CLASSES_ROOT, "never used");
     EXPECT_EQ(base.GetSubkeyTable().size(), 8u);
@@ -127,7 +127,7 @@ TEST(TrojanBaseFileTest, SavesAndLoadsEverything) {
         ASSERT_EQ(b.GetRegentryCount(), a.GetRegentryCount());
     }
     // The plain layout: header string first, then the reserved table's 16-bit count.
-    auto plain = Encipher(ReadBytes(dir.File("default.tdb")));
+    auto plain = Encipher(ReadBytes<std::vector<BYTE>>(dir.File("default.tdb")));
     EXPECT_EQ(plain[0], 19);
     EXPECT_EQ(std::string(plain.begin() + 1, plain.begin() + 20), "Zel trojan database");
     EXPECT_EQ(plain[20], 0);
@@ -139,7 +139,7 @@ TEST(TrojanBaseFileTest, EveryTruncationLoadsAsAnEmptyDatabase) {
     CTrojanBase2 original;
     BuildSample(original);
     ASSERT_EQ(original.SaveToCryptFile(dir.File("full.tdb")), 1);
-    auto bytes = ReadBytes(dir.File("full.tdb"));
+    auto bytes = ReadBytes<std::vector<BYTE>>(dir.File("full.tdb"));
     for (size_t length = 0; length < bytes.size(); ++length) {
         WriteBytes(dir.File("cut.tdb"), std::vector<BYTE>(bytes.begin(), bytes.begin() + static_cast<long>(length)));
         CTrojanBase2 base;
@@ -183,9 +183,9 @@ TEST(TrojanBaseFileTest, AFailedSaveLeavesTheOldFileAndNoTemporary) {
     CTrojanBase2 base;
     BuildSample(base);
     ASSERT_EQ(base.SaveToCryptFile(dir.File("default.tdb")), 1);
-    auto before = ReadBytes(dir.File("default.tdb"));
+    auto before = ReadBytes<std::vector<BYTE>>(dir.File("default.tdb"));
     EXPECT_EQ(base.SaveToCryptFile(dir.File("missing-folder/default.tdb")), 0);
-    EXPECT_EQ(ReadBytes(dir.File("default.tdb")), before);
+    EXPECT_EQ(ReadBytes<std::vector<BYTE>>(dir.File("default.tdb")), before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 

@@ -10,6 +10,7 @@
 
 #include "platform/services.h"
 #include "platform/wine/wine_prefix_root.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -19,24 +20,20 @@ using namespace zel::platform;
 class FakeProc : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("zel-proc-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
         fs::create_directories(m_dir / "proc");
         fs::create_directories(m_dir / "prefix" / "drive_c" / "windows");
         std::ofstream(m_dir / "prefix" / "drive_c" / "windows" / "a.exe") << "MZ";
     }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     void AddProcess(const std::string& id, const std::string& exe, const std::string& cmdline = "",
-                    const std::string& environ = "") {
+                    const std::string& environment = "") {
         fs::path folder = m_dir / "proc" / id;
         fs::create_directories(folder);
         fs::create_symlink(exe, folder / "exe");
         std::ofstream(folder / "cmdline", std::ios::binary) << cmdline;
-        std::ofstream(folder / "environ", std::ios::binary) << environ;
+        std::ofstream(folder / "environ", std::ios::binary) << environment;
     }
-    fs::path m_dir;
+    zel::testing::TempDir m_temp;
+    fs::path m_dir = m_temp.path();
 };
 
 TEST_F(FakeProc, ListsNumericFoldersAndReadsProgramFiles) {

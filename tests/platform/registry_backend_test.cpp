@@ -8,6 +8,7 @@
 
 #include "platform/memory_registry.h"
 #include "platform/wine/wine_registry.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -20,16 +21,7 @@ struct Backend {
 
 class RegistryBackend : public ::testing::TestWithParam<Backend> {
 protected:
-    void SetUp() override {
-        m_dir = std::filesystem::temp_directory_path() /
-                (std::string("zel-registry-") + GetParam().name + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
-                 std::to_string(::getpid()));
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
-        m_registry = GetParam().make(m_dir, &m_refuse);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    void SetUp() override { m_registry = GetParam().make(m_dir, &m_refuse); }
 
     RegistryValue Sz(const std::string& name, const std::string& text) {
         return RegistryValue{name, kRegSz, text + std::string(1, '\0')};
@@ -41,7 +33,8 @@ protected:
         return names;
     }
 
-    std::filesystem::path m_dir;
+    zel::testing::TempDir m_temp;
+    std::filesystem::path m_dir = m_temp.path();
     bool m_refuse = false;
     std::unique_ptr<Registry> m_registry;
 };

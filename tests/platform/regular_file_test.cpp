@@ -42,6 +42,11 @@ TEST(RegularFile, OnlyRegularFilesAreReadAndReplacementsKeepOwnerGroupModeAndLin
     EXPECT_TRUE(fs::is_symlink(dir.File("link.ini")));
     ASSERT_EQ(ReadRegularFile(dir.File("link.ini"), bytes, reason), ReadOutcome::kOk);
     EXPECT_EQ(bytes, "old");
+    // A copy over the link is refused alike, and says so.
+    std::string error;
+    EXPECT_FALSE(CopyFileReplacing(real, dir.File("link.ini"), error));
+    EXPECT_EQ(error, "cannot replace " + dir.File("link.ini") +
+                         ": it is a symbolic link, which is not replaced by a plain file");
 
     if (::geteuid() != 0) GTEST_SKIP() << "keeping another user's ownership needs root";
     // Root editing a user's file leaves it the user's, with its mode; a new file in the user's

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "tests/support/temp_dir.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -15,9 +17,6 @@ using zel::platform::WinePrefixRoot;
 class WinePrefixPaths : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("zel-root-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
         fs::create_directories(m_dir / "drive_c" / "windows");
         fs::create_directories(m_dir / "drive_c" / "Program Files" / "Tool");
         fs::create_directories(m_dir / "dosdevices");
@@ -27,8 +26,8 @@ protected:
         std::ofstream(m_dir / "drive_c" / "windows" / "WIN.INI") << "x";
         std::ofstream(m_dir / "drive_c" / "windows" / "\xc3\x9c" "ber.exe") << "x";  // "Über" in UTF-8
     }
-    void TearDown() override { fs::remove_all(m_dir); }
-    fs::path m_dir;
+    zel::testing::TempDir m_temp;
+    fs::path m_dir = m_temp.path();
 };
 
 TEST_F(WinePrefixPaths, WindowsPathsResolveWithoutRegardToCase) {

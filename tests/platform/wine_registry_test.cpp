@@ -12,6 +12,7 @@
 
 #include "platform/wine/wine_registry_file.h"
 #include "platform/wine/wine_server.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -22,13 +23,6 @@ const fs::path kFresh = fs::path(ZEL_SHARED_DIR) / "wine-prefix" / "fresh";
 // A time stamp Wine wrote: 1796621410 in seconds.
 constexpr std::uint64_t kStamp = 0x1dd860c071a037eull;
 
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes(static_cast<std::size_t>(fs::file_size(path)), '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return bytes;
-}
-
 void Replace(std::string& text, const std::string& from, const std::string& to) {
     auto at = text.find(from);
     ASSERT_NE(at, std::string::npos) << from;
@@ -38,10 +32,6 @@ void Replace(std::string& text, const std::string& from, const std::string& to) 
 class WinePrefix : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("zel-wine-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
         for (const char* name : {"system.reg", "user.reg", "userdef.reg"}) {
             fs::copy_file(kFresh / name, m_dir / name);
             fs::permissions(m_dir / name, fs::perms::owner_write, fs::perm_options::add);
@@ -51,16 +41,16 @@ protected:
         hooks.wine_running = [this] { return m_running; };
         m_registry = std::make_unique<WineRegistry>(m_dir.string(), hooks);
     }
-    void TearDown() override { fs::remove_all(m_dir); }
 
-    fs::path m_dir;
+    zel::testing::TempDir m_temp;
+    fs::path m_dir = m_temp.path();
     bool m_running = false;
     std::unique_ptr<WineRegistry> m_registry;
 };
 
 TEST_F(WinePrefix, RealFilesReadBackByteForByte) {
     for (const char* name : {"system.reg", "user.reg", "userdef.reg"}) {
-        std::string bytes = ReadAll(kFresh / name);
+        std::string bytes = zel::testing::ReadBytes(kFresh / name);
         std::string error;
         auto file = WineRegistryFile::Parse(bytes, error);
         ASSERT_TRUE(file) << error;
@@ -92,7 +82,7 @@ TEST_F(WinePrefix, ReadsTheValuesWineWrote) {
 
 TEST_F(WinePrefix, EditsChangeOnlyTheValueAndItsKeysTimeStamp) {
     const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-    std::string original = ReadAll(m_dir / "user.reg");
+    std::string original = zel::testing::ReadBytes(m_dir / "user.reg");
     ASSERT_EQ(m_registry->SetValue(RegistryRoot::kCurrentUser, key,
                                    RegistryValue{"Trojan", kRegSz, std::string("C:\\evil\\a.exe /q\0", 17)}),
               RegistryStatus::kOk);
@@ -100,17 +90,17 @@ TEST_F(WinePrefix, EditsChangeOnlyTheValueAndItsKeysTimeStamp) {
     Replace(expected, "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run] 1796621271\n#time=1dd860bb406b88a\n",
             "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run] 1796621410\n#time=1dd860c071a037e\n"
             "\"Trojan\"=\"C:\\\\evil\\\\a.exe /q\"\n");
-    EXPECT_EQ(ReadAll(m_dir / "user.reg"), expected);
+    EXPECT_EQ(zel::testing::ReadBytes(m_dir / "user.reg"), expected);
 
     ASSERT_EQ(m_registry->DeleteValue(RegistryRoot::kCurrentUser, key, "TROJAN"), RegistryStatus::kOk);
     expected = original;
     Replace(expected, "Run] 1796621271\n#time=1dd860bb406b88a\n", "Run] 1796621410\n#time=1dd860c071a037e\n");
-    EXPECT_EQ(ReadAll(m_dir / "user.reg"), expected);
-    EXPECT_EQ(ReadAll(m_dir / "system.reg"), ReadAll(kFresh / "system.reg"));
+    EXPECT_EQ(zel::testing::ReadBytes(m_dir / "user.reg"), expected);
+    EXPECT_EQ(zel::testing::ReadBytes(m_dir / "system.reg"), zel::testing::ReadBytes(kFresh / "system.reg"));
 }
 
 TEST_F(WinePrefix, NewKeysTakeWinesFormAndPlace) {
-    std::string original = ReadAll(m_dir / "system.reg");
+    std::string original = zel::testing::ReadBytes(m_dir / "system.reg");
     ASSERT_EQ(m_registry->SetValue(RegistryRoot::kClassesRoot, "comfile\\shell\\open\\command",
                                    RegistryValue{"", kRegSz, std::string("x\0", 2)}),
               RegistryStatus::kNotFound);
@@ -121,7 +111,7 @@ TEST_F(WinePrefix, NewKeysTakeWinesFormAndPlace) {
     std::string block =
         "[Software\\\\Classes\\\\comfile\\\\shell\\\\open\\\\command] 1796621410\n#time=1dd860c071a037e\n"
         "@=\"\\\"%1\\\" %*\"\n\n";
-    std::string saved = ReadAll(m_dir / "system.reg");
+    std::string saved = zel::testing::ReadBytes(m_dir / "system.reg");
     ASSERT_EQ(saved.size(), original.size() + block.size());
     auto at = saved.find(block);
     ASSERT_NE(at, std::string::npos);
@@ -209,14 +199,14 @@ TEST_F(WinePrefix, RepeatedNamesReadAsWineReadsThemAndAreEditedEverywhere) {
 // own, and the saved hive must read back.
 TEST_F(WinePrefix, ValuesAddedAfterACutContinuationStayApart) {
     const std::string metrics = "Control Panel\\Desktop\\WindowMetrics";
-    std::string whole = ReadAll(kFresh / "user.reg");
+    std::string whole = zel::testing::ReadBytes(kFresh / "user.reg");
     std::size_t cut = whole.find(",\\\n", whole.find("\"CaptionFont\"=hex:")) + 2;
     for (const std::string& end : {std::string(), std::string("\n"), std::string("\r\r")}) {
         std::ofstream(m_dir / "user.reg", std::ios::binary | std::ios::trunc) << whole.substr(0, cut) + end;
         RegistryValue added{"CaptionGone", kRegSz, std::string("z.exe\0", 6)};
         ASSERT_EQ(m_registry->SetValue(RegistryRoot::kCurrentUser, metrics, added), RegistryStatus::kOk);
         std::string error;
-        auto saved = WineRegistryFile::Parse(ReadAll(m_dir / "user.reg"), error);
+        auto saved = WineRegistryFile::Parse(zel::testing::ReadBytes(m_dir / "user.reg"), error);
         ASSERT_TRUE(saved);
         RegistryValue read;
         ASSERT_TRUE(saved->QueryValue(metrics, "CaptionGone", read));
@@ -232,17 +222,17 @@ TEST_F(WinePrefix, UnreadableHivesAreNeverWritten) {
     EXPECT_EQ(m_registry->CreateKey(RegistryRoot::kCurrentUser, "Software\\X"), RegistryStatus::kFailed);
     EXPECT_EQ(m_registry->OpenKey(RegistryRoot::kCurrentUser, "Software\\Run"), RegistryStatus::kFailed);
     EXPECT_NE(m_registry->FailureReason().find("user.reg: not a Wine registry file"), std::string::npos);
-    EXPECT_EQ(ReadAll(m_dir / "user.reg"), bad);
+    EXPECT_EQ(zel::testing::ReadBytes(m_dir / "user.reg"), bad);
 }
 
 TEST_F(WinePrefix, NewHivesNameTheArchitectureOfTheOthers) {
-    std::string system = ReadAll(m_dir / "system.reg");
+    std::string system = zel::testing::ReadBytes(m_dir / "system.reg");
     Replace(system, "#arch=win64", "#arch=win32");
     std::ofstream(m_dir / "system.reg", std::ios::binary | std::ios::trunc) << system;
     fs::remove(m_dir / "user.reg");
     fs::remove(m_dir / "userdef.reg");
     ASSERT_EQ(m_registry->CreateKey(RegistryRoot::kCurrentUser, "Software\\Run"), RegistryStatus::kOk);
-    EXPECT_EQ(ReadAll(m_dir / "user.reg"),
+    EXPECT_EQ(zel::testing::ReadBytes(m_dir / "user.reg"),
               "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
               "#arch=win32\n\n[Software\\\\Run] 1796621410\n#time=1dd860c071a037e\n\n");
     EXPECT_FALSE(fs::exists(m_dir / "userdef.reg"));
@@ -252,7 +242,7 @@ TEST_F(WinePrefix, WritesWaitForWineToStop) {
     m_running = true;
     EXPECT_NE(m_registry->WriteRefusal(), "");
     EXPECT_EQ(m_registry->CreateKey(RegistryRoot::kCurrentUser, "Software\\X"), RegistryStatus::kLocked);
-    EXPECT_EQ(ReadAll(m_dir / "user.reg"), ReadAll(kFresh / "user.reg"));
+    EXPECT_EQ(zel::testing::ReadBytes(m_dir / "user.reg"), zel::testing::ReadBytes(kFresh / "user.reg"));
     m_running = false;
     EXPECT_EQ(m_registry->CreateKey(RegistryRoot::kCurrentUser, "Software\\X"), RegistryStatus::kOk);
 }

@@ -2,17 +2,33 @@
 #pragma once
 
 #include <filesystem>
-#include <fstream>
+#include <random>
+#include <stdexcept>
 #include <string>
-#include <vector>
+
+#include "tests/support/file_bytes.h"
 
 namespace zel::testing {
 
 class TempDir {
 public:
+    // Throws std::runtime_error when no folder can be made.
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zel-test-XXXXXX").string();
-        m_path = mkdtemp(pattern.data());
+        namespace fs = std::filesystem;
+        const fs::path base = fs::temp_directory_path();
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            fs::path candidate = base / ("zel-test-" + std::to_string(random()));
+            std::error_code error;
+            // A name that exists already (whatever it is) is never used: only a folder we made is ours.
+            if (fs::create_directory(candidate, error)) {
+                fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace, error);
+                m_path = candidate;
+                return;
+            }
+            if (error && error != std::errc::file_exists) break;
+        }
+        throw std::runtime_error("cannot make a temporary folder under " + base.string());
     }
     ~TempDir() {
         std::error_code ignored;
@@ -22,20 +38,12 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return m_path; }
+    // The path of `name` inside the folder, as a narrow string.
     std::string File(const std::string& name) const { return (m_path / name).string(); }
+    std::string operator/(const std::string& name) const { return File(name); }
 
 private:
     std::filesystem::path m_path;
 };
-
-inline void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::vector<unsigned char> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 }  // namespace zel::testing

@@ -40,7 +40,7 @@ TEST_F(RegistryFunctions, EnumGivesStringsSkipsOthersAndEndsWithMinusTwo) {
     EXPECT_EQ(RegistryEnumValue(HKEY_LOCAL_MACHINE, key, 3, name, data), -2);
     EXPECT_EQ(RegistryEnumValue(HKEY_LOCAL_MACHINE, "Software\\Missing", 0, name, data), -2);
     EXPECT_EQ(RegistryEnumValue(HKEY_LOCAL_MACHINE, key, -1, name, data), -2);
-    EXPECT_EQ(RegistryEnumValue(0x12345678u, key, 0, name, data), -2);
+    EXPECT_EQ(RegistryEnumValue(reinterpret_cast<HKEY>(std::uintptr_t{0x12345678}), key, 0, name, data), -2);
     EXPECT_EQ(RegistryEnumValue(HKEY_PERFORMANCE_DATA, "", 0, name, data), -2);
 }
 

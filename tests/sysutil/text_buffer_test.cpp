@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "sysutil/text_compare.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -113,14 +114,8 @@ TEST(TextBuffer, MidAndGetAt) {
 
 class TextBufferFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("zel-textbuffer-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(m_dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-    std::filesystem::path m_dir;
+    zel::testing::TempDir m_temp;
+    std::filesystem::path m_dir = m_temp.path();
 };
 
 TEST_F(TextBufferFiles, LoadKeepsBytesAndSaveReplaces) {

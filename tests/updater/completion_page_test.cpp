@@ -23,8 +23,8 @@ void MakeBase(const std::string& path, const std::vector<Record>& records) {
 
 class CompletionPageTest : public ::testing::Test {
 protected:
-    CompletionPageTest() : cwd(dir.path()), app(desktop, profile), page(app, view) {}
-    std::string Log() { return ReadFile(dir / "zelupdate.txt"); }
+    CompletionPageTest() : cwd(dir.path().string()), app(desktop, profile), page(app, view) {}
+    std::string Log() { return ReadBytes(dir / "zelupdate.txt"); }
 
     TempDir dir;
     ScopedWorkingFolder cwd;
@@ -38,7 +38,7 @@ protected:
 TEST_F(CompletionPageTest, NothingUpdated) {
     WriteFile(dir / "zelupdate.txt", "an old log that is much longer than the new one");
     page.OnSetActive();
-    EXPECT_EQ(view.buttons, PSWIZB_FINISH);
+    EXPECT_EQ(view.buttons, kWizardFinish);
     EXPECT_EQ(view.message, LoadUpdateString(IDS_NOTHING_NEW));
     EXPECT_TRUE(view.detailsHidden);
     EXPECT_EQ(Log(), "Zelupdate log file.\r\n\r\n\r\nNo update for now.\r\n");

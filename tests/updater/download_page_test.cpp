@@ -20,7 +20,7 @@ std::string CLine(const std::string& dest, const std::string& url, const std::st
 
 class DownloadPageTest : public ::testing::Test {
 protected:
-    DownloadPageTest() : cwd(dir.path()), app(desktop, profile), page(app, worker, window, view, clock, files, desktop) {
+    DownloadPageTest() : cwd(dir.path().string()), app(desktop, profile), page(app, worker, window, view, clock, files, desktop) {
         app.m_settings.URL = "http://mirror.test/upd";
     }
 
@@ -63,7 +63,7 @@ TEST_F(DownloadPageTest, EmptyScriptFinishesAtOnce) {
     EXPECT_TRUE(page.Rows().empty());
     EXPECT_EQ(app.m_settings.LogText, "");
     EXPECT_EQ(view.page, 2);
-    EXPECT_EQ(view.buttons, PSWIZB_NEXT);
+    EXPECT_EQ(view.buttons, kWizardNext);
     EXPECT_TRUE(view.timerKilled);
     EXPECT_EQ(worker.posted.back(), WM_DL_STOP);
     EXPECT_EQ(files.contents.count("index.lst"), 0u);  // the local copy is deleted once loaded
@@ -220,7 +220,7 @@ TEST_F(DownloadPageTest, ErrorsBeforeTheScriptReturnToTheSettingsPage) {
         page.OnMessage({WM_DL_ERROR, c.code, 0});
         EXPECT_EQ(view.messages, c.messages);
         EXPECT_EQ(view.page, 0);
-        EXPECT_EQ(view.buttons, PSWIZB_BACK);
+        EXPECT_EQ(view.buttons, kWizardBack);
         EXPECT_EQ(page.EntriesDone(), 0);
     }
 }
@@ -242,7 +242,7 @@ TEST_F(DownloadPageTest, ScriptBytesCountIntoTheTotal) {
     std::string script = "s<100>\n" + CLine("a.exe", "http://h/a.exe") + "\n";
     StartRun(script);
     EXPECT_EQ(page.TotalReceived(), static_cast<int>(script.size()));
-    page.OnMessage({WM_TIMER, 1, 0});
+    page.OnMessage({kTimerMessage, 1, 0});
     EXPECT_EQ(view.display.downloaded, "Downloaded " + std::to_string(script.size()) + " of 100");
 }
 
@@ -279,7 +279,7 @@ TEST_F(DownloadPageTest, RefreshShowsRatesOfTheCurrentFileAndBlinksItsIcon) {
     EXPECT_EQ(view.display.currentRange, 100000u);
     EXPECT_EQ(view.display.currentPos, 1000u);
     clock.second = 5;
-    page.OnMessage({WM_TIMER, 1, 0});
+    page.OnMessage({kTimerMessage, 1, 0});
     EXPECT_EQ(page.Rows().back().icon, kIconBusy0);
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <thread>
 
+#include "framework/crc32.h"
 #include "network_fixture.h"
 #include "platform/files.h"
 #include "platform/internet.h"
@@ -29,7 +30,7 @@ protected:
     // Posts `request` and collects the notifications up to its final one.
     std::vector<CMessage> Request(UINT request) {
         std::vector<CMessage> seen;
-        worker.PostThreadMessage(request);
+        worker.Post(request);
         bool finished = Pump([&](const CMessage& m) { seen.push_back(m); },
                              [&] { return !seen.empty() && IsFinal(request, seen.back()); });
         EXPECT_TRUE(finished) << "no final notification";
@@ -91,8 +92,8 @@ TEST_F(DownloadThreadTest, HttpFileIsReceivedInBlocksCheckedAndInstalled) {
     EXPECT_EQ(seen.back().message, WM_DL_DONE);
     EXPECT_EQ(seen.back().lParam, 5000);
     EXPECT_EQ(worker.TotalSize.load(), 5000u);
-    EXPECT_EQ(ReadFile(work + "/file.bin"), content);
-    worker.PostThreadMessage(WM_DL_STOP);
+    EXPECT_EQ(ReadBytes(work + "/file.bin"), content);
+    worker.Post(WM_DL_STOP);
     ASSERT_TRUE(Pump([](const CMessage&) {}, [&] { return worker.HasEnded(); }));
     EXPECT_TRUE(TempLeftovers().empty());
 }
@@ -116,7 +117,7 @@ TEST_F(DownloadThreadTest, BlockSizedFileAndFileWithoutLength) {
     EXPECT_EQ(seen.front().message, WM_DL_STARTED);
     EXPECT_EQ(seen.front().lParam, 1234);
     EXPECT_EQ(seen.back().message, WM_DL_DONE);
-    EXPECT_EQ(ReadFile(work + "/nolength.bin"), content);
+    EXPECT_EQ(ReadBytes(work + "/nolength.bin"), content);
 }
 
 TEST_F(DownloadThreadTest, FailuresLeaveTheDestinationAndNoTemporaryFile) {
@@ -174,8 +175,8 @@ TEST_F(DownloadThreadTest, FailuresLeaveTheDestinationAndNoTemporaryFile) {
     EXPECT_TRUE(worker.InstallFailed);
     EXPECT_EQ(worker.GetErrorText(), "cannot write " + worker.Destination + ": No such file or directory");
 
-    EXPECT_EQ(ReadFile(work + "/file.bin"), "installed");
-    worker.PostThreadMessage(WM_DL_STOP);
+    EXPECT_EQ(ReadBytes(work + "/file.bin"), "installed");
+    worker.Post(WM_DL_STOP);
     ASSERT_TRUE(Pump([](const CMessage&) {}, [&] { return worker.HasEnded(); }));
     EXPECT_TRUE(TempLeftovers().empty());
     EXPECT_EQ(FilesStartingWith(work, "file.bin"), std::vector<std::string>{"file.bin"});
@@ -211,18 +212,18 @@ TEST_F(DownloadThreadTest, StopEndsAStalledOrSilentTransferAtOnce) {
         hanging.URL = base;
         std::vector<CMessage> seen;
         auto record = [&](const CMessage& m) { seen.push_back(m); };
-        hanging.PostThreadMessage(WM_DL_CONNECT);
+        hanging.Post(WM_DL_CONNECT);
         ASSERT_TRUE(Pump(record, [&] { return !seen.empty(); }));
         ASSERT_EQ(seen.back().message, WM_DL_CONNECTED);
         hanging.URL = url;
         hanging.Destination = work + "/big.bin";
-        hanging.PostThreadMessage(WM_DL_DOWNLOAD);
+        hanging.Post(WM_DL_DOWNLOAD);
         auto hung = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
         ASSERT_TRUE(Pump(record, [&] {
             return stalls ? hanging.Received.load() >= 4096 : std::chrono::steady_clock::now() > hung;
         }));
         auto stopped = std::chrono::steady_clock::now();
-        hanging.PostThreadMessage(WM_DL_STOP);
+        hanging.Post(WM_DL_STOP);
         ASSERT_TRUE(Pump(record, [&] { return hanging.HasEnded(); }));
         EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(1));
         for (const auto& m : seen) EXPECT_TRUE(m.message != WM_DL_DONE && m.message != WM_DL_ERROR) << m.message;
@@ -264,7 +265,7 @@ TEST_F(DownloadThreadTest, FtpMirror) {
     auto seen = Fetch(base, base + "/file.bin", "file.bin");
     EXPECT_EQ(seen.front().lParam, 10000);  // the size comes from the server
     EXPECT_EQ(seen.back().message, WM_DL_DONE);
-    EXPECT_EQ(ReadFile(work + "/file.bin"), content);
+    EXPECT_EQ(ReadBytes(work + "/file.bin"), content);
 
     worker.URL = base + "/nothing.bin";
     seen = Request(WM_DL_DOWNLOAD);
@@ -288,8 +289,8 @@ TEST_F(DownloadThreadTest, NamedProxyCarriesHttpAndFtp) {
     worker.FTPPort = proxy->port();
     EXPECT_EQ(Fetch(httpBase, httpBase + "/file.bin", "h.bin").back().message, WM_DL_DONE);
     EXPECT_EQ(Fetch(ftpBase, ftpBase + "/file.bin", "f.bin").back().message, WM_DL_DONE);
-    EXPECT_EQ(ReadFile(work + "/h.bin"), content);
-    EXPECT_EQ(ReadFile(work + "/f.bin"), content);
+    EXPECT_EQ(ReadBytes(work + "/h.bin"), content);
+    EXPECT_EQ(ReadBytes(work + "/f.bin"), content);
     std::string log = proxy->Log();
     EXPECT_NE(log.find("GET " + httpBase + "/file.bin"), std::string::npos) << log;
     EXPECT_NE(log.find("CONNECT 127.0.0.1:" + std::to_string(ftp->port()) + " HTTP/"), std::string::npos) << log;
@@ -382,8 +383,8 @@ TEST(DownloadThreadDeliveryTest, ConnectedAndLaterErrorsAreSentErrorOneIsPosted)
         return seen;
     };
 
-    worker.PostThreadMessage(WM_DL_CONNECT);
-    worker.PostThreadMessage(WM_DL_DOWNLOAD);
+    worker.Post(WM_DL_CONNECT);
+    worker.Post(WM_DL_DOWNLOAD);
     settle();
     EXPECT_FALSE(FileExists(dir / "file.bin"));  // still waiting for the page to take "connected"
     EXPECT_EQ(take().message, WM_DL_CONNECTED);
@@ -392,11 +393,11 @@ TEST(DownloadThreadDeliveryTest, ConnectedAndLaterErrorsAreSentErrorOneIsPosted)
     ASSERT_EQ(order.size(), 5u);  // started, three blocks (2048, 2048, 904), done
     EXPECT_EQ(order[0], WM_DL_STARTED);
     EXPECT_EQ(order[3], WM_DL_PROGRESS);
-    EXPECT_EQ(ReadFile(dir / "file.bin"), std::string(5000, 'z'));
+    EXPECT_EQ(ReadBytes(dir / "file.bin"), std::string(5000, 'z'));
 
     internet.refuse = true;
-    worker.PostThreadMessage(WM_DL_CONNECT);  // error 2: sent
-    worker.PostThreadMessage(WM_DL_STOP);
+    worker.Post(WM_DL_CONNECT);  // error 2: sent
+    worker.Post(WM_DL_STOP);
     settle();
     EXPECT_FALSE(worker.HasEnded());
     CMessage error = take();
@@ -408,8 +409,8 @@ TEST(DownloadThreadDeliveryTest, ConnectedAndLaterErrorsAreSentErrorOneIsPosted)
     CQVDownloadThread second(internet, platform::SystemFileSystem());
     second.m_pMainWnd = &window;
     second.URL = "";
-    second.PostThreadMessage(WM_DL_CONNECT);  // error 1: posted, so the stop is reached unhandled
-    second.PostThreadMessage(WM_DL_STOP);
+    second.Post(WM_DL_CONNECT);  // error 1: posted, so the stop is reached unhandled
+    second.Post(WM_DL_STOP);
     for (int i = 0; i < 100 && !second.HasEnded(); ++i) settle();
     EXPECT_TRUE(second.HasEnded());
     EXPECT_EQ(take().wParam, kErrorBadUrl);
@@ -465,7 +466,7 @@ TEST(DownloadThreadFilesTest, DownloadsAreKeptInstalledAndRemovedThroughTheFileS
     worker.SkipCheck = 1;
     worker.URL = "http://m.test";
     auto last = [&](UINT request) {
-        worker.PostThreadMessage(request);
+        worker.Post(request);
         CMessage seen;
         while (seen.message != WM_DL_DONE && seen.message != WM_DL_ERROR && seen.message != WM_DL_CONNECTED)
             EXPECT_TRUE(window.Dispatch([&](const CMessage& m) { seen = m; }, std::chrono::seconds(10)));
@@ -475,7 +476,7 @@ TEST(DownloadThreadFilesTest, DownloadsAreKeptInstalledAndRemovedThroughTheFileS
 
     worker.Destination = dir / "file.bin";
     EXPECT_EQ(last(WM_DL_DOWNLOAD).message, WM_DL_DONE);
-    EXPECT_EQ(ReadFile(dir / "file.bin"), std::string(5000, 'z'));
+    EXPECT_EQ(ReadBytes(dir / "file.bin"), std::string(5000, 'z'));
 
     files.refuseInstall = true;
     worker.Destination = dir / "other.bin";
@@ -487,7 +488,7 @@ TEST(DownloadThreadFilesTest, DownloadsAreKeptInstalledAndRemovedThroughTheFileS
     EXPECT_FALSE(FileExists(dir / "other.bin"));
 
     // The temporary file goes once the download request is over: look when the worker has ended.
-    worker.PostThreadMessage(WM_DL_STOP);
+    worker.Post(WM_DL_STOP);
     for (int i = 0; i < 1000 && !worker.HasEnded(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(worker.HasEnded());
     ASSERT_EQ(files.calls.size(), 6u);
@@ -514,7 +515,7 @@ TEST(DownloadThreadProxyTextTest, ProxyTextFollowsTheScheme) {
         worker.FTPPort = 0;
         for (const char* url : {"ftp://m.test/upd", "http://m.test", "gopher://m.test/"}) {
             worker.URL = url;
-            worker.PostThreadMessage(WM_DL_CONNECT);
+            worker.Post(WM_DL_CONNECT);
             CMessage seen;
             while (!window.Dispatch([&](const CMessage& m) { seen = m; }, std::chrono::seconds(10))) {
             }
@@ -523,7 +524,7 @@ TEST(DownloadThreadProxyTextTest, ProxyTextFollowsTheScheme) {
             EXPECT_EQ(worker.GetErrorText(), "refused for the test");
         }
         worker.UseProxy = 0;
-        worker.PostThreadMessage(WM_DL_CONNECT);
+        worker.Post(WM_DL_CONNECT);
         window.Dispatch([](const CMessage&) {}, std::chrono::seconds(10));
         window.Close();
     }

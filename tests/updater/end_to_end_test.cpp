@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "fakes.h"
+#include "framework/crc32.h"
 #include "network_fixture.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
@@ -88,7 +89,7 @@ TEST_F(UpdateRunTest, HttpMirrorInstallsWhatIsOutOfDateAndLogsIt) {
     std::string current = "current text";
     std::string bad = PatternBytes(3000, 11);
     MakeBase(mirror + "/~default.tdb", {{"Backdoor", "Alpha", "1.0"}, {"Worm", "Beta", "0"}});
-    std::string delivered = ReadFile(mirror + "/~default.tdb");
+    std::string delivered = ReadBytes(mirror + "/~default.tdb");
     WriteFile(mirror + "/_zelscan.exe", program);
     WriteFile(mirror + "/current.txt", current);
     WriteFile(mirror + "/bad.bin", bad);
@@ -109,10 +110,10 @@ TEST_F(UpdateRunTest, HttpMirrorInstallsWhatIsOutOfDateAndLogsIt) {
                   "f<Your Zelscan is up to date.>\r\n");
     ASSERT_EQ(RunPage(base), 2);
 
-    EXPECT_EQ(ReadFile(work + "/bin/zelscan.exe"), program);
-    EXPECT_EQ(ReadFile(work + "/~default.tdb"), delivered);
-    EXPECT_EQ(ReadFile(work + "/current.txt"), "kept");
-    EXPECT_EQ(ReadFile(work + "/bad.bin"), "installed");
+    EXPECT_EQ(ReadBytes(work + "/bin/zelscan.exe"), program);
+    EXPECT_EQ(ReadBytes(work + "/~default.tdb"), delivered);
+    EXPECT_EQ(ReadBytes(work + "/current.txt"), "kept");
+    EXPECT_EQ(ReadBytes(work + "/bad.bin"), "installed");
     EXPECT_FALSE(FileExists(work + "/index.lst"));
     // The worker removes its last temporary file after the page handled its last notification.
     ASSERT_TRUE(Pump([](const CMessage&) {}, [&] { return worker->HasEnded(); }));
@@ -134,7 +135,7 @@ TEST_F(UpdateRunTest, HttpMirrorInstallsWhatIsOutOfDateAndLogsIt) {
     completion.OnSetActive();
     EXPECT_EQ(view.headline, LoadUpdateString(IDS_FAILED_HEADLINE));
     EXPECT_EQ(view.message, LoadUpdateString(IDS_FAILED_TEXT) + "|Your Zelscan is up to date.");
-    EXPECT_EQ(ReadFile(work + "/zelupdate.txt"),
+    EXPECT_EQ(ReadBytes(work + "/zelupdate.txt"),
               "Zelupdate log file.\r\n\r\n"
               "Updated program zelscan.exe to version 1.2\r\n"
               "Updated ~default.tdb\r\n\r\n"
@@ -165,7 +166,7 @@ TEST_F(UpdateRunTest, FtpMirrorDirectAndThroughTheProxy) {
     WriteFile(mirror + "/data.bin", content);
     WriteFile(mirror + "/zelbase.lst", CheckedLine("data.bin", base + "/data.bin", content));
     ASSERT_EQ(RunPage(base), 2);
-    EXPECT_EQ(ReadFile(work + "/data.bin"), content);
+    EXPECT_EQ(ReadBytes(work + "/data.bin"), content);
     EXPECT_EQ(app.m_settings.LogText, "Updated data.bin\r\n\r\n");
 
     std::filesystem::remove(work + "/data.bin");
@@ -174,7 +175,7 @@ TEST_F(UpdateRunTest, FtpMirrorDirectAndThroughTheProxy) {
     app.m_settings.FTPProxy = "127.0.0.1";
     app.m_settings.FTPPort = proxy->port();
     ASSERT_EQ(RunPage(base), 2);
-    EXPECT_EQ(ReadFile(work + "/data.bin"), content);
+    EXPECT_EQ(ReadBytes(work + "/data.bin"), content);
     std::string connect = "CONNECT 127.0.0.1:" + std::to_string(server->port()) + " HTTP/";
     EXPECT_NE(proxy->Log().find(connect), std::string::npos);
 }
@@ -186,7 +187,7 @@ TEST_F(UpdateRunTest, MissingScriptSendsTheUserBack) {
     ASSERT_EQ(view.messages.size(), 2u);
     EXPECT_NE(view.messages[0].find("404"), std::string::npos);
     EXPECT_EQ(view.messages[1], "Unable to locate update script file. Try another server.");
-    EXPECT_EQ(view.buttons, PSWIZB_BACK);
+    EXPECT_EQ(view.buttons, kWizardBack);
     ASSERT_EQ(RunPage(""), 0);
     EXPECT_EQ(view.messages.back(), LoadUpdateString(IDS_NO_MIRROR));
 }
@@ -265,16 +266,16 @@ TEST_F(UpdateRunTest, ZelUpdateOverHttpAndFtpDirectAndThroughTheProxyWithStoredS
     }
     ScopedEnv systemRoot("ZEL_SYSTEM_ROOT", root.c_str());
 
-    ASSERT_EQ(RunZel("--region Local"), 0) << ReadFile(work + "/err.txt");
-    EXPECT_EQ(ReadFile(work + "/good.bin"), good);
-    std::string out = ReadFile(work + "/out.txt");
+    ASSERT_EQ(RunZel("--region Local"), 0) << ReadBytes(work + "/err.txt");
+    EXPECT_EQ(ReadBytes(work + "/good.bin"), good);
+    std::string out = ReadBytes(work + "/out.txt");
     EXPECT_NE(out.find("Connecting to server..."), std::string::npos) << out;
     EXPECT_NE(out.find("good.bin"), std::string::npos) << out;
     EXPECT_NE(out.find("6000"), std::string::npos) << out;
     EXPECT_NE(out.find("Thanks for updating."), std::string::npos) << out;
-    EXPECT_EQ(ReadFile(work + "/zelupdate.txt"), "Zelupdate log file.\r\n\r\nUpdated good.bin\r\n\r\n");
+    EXPECT_EQ(ReadBytes(work + "/zelupdate.txt"), "Zelupdate log file.\r\n\r\nUpdated good.bin\r\n\r\n");
     EXPECT_EQ(RunZel("--region Local"), 0);  // now up to date
-    EXPECT_NE(ReadFile(work + "/out.txt").find("We have determined"), std::string::npos);
+    EXPECT_NE(ReadBytes(work + "/out.txt").find("We have determined"), std::string::npos);
     EXPECT_EQ(proxy->Log().find("CONNECT 127.0.0.1"), std::string::npos);
 
     // FTP through the proxy, stored for the next runs.
@@ -282,8 +283,8 @@ TEST_F(UpdateRunTest, ZelUpdateOverHttpAndFtpDirectAndThroughTheProxyWithStoredS
     std::string ftpConnect = "CONNECT 127.0.0.1:" + std::to_string(ftp->port()) + " HTTP/";  // control connections
     std::filesystem::remove(work + "/good.bin");
     ASSERT_EQ(RunZel("--mirror " + ftpBase + "/ --proxy-ftp " + proxyAddress + " --save-settings"), 0)
-        << ReadFile(work + "/err.txt");
-    EXPECT_EQ(ReadFile(work + "/good.bin"), good);
+        << ReadBytes(work + "/err.txt");
+    EXPECT_EQ(ReadBytes(work + "/good.bin"), good);
     EXPECT_EQ(Count(proxy->Log(), ftpConnect), 2);  // script and file
     {
         platform::WineRegistry registry(root);
@@ -300,7 +301,7 @@ TEST_F(UpdateRunTest, ZelUpdateOverHttpAndFtpDirectAndThroughTheProxyWithStoredS
     }
     std::filesystem::remove(work + "/good.bin");
     ASSERT_EQ(RunZel(""), 0);  // the stored mirror and proxy
-    EXPECT_EQ(ReadFile(work + "/good.bin"), good);
+    EXPECT_EQ(ReadBytes(work + "/good.bin"), good);
     EXPECT_EQ(Count(proxy->Log(), ftpConnect), 4);
     std::filesystem::remove(work + "/good.bin");
     ASSERT_EQ(RunZel("--no-proxy"), 0);  // this run only goes direct
@@ -309,7 +310,7 @@ TEST_F(UpdateRunTest, ZelUpdateOverHttpAndFtpDirectAndThroughTheProxyWithStoredS
     // HTTP through the proxy.
     std::filesystem::remove(work + "/good.bin");
     ASSERT_EQ(RunZel("--region Local --proxy-http " + proxyAddress), 0);
-    EXPECT_EQ(ReadFile(work + "/good.bin"), good);
+    EXPECT_EQ(ReadBytes(work + "/good.bin"), good);
     EXPECT_NE(proxy->Log().find("GET " + httpBase + "/good.bin"), std::string::npos);
     EXPECT_TRUE(TempLeftovers().empty());
 
@@ -318,14 +319,14 @@ TEST_F(UpdateRunTest, ZelUpdateOverHttpAndFtpDirectAndThroughTheProxyWithStoredS
     WriteFile(mirror + "/h/zelbase.lst", CheckedLine("other.bin", httpBase + "/good.bin", "other"));
     EXPECT_EQ(RunZel("--region Local --no-proxy"), 1);
     EXPECT_FALSE(FileExists(work + "/other.bin"));
-    EXPECT_NE(ReadFile(work + "/out.txt").find("failed"), std::string::npos);
+    EXPECT_NE(ReadBytes(work + "/out.txt").find("failed"), std::string::npos);
     EXPECT_EQ(RunZel("--mirror " + httpBase + "/nowhere --no-proxy"), 2);
-    EXPECT_NE(ReadFile(work + "/err.txt").find("Unable to locate update script file. Try another server."),
+    EXPECT_NE(ReadBytes(work + "/err.txt").find("Unable to locate update script file. Try another server."),
               std::string::npos);
     std::string fresh = dir / "fresh";
     CopyFreshPrefix(fresh);
     EXPECT_EQ(RunZel("--system-root " + fresh), 2);
-    EXPECT_EQ(ReadFile(work + "/err.txt"), "zel: no mirror is configured; give --mirror URL or --region NAME\n");
+    EXPECT_EQ(ReadBytes(work + "/err.txt"), "zel: no mirror is configured; give --mirror URL or --region NAME\n");
     EXPECT_EQ(RunZel("--region Nowhere"), 2);
     EXPECT_EQ(RunZel("--proxy-http nohost"), 2);
     EXPECT_EQ(RunZel("--mirror a --region Local"), 2);
@@ -424,7 +425,7 @@ TEST_F(UpdateRunTest, ZelUpdateDrawsOneProgressBarOnATerminal) {
 std::map<std::string, std::string> Snapshot(const std::string& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-        files[entry.path().string()] = entry.is_regular_file() ? ReadFile(entry.path().string()) : "<folder>";
+        files[entry.path().string()] = entry.is_regular_file() ? ReadBytes(entry.path().string()) : "<folder>";
     return files;
 }
 
@@ -471,8 +472,8 @@ TEST_F(UpdateRunTest, ZelUpdateKeepsAHostileScriptInsideTheInstallFolder) {
     std::string path = decoy + ":" + std::getenv("PATH");
     ScopedEnv searchPath("PATH", path.c_str());
 
-    ASSERT_EQ(RunZel("--mirror " + base + " --system-root " + (dir / "root")), 1) << ReadFile(work + "/err.txt");
-    EXPECT_EQ(ReadFile(work + "/plugins/sub/x.dll"), payload);
+    ASSERT_EQ(RunZel("--mirror " + base + " --system-root " + (dir / "root")), 1) << ReadBytes(work + "/err.txt");
+    EXPECT_EQ(ReadBytes(work + "/plugins/sub/x.dll"), payload);
     EXPECT_FALSE(FileExists(work + "/plugins/old.dll"));
     for (int i = 0; i < 200 && !FileExists(work + "/ran"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(FileExists(work + "/ran"));  // the program of the install folder was started
@@ -481,12 +482,12 @@ TEST_F(UpdateRunTest, ZelUpdateKeepsAHostileScriptInsideTheInstallFolder) {
     EXPECT_TRUE(FilesStartingWith(work, "C:").empty());
     EXPECT_TRUE(FilesStartingWith(work, "..").empty());
 
-    std::string errors = ReadFile(work + "/err.txt");
+    std::string errors = ReadBytes(work + "/err.txt");
     EXPECT_EQ(Count(errors, ": refused path: "), static_cast<int>(hostile.size())) << errors;
     EXPECT_EQ(errors.substr(errors.rfind("zel: ", errors.size() - 2)),
               "zel: " + std::to_string(hostile.size()) + " files failed\n");
-    EXPECT_EQ(Count(ReadFile(work + "/zelupdate.txt"), "Failed update "), static_cast<int>(hostile.size()));
-    EXPECT_NE(ReadFile(work + "/out.txt").find(LoadUpdateString(IDS_FAILED_HEADLINE)), std::string::npos);
+    EXPECT_EQ(Count(ReadBytes(work + "/zelupdate.txt"), "Failed update "), static_cast<int>(hostile.size()));
+    EXPECT_NE(ReadBytes(work + "/out.txt").find(LoadUpdateString(IDS_FAILED_HEADLINE)), std::string::npos);
 }
 
 TEST_F(UpdateRunTest, ZelUpdateInterruptedDuringATransferLeavesNothingBehind) {
@@ -506,7 +507,7 @@ TEST_F(UpdateRunTest, ZelUpdateInterruptedDuringATransferLeavesNothingBehind) {
     ::close(err);
     ASSERT_GT(pid, 0);
     // Plain progress lines appear once a second while the file arrives.
-    for (int i = 0; i < 300 && ReadFile(work + "/out.txt").find("Downloaded ") == std::string::npos; ++i)
+    for (int i = 0; i < 300 && ReadBytes(work + "/out.txt").find("Downloaded ") == std::string::npos; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     // The server stalls after its first 4 KiB; the interrupt still ends the run at once.
     auto interrupted = std::chrono::steady_clock::now();
@@ -516,7 +517,7 @@ TEST_F(UpdateRunTest, ZelUpdateInterruptedDuringATransferLeavesNothingBehind) {
     EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::milliseconds(1500));
     ASSERT_TRUE(WIFEXITED(status)) << "killed by the interrupt instead of ending the run";
     EXPECT_EQ(WEXITSTATUS(status), 2);
-    EXPECT_NE(ReadFile(work + "/err.txt").find("update cancelled"), std::string::npos);
+    EXPECT_NE(ReadBytes(work + "/err.txt").find("update cancelled"), std::string::npos);
     EXPECT_FALSE(FileExists(work + "/big.bin"));
     EXPECT_TRUE(TempLeftovers().empty());
     EXPECT_TRUE(FilesStartingWith(work, "big.bin").empty());

@@ -19,7 +19,7 @@ namespace zel::updater::test {
 // Records the requests; the test plays the worker's part by calling the page's handlers.
 class FakeWorker final : public CDownloadWorker {
 public:
-    void PostThreadMessage(UINT message) override { posted.push_back(message); }
+    void Post(UINT message) override { posted.push_back(message); }
     int Count(UINT message) const {
         int n = 0;
         for (UINT m : posted) n += m == message;
@@ -38,7 +38,7 @@ public:
         display = d;
         ++shows;
     }
-    void MessageBox(const CString& text) override { messages.push_back(text); }
+    void ShowModalMessage(const CString& text) override { messages.push_back(text); }
     void SetActivePage(int index) override { page = index; }
     void KillTimer() override { timerKilled = true; }
     void ShowMessage(const CString& text) override { message = text; }
@@ -135,19 +135,19 @@ public:
 
 class MemoryProfile final : public CProfileStore {
 public:
-    int GetProfileInt(const CString& s, const CString& e, int d) override {
+    int ReadInt(const CString& s, const CString& e, int d) override {
         auto it = ints.find(s + "/" + e);
         return it == ints.end() ? d : it->second;
     }
-    CString GetProfileString(const CString& s, const CString& e, const CString& d) override {
+    CString ReadString(const CString& s, const CString& e, const CString& d) override {
         auto it = strings.find(s + "/" + e);
         return it == strings.end() ? d : it->second;
     }
-    bool WriteProfileInt(const CString& s, const CString& e, int v) override {
+    bool WriteInt(const CString& s, const CString& e, int v) override {
         ints[s + "/" + e] = v;
         return true;
     }
-    bool WriteProfileString(const CString& s, const CString& e, const CString& v) override {
+    bool WriteString(const CString& s, const CString& e, const CString& v) override {
         strings[s + "/" + e] = v;
         writes.push_back(e);
         return true;

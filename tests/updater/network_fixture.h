@@ -49,7 +49,7 @@ protected:
     }
     std::unique_ptr<Proxy> StartProxy() {
         std::string error;
-        auto proxy = Proxy::Start(dir.path(), error);
+        auto proxy = Proxy::Start(dir.path().string(), error);
         EXPECT_TRUE(proxy) << error;
         return proxy;
     }

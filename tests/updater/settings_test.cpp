@@ -89,13 +89,13 @@ TEST(RegistryProfileTest, RoundTripThroughTheRegistry) {
 
     // A string where an integer belongs counts as missing.
     registry.SetValue(platform::RegistryRoot::kCurrentUser, key, {"FTPPort", platform::kRegSz, std::string("21\0", 3)});
-    EXPECT_EQ(profile.GetProfileInt("Settings", "FTPPort", 7), 7);
+    EXPECT_EQ(profile.ReadInt("Settings", "FTPPort", 7), 7);
 }
 
 // The stored form in Wine's user.reg, read back by a registry that has never seen the writes.
 TEST(RegistryProfileTest, RoundTripThroughARegistryFile) {
     TempDir dir;
-    CopyFreshPrefix(dir.path());
+    CopyFreshPrefix(dir.path().string());
     platform::WineRegistry::Hooks hooks;
     hooks.wine_running = [] { return false; };
     CUpdateSettings settings;
@@ -104,12 +104,12 @@ TEST(RegistryProfileTest, RoundTripThroughARegistryFile) {
     settings.HTTPPort = 8080;
     settings.Mirrors = {{"Asia", "http://asia.test/upd"}, {"Europe", "ftp://eu.test"}};
     {
-        platform::WineRegistry registry(dir.path(), hooks);
+        platform::WineRegistry registry(dir.path().string(), hooks);
         platform::ScopedServices services(platform::Services{.registry = &registry});
         CRegistryProfile profile;
         EXPECT_TRUE(SaveSettings(profile, settings));
     }
-    std::string user = ReadFile(dir / "user.reg");
+    std::string user = ReadBytes(dir / "user.reg");
     std::size_t key = user.find("[Software\\\\Quorvane\\\\Zel\\\\Zelupdate\\\\Settings]");
     ASSERT_NE(key, std::string::npos) << user;
     std::string block = user.substr(key, user.find("\n\n", key) - key) + "\n";
@@ -119,7 +119,7 @@ TEST(RegistryProfileTest, RoundTripThroughARegistryFile) {
     EXPECT_NE(block.find("\"Mirror 0\"=\"Asia\\\\nhttp://asia.test/upd\"\n"), std::string::npos) << block;
     EXPECT_NE(block.find("\"Mirror 15\"=\"\"\n"), std::string::npos) << block;
 
-    platform::WineRegistry again(dir.path(), hooks);
+    platform::WineRegistry again(dir.path().string(), hooks);
     platform::ScopedServices services(platform::Services{.registry = &again});
     CRegistryProfile profile;
     CUpdateSettings loaded;
@@ -134,7 +134,7 @@ TEST(RegistryProfileTest, RoundTripThroughARegistryFile) {
 
     // While Wine runs on the prefix the registry refuses writes, and saving says so.
     hooks.wine_running = [] { return true; };
-    platform::WineRegistry busy(dir.path(), hooks);
+    platform::WineRegistry busy(dir.path().string(), hooks);
     platform::ScopedServices refused(platform::Services{.registry = &busy});
     EXPECT_FALSE(SaveSettings(profile, settings));
 }
@@ -168,7 +168,7 @@ TEST(UpdateAppTest, ClosesAndRestartsTheScannerAndMonitor) {
     desktop.windows = {{"Zel Monitor", 7}, {"Zelscan", 9}, {"zelscan", 11}};
     app.CloseRunningPrograms();
     using Posted = std::vector<std::pair<platform::WindowId, unsigned>>;
-    EXPECT_EQ(desktop.postedTo, (Posted{{7, WM_CLOSE}, {7, WM_QUIT}, {9, WM_QUIT}}));
+    EXPECT_EQ(desktop.postedTo, (Posted{{7, kCloseMessage}, {7, kQuitMessage}, {9, kQuitMessage}}));
     app.RestartPrograms();
     app.RestartPrograms();  // the flags stay set
     using Opened = std::vector<std::pair<std::string, int>>;

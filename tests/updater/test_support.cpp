@@ -16,7 +16,6 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -87,16 +86,6 @@ bool Accepts(int port) {
 
 }  // namespace
 
-TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "zel-updater-test-XXXXXX").string();
-    m_path = ::mkdtemp(pattern.data()) ? pattern : std::string();
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    if (!m_path.empty()) fs::remove_all(m_path, ignored);
-}
-
 ScopedWorkingFolder::ScopedWorkingFolder(const std::string& folder) : m_previous(fs::current_path().string()) {
     fs::current_path(folder);
 }
@@ -125,13 +114,6 @@ NoProxyEnvironment::NoProxyEnvironment() {
     for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "ftp_proxy", "FTP_PROXY",
                              "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"})
         m_vars.push_back(std::make_unique<ScopedEnv>(name, nullptr));
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {

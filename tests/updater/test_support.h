@@ -8,21 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
+
 namespace zel::updater::test {
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
+using zel::testing::ReadBytes;
+using zel::testing::TempDir;
 
 // Makes `folder` the working folder until destruction.
 class ScopedWorkingFolder {
@@ -59,7 +50,6 @@ private:
     std::vector<std::unique_ptr<ScopedEnv>> m_vars;
 };
 
-std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 // Names of the files in `folder` that start with `prefix`.
@@ -114,7 +104,7 @@ public:
     static std::unique_ptr<Proxy> Start(const std::string& folder, std::string& error);
     ~Proxy();
     int port() const { return m_port; }
-    std::string Log() const { return ReadFile(m_log); }
+    std::string Log() const { return ReadBytes(m_log); }
 
 private:
     Proxy(pid_t pid, int port, std::string log) : m_pid(pid), m_port(port), m_log(std::move(log)) {}

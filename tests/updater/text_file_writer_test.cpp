@@ -14,13 +14,13 @@ TEST(TextFileWriterTest, KeptOpenTruncatesAndWritesInOrder) {
     WriteFile(dir / "log.txt", "old content");
     CTextFileWriter writer;
     writer.Open(dir / "log.txt", 0, 1);
-    EXPECT_EQ(ReadFile(dir / "log.txt"), "");
+    EXPECT_EQ(ReadBytes(dir / "log.txt"), "");
     writer.Write("one\r\n");
     writer.Write(std::string("t\0o", 3));
     writer.Close();
-    EXPECT_EQ(ReadFile(dir / "log.txt"), std::string("one\r\nt\0o", 8));
+    EXPECT_EQ(ReadBytes(dir / "log.txt"), std::string("one\r\nt\0o", 8));
     writer.Write("after close");
-    EXPECT_EQ(ReadFile(dir / "log.txt"), std::string("one\r\nt\0o", 8));
+    EXPECT_EQ(ReadBytes(dir / "log.txt"), std::string("one\r\nt\0o", 8));
 }
 
 TEST(TextFileWriterTest, AppendModeOpensForEveryWrite) {
@@ -29,9 +29,9 @@ TEST(TextFileWriterTest, AppendModeOpensForEveryWrite) {
     CTextFileWriter writer;
     writer.Open(dir / "log.txt", 1, 0);
     writer.Write("a|");
-    WriteFile(dir / "log.txt", ReadFile(dir / "log.txt") + "other|");  // another program appends
+    WriteFile(dir / "log.txt", ReadBytes(dir / "log.txt") + "other|");  // another program appends
     writer.Write("b");
-    EXPECT_EQ(ReadFile(dir / "log.txt"), "old|a|other|b");
+    EXPECT_EQ(ReadBytes(dir / "log.txt"), "old|a|other|b");
 }
 
 TEST(TextFileWriterTest, NothingIsWrittenWithoutAPathOrAFile) {
@@ -40,7 +40,7 @@ TEST(TextFileWriterTest, NothingIsWrittenWithoutAPathOrAFile) {
         CTextFileWriter writer;
         writer.Write("x");
     }
-    EXPECT_TRUE(FilesStartingWith(dir.path(), "").empty());
+    EXPECT_TRUE(FilesStartingWith(dir.path().string(), "").empty());
     CTextFileWriter writer;
     writer.Open(dir / "missing/log.txt", 0, 1);  // cannot be created: writes are dropped
     writer.Write("x");
@@ -54,7 +54,7 @@ TEST(TextFileWriterTest, NothingIsWrittenWithoutAPathOrAFile) {
     writer.Open(dir / "new.txt", 1, 1);  // append creates a missing file
     writer.Write("z");
     writer.Close();
-    EXPECT_EQ(ReadFile(dir / "new.txt"), "z");
+    EXPECT_EQ(ReadBytes(dir / "new.txt"), "z");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "fakes.h"
+#include "framework/crc32.h"
 #include "network_fixture.h"
 #include "platform/internet.h"
 #include "platform/memory_registry.h"
@@ -104,9 +105,9 @@ protected:
     void Click(QWizard::WizardButton which) const { QTest::mouseClick(Button(which), Qt::LeftButton); }
     // Which of Back, Next and Finish are enabled, as PSWIZB_ flags.
     DWORD EnabledButtons() const {
-        return (Button(QWizard::BackButton)->isEnabled() ? PSWIZB_BACK : 0) |
-               (Button(QWizard::NextButton)->isEnabled() ? PSWIZB_NEXT : 0) |
-               (Button(QWizard::FinishButton)->isEnabled() ? PSWIZB_FINISH : 0);
+        return (Button(QWizard::BackButton)->isEnabled() ? kWizardBack : 0) |
+               (Button(QWizard::NextButton)->isEnabled() ? kWizardNext : 0) |
+               (Button(QWizard::FinishButton)->isEnabled() ? kWizardFinish : 0);
     }
     std::string Base(const ServerProcess& server) const {
         return "http://127.0.0.1:" + std::to_string(server.port());

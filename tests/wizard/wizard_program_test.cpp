@@ -40,7 +40,7 @@ TEST_F(WizardProgramTest, StartUpClosesProgramsCancelRestartsThemAndExitSavesThe
         QTimer::singleShot(0, &modal, [&modal] {
             // The modal sheet shows the settings page with the stored mirror, offering Next only.
             EXPECT_EQ(modal.currentId(), 0);
-            EXPECT_EQ(modal.WizardButtons(), PSWIZB_NEXT);
+            EXPECT_EQ(modal.WizardButtons(), kWizardNext);
             QTest::keyClick(&modal, Qt::Key_Escape);
         });
     };

@@ -31,7 +31,7 @@ TEST_F(WizardRunTest, WholeRunShowsRowsIconsAndBarsThenFinishStartsTheScanner) {
     SetMirrors({{"Nowhere", base + "/nowhere"}, {"Local", base}});
     app.m_settings.URL = base;  // the stored choice is preselected
     Open();
-    EXPECT_EQ(EnabledButtons(), PSWIZB_NEXT);
+    EXPECT_EQ(EnabledButtons(), kWizardNext);
     ASSERT_EQ(Settings()->RegionList()->count(), 2);
     EXPECT_EQ(Settings()->RegionList()->currentIndex(), 1);
     EXPECT_EQ(Settings()->RegionList()->itemText(1), "Local");
@@ -41,8 +41,8 @@ TEST_F(WizardRunTest, WholeRunShowsRowsIconsAndBarsThenFinishStartsTheScanner) {
     EXPECT_EQ(EnabledButtons(), 0u);  // nothing while the run goes on
     ASSERT_TRUE(WaitFor([&] { return sheet->currentId() == 2; }));
 
-    EXPECT_EQ(ReadFile(work + "/zelscan.exe"), program);
-    EXPECT_EQ(ReadFile(work + "/current.txt"), "kept");
+    EXPECT_EQ(ReadBytes(work + "/zelscan.exe"), program);
+    EXPECT_EQ(ReadBytes(work + "/current.txt"), "kept");
     EXPECT_FALSE(FileExists(work + "/bad.bin"));
     QTreeWidget* list = Download()->FileList();
     ASSERT_EQ(list->topLevelItemCount(), 3);
@@ -68,13 +68,13 @@ TEST_F(WizardRunTest, WholeRunShowsRowsIconsAndBarsThenFinishStartsTheScanner) {
 
     // Completion page: only Finish; a file failed, so the failure text comes first and the script's
     // text after it; Details shown, the log written.
-    EXPECT_EQ(EnabledButtons(), PSWIZB_FINISH);
+    EXPECT_EQ(EnabledButtons(), kWizardFinish);
     EXPECT_EQ(Completion()->Headline()->text().toStdString(), LoadUpdateString(IDS_FAILED_HEADLINE));
     EXPECT_EQ(Completion()->Message()->text().toStdString(),
               LoadUpdateString(IDS_FAILED_TEXT) + "\n\nAll done.\nSee you.");
     EXPECT_TRUE(Completion()->DetailsButton()->isVisible());
     EXPECT_TRUE(Completion()->RunScannerBox()->isChecked());
-    EXPECT_EQ(ReadFile(work + "/zelupdate.txt"),
+    EXPECT_EQ(ReadBytes(work + "/zelupdate.txt"),
               "Zelupdate log file.\r\n\r\nUpdated program zelscan.exe to version 1.2\r\nFailed update bad.bin\r\n");
     QTest::mouseClick(Completion()->DetailsButton(), Qt::LeftButton);
     ASSERT_EQ(desktop.opened.size(), 1u);
@@ -100,7 +100,7 @@ TEST_F(WizardRunTest, NothingNewHidesDetailsAndFinishWithoutTheBoxStartsNothing)
     EXPECT_EQ(Download()->FileList()->topLevelItemCount(), 0);
     EXPECT_EQ(Completion()->Message()->text().toStdString(), LoadUpdateString(IDS_NOTHING_NEW));
     EXPECT_FALSE(Completion()->DetailsButton()->isVisible());
-    EXPECT_EQ(ReadFile(work + "/zelupdate.txt"), "Zelupdate log file.\r\n\r\n\r\nNo update for now.\r\n");
+    EXPECT_EQ(ReadBytes(work + "/zelupdate.txt"), "Zelupdate log file.\r\n\r\n\r\nNo update for now.\r\n");
     QTest::mouseClick(Completion()->RunScannerBox(), Qt::LeftButton);
     EXPECT_FALSE(Completion()->RunScannerBox()->isChecked());
     Click(QWizard::FinishButton);
@@ -123,7 +123,7 @@ TEST_F(WizardRunTest, AFailureSendsTheUserBackWithTheMessageAndTheNextRunStartsA
     ASSERT_EQ(boxes.texts.size(), 2u);
     EXPECT_NE(boxes.texts[0].find("404"), std::string::npos);
     EXPECT_EQ(boxes.texts[1], "Unable to locate update script file. Try another server.");
-    EXPECT_EQ(EnabledButtons(), PSWIZB_NEXT);
+    EXPECT_EQ(EnabledButtons(), kWizardNext);
     EXPECT_EQ(app.m_settings.URL, base + "/nowhere");
 
     // The page keeps what the user chose; the next run starts with an empty list.
@@ -132,7 +132,7 @@ TEST_F(WizardRunTest, AFailureSendsTheUserBackWithTheMessageAndTheNextRunStartsA
     Click(QWizard::NextButton);
     ASSERT_TRUE(WaitFor([&] { return sheet->currentId() == 2; }));
     EXPECT_EQ(Download()->FileList()->topLevelItemCount(), 1);
-    EXPECT_EQ(ReadFile(work + "/data.bin"), data);
+    EXPECT_EQ(ReadBytes(work + "/data.bin"), data);
     EXPECT_EQ(boxes.texts.size(), 2u);
 }
 
@@ -141,7 +141,7 @@ TEST_F(WizardRunTest, NoMirrorSaysSoAndKeepsTheSettingsPage) {
     Click(QWizard::NextButton);
     ASSERT_TRUE(WaitFor([&] { return sheet->currentId() == 0 && !boxes.texts.empty(); }));
     EXPECT_EQ(boxes.texts, std::vector<std::string>{LoadUpdateString(IDS_NO_MIRROR)});
-    EXPECT_EQ(EnabledButtons(), PSWIZB_NEXT);
+    EXPECT_EQ(EnabledButtons(), kWizardNext);
 }
 
 TEST_F(WizardRunTest, CancelAgainstAStalledServerStopsTheWorkerAtOnceAndRestartsPrograms) {

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "platform/files.h"
-#include "fileio/file.h"
 #include "tools/zel/archive_walk.h"
 #include "tools/zel/cli.h"
 
@@ -54,16 +53,10 @@ struct Extracted {
 Extracted Inspect(const std::string& path) {
     static constexpr char kZipLocalHeader[] = {'P', 'K', 3, 4};
     Extracted facts;
-    CFile file;
-    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone)) return facts;
-    try {
-        facts.size = file.GetLength();
-        std::vector<char> head(std::min<std::uint64_t>(facts.size, kScanWindowBytes));
-        head.resize(file.Read(head.data(), static_cast<UINT>(head.size())));
-        facts.zip_header = std::search(head.begin(), head.end(), std::begin(kZipLocalHeader),
-                                       std::end(kZipLocalHeader)) != head.end();
-    } catch (const CFileException&) {
-    }
+    std::vector<std::uint8_t> head;
+    if (!platform::ReadFileHead(path, kScanWindowBytes, head, &facts.size)) return facts;
+    facts.zip_header = std::search(head.begin(), head.end(), std::begin(kZipLocalHeader),
+                                   std::end(kZipLocalHeader)) != head.end();
     return facts;
 }
 

@@ -101,7 +101,7 @@ public:
             m_lastDraw = now;
         }
     }
-    void MessageBox(const CString& text) override {
+    void ShowModalMessage(const CString& text) override {
         WipeBar();
         std::fflush(stdout);
         std::fprintf(stderr, "zel: %s\n", text.c_str());
@@ -224,7 +224,7 @@ bool RunDownloadPage(CDownloadPage& page, CMessageQueue& window, TextView& view,
         if (Clock::now() >= nextTick) {
             nextTick += std::chrono::seconds(1);
             if (view.TimerRunning() && view.Page() == 1) {
-                page.OnMessage({WM_TIMER, 1, 0});
+                page.OnMessage({kTimerMessage, 1, 0});
                 view.Tick();
             }
         }
@@ -260,7 +260,7 @@ int RunUpdate(Args args) {
         bool finished = RunDownloadPage(page, window, view, interrupts);
         // Release a worker that may still wait on a sent notification, then let it end.
         window.Close();
-        if (!finished) view.MessageBox("update cancelled");
+        if (!finished) view.ShowModalMessage("update cancelled");
         if (view.Page() != 2) status = kError;
     }
     if (status == kOk) {
@@ -268,7 +268,7 @@ int RunUpdate(Args args) {
         completion.m_bRunScanner = 0;
         completion.OnSetActive();
         if (int failed = app.m_settings.FailedCount; failed > 0) {
-            view.MessageBox(std::to_string(failed) + (failed == 1 ? " file failed" : " files failed"));
+            view.ShowModalMessage(std::to_string(failed) + (failed == 1 ? " file failed" : " files failed"));
             status = kFound;
         }
     }

@@ -7,7 +7,7 @@
 namespace zel::updater {
 
 void CCompletionPage::OnSetActive() {
-    m_view.SetWizardButtons(PSWIZB_FINISH);
+    m_view.SetWizardButtons(kWizardFinish);
     const CUpdateSettings& settings = m_app.m_settings;
     if (settings.FailedCount > 0) {
         CString failure = LoadUpdateString(IDS_FAILED_TEXT);

@@ -62,7 +62,7 @@ void CDownloadPage::OnSetActive() {
     m_finished = false;
 
     if (m_settings.URL.empty()) {
-        m_view.MessageBox(LoadUpdateString(IDS_NO_MIRROR));
+        m_view.ShowModalMessage(LoadUpdateString(IDS_NO_MIRROR));
         Fail();
         return;
     }
@@ -75,19 +75,19 @@ void CDownloadPage::OnSetActive() {
     m_worker.UseProxy = m_settings.UseProxySettings;
     m_worker.m_pMainWnd = &m_window;
     m_worker.SkipCheck = 1;
-    m_worker.PostThreadMessage(WM_DL_CONNECT);
+    m_worker.Post(WM_DL_CONNECT);
     Refresh();
 }
 
 void CDownloadPage::OnCancel() {
-    m_worker.PostThreadMessage(WM_DL_STOP);
+    m_worker.Post(WM_DL_STOP);
     m_clock.Sleep(500);
     m_app.RestartPrograms();
 }
 
 void CDownloadPage::OnMessage(const CMessage& message) {
     switch (message.message) {
-        case WM_TIMER: Refresh(); break;
+        case kTimerMessage: Refresh(); break;
         case WM_DL_ERROR: OnDownloadError(static_cast<UINT>(message.wParam)); break;
         case WM_DL_CONNECTED: OnConnected(); break;
         case WM_DL_STARTED:
@@ -103,7 +103,7 @@ void CDownloadPage::OnMessage(const CMessage& message) {
 void CDownloadPage::OnConnected() {
     m_worker.URL = m_settings.URL + "/" + m_settings.ListFileName;
     m_worker.Destination = kScriptLocalName;
-    m_worker.PostThreadMessage(WM_DL_DOWNLOAD);
+    m_worker.Post(WM_DL_DOWNLOAD);
 }
 
 CString CDownloadPage::CurrentFileName() const { return NameFromUrl(m_worker.URL); }
@@ -133,7 +133,7 @@ void CDownloadPage::StartDownload() {
     m_statusText = LoadUpdateString(IDS_CONNECTING);
     m_fileStartTick = m_clock.TickCount();
     if (m_entriesDone > 0) AddRow(std::to_string(m_worker.Received.load()), kIconBusy0);
-    m_worker.PostThreadMessage(WM_DL_DOWNLOAD);
+    m_worker.Post(WM_DL_DOWNLOAD);
 }
 
 void CDownloadPage::MarkComplete() {
@@ -185,7 +185,7 @@ void CDownloadPage::OnDownloadError(UINT code) {
     switch (code) {
         case 1:
         case 2:
-            m_view.MessageBox(m_worker.GetErrorText());
+            m_view.ShowModalMessage(m_worker.GetErrorText());
             Fail();
             return;
         case 3:
@@ -199,31 +199,31 @@ void CDownloadPage::OnDownloadError(UINT code) {
             }
             // The script arrived but cannot be stored: the folder is at fault, not the server.
             bool folder = code == 7 && m_worker.InstallFailed;
-            if (code == 3 || code == 6 || folder) m_view.MessageBox(m_worker.GetErrorText());
-            m_view.MessageBox(LoadUpdateString(folder ? IDS_FOLDER_UNWRITABLE : IDS_NO_SCRIPT));
+            if (code == 3 || code == 6 || folder) m_view.ShowModalMessage(m_worker.GetErrorText());
+            m_view.ShowModalMessage(LoadUpdateString(folder ? IDS_FOLDER_UNWRITABLE : IDS_NO_SCRIPT));
             Fail();
             return;
         }
         default:
-            m_view.MessageBox(kUnknownError);
+            m_view.ShowModalMessage(kUnknownError);
             Fail();
             return;
     }
 }
 
 void CDownloadPage::Fail() {
-    m_view.SetWizardButtons(PSWIZB_BACK);
+    m_view.SetWizardButtons(kWizardBack);
     Refresh();
     m_view.SetActivePage(0);
 }
 
 void CDownloadPage::Finish() {
     m_view.KillTimer();
-    m_view.SetWizardButtons(PSWIZB_NEXT);
+    m_view.SetWizardButtons(kWizardNext);
     m_totalReceived = m_totalExpected;
     m_statusText = LoadUpdateString(IDS_ENTRY_STATUS);
     Refresh();
-    m_worker.PostThreadMessage(WM_DL_STOP);
+    m_worker.Post(WM_DL_STOP);
     m_finished = true;
     m_view.SetActivePage(2);
 }

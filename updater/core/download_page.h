@@ -14,10 +14,11 @@
 
 namespace zel::updater {
 
-// Wizard buttons, as the property sheet numbers them.
-constexpr DWORD PSWIZB_BACK = 1;
-constexpr DWORD PSWIZB_NEXT = 2;
-constexpr DWORD PSWIZB_FINISH = 4;
+// Wizard buttons, as the property sheet numbers them (under names of ours: the sheet's own names are
+// macros wherever the system's header is included).
+constexpr DWORD kWizardBack = 1;
+constexpr DWORD kWizardNext = 2;
+constexpr DWORD kWizardFinish = 4;
 
 // Row icons.
 enum RowIcon : int { kIconBusy0 = 0, kIconBusy1 = 1, kIconUpdated = 2, kIconComplete = 3, kIconFailed = 4 };
@@ -49,7 +50,7 @@ public:
     virtual void RowChanged(std::size_t index, const CFileRow& row) = 0;
     virtual void Show(const CPageDisplay& display) = 0;
     // A modal message with an OK button.
-    virtual void MessageBox(const CString& text) = 0;
+    virtual void ShowModalMessage(const CString& text) = 0;
     // Makes the sheet show page `index` (0 settings, 2 completion).
     virtual void SetActivePage(int index) = 0;
     virtual void KillTimer() = 0;

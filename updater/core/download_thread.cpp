@@ -1,11 +1,11 @@
 #include "updater/core/download_thread.h"
 
-#include <zlib.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 #include "fileio/file.h"
+#include "framework/crc32.h"
 #include "updater/core/update_strings.h"
 
 namespace zel::updater {
@@ -18,6 +18,8 @@ constexpr std::chrono::milliseconds kIdleWait{1000};
 // memory; no real one comes near this, and a server that sends more is refused before it fills the
 // disk or the memory.
 constexpr DWORD kMaxUncheckedSize = 16u << 20;
+
+constexpr std::size_t kCheckPieceSize = 64 * 1024;
 
 // Removes a temporary download through the file system when it goes out of scope.
 class TempDownload {
@@ -37,28 +39,16 @@ private:
 
 }  // namespace
 
-DWORD Crc32(const void* data, std::size_t size) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    const auto* bytes = static_cast<const Bytef*>(data);
-    while (size > 0) {
-        auto chunk = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
-        crc = crc32(crc, bytes, chunk);
-        bytes += chunk;
-        size -= chunk;
-    }
-    return static_cast<DWORD>(crc);
-}
-
 CQVDownloadThread::CQVDownloadThread(platform::Internet& internet, platform::FileSystem& files)
     : m_internet(internet), m_files(files), m_buffer{}, m_thread([this] { Run(); }) {}
 
 CQVDownloadThread::~CQVDownloadThread() {
-    PostThreadMessage(WM_DL_STOP);
+    Post(WM_DL_STOP);
     if (m_thread.joinable()) m_thread.join();
 }
 
-void CQVDownloadThread::PostThreadMessage(UINT message) {
-    if (message == WM_DL_STOP || message == WM_QUIT) m_stop = true;
+void CQVDownloadThread::Post(UINT message) {
+    if (message == WM_DL_STOP || message == kQuitMessage) m_stop = true;
     m_queue.Post({message, 0, 0});
 }
 
@@ -71,7 +61,7 @@ void CQVDownloadThread::Run() {
                     case WM_DL_CONNECT: Connect(); break;
                     case WM_DL_DOWNLOAD: Download(); break;
                     case WM_DL_STOP:
-                    case WM_QUIT: running = false; break;
+                    case kQuitMessage: running = false; break;
                     default: break;
                 }
             },
@@ -205,10 +195,15 @@ CString CQVDownloadThread::CheckReceivedFile(const std::string& path) const {
         if (ExpectedSize < 0 || length != static_cast<std::uint64_t>(ExpectedSize))
             return "size mismatch: expected " + std::to_string(ExpectedSize) + " bytes, received " +
                    std::to_string(length);
-        std::vector<char> content(static_cast<std::size_t>(length));
-        if (length > 0 && file.Read(content.data(), static_cast<UINT>(length)) != length)
-            return "cannot read the received file";
-        DWORD crc = Crc32(content.data(), content.size());
+        // Checked in pieces: a download need not fit in memory twice.
+        std::vector<BYTE> piece(kCheckPieceSize);
+        DWORD crc = 0;
+        for (std::uint64_t left = length; left > 0;) {
+            UINT got = file.Read(piece.data(), static_cast<UINT>(std::min<std::uint64_t>(left, piece.size())));
+            if (got == 0) return "cannot read the received file";
+            crc = zel::Crc32(piece.data(), got, crc);
+            left -= got;
+        }
         if (crc == static_cast<DWORD>(ExpectedCRC)) return {};
         char text[64];
         std::snprintf(text, sizeof text, "CRC mismatch: expected %08X, received %08X",

@@ -35,7 +35,7 @@ public:
     // on a sent notification that nobody will handle any more.
     ~CQVDownloadThread() override;
 
-    void PostThreadMessage(UINT message) override;
+    void Post(UINT message) override;
     // True once the thread has handled WM_DL_STOP.
     bool HasEnded() const { return m_ended; }
 
@@ -66,7 +66,5 @@ private:
     std::thread m_thread;
 };
 
-// CRC-32 of a block (reflected polynomial 0xEDB88320, inverted at start and end).
-DWORD Crc32(const void* data, std::size_t size);
 
 }  // namespace zel::updater

@@ -17,7 +17,7 @@ public:
     virtual ~CDownloadWorker() = default;
 
     // Posts WM_DL_CONNECT, WM_DL_DOWNLOAD or WM_DL_STOP to the worker's own queue.
-    virtual void PostThreadMessage(UINT message) = 0;
+    virtual void Post(UINT message) = 0;
 
     // The error text of the last failure (for every code: the transport's message, or why a file
     // could not be stored, failed its check or could not be installed), copied under the 1024-byte limit (terminator included).

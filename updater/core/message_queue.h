@@ -14,9 +14,10 @@
 
 namespace zel::updater {
 
-// Message numbers shared by the download worker and the download page.
-constexpr UINT WM_QUIT = 0x0012;
-constexpr UINT WM_TIMER = 0x0113;
+// Message numbers shared by the download worker and the download page. The window system's own
+// messages have names of ours: its names are macros wherever its header is included.
+constexpr UINT kQuitMessage = 0x0012;
+constexpr UINT kTimerMessage = 0x0113;
 constexpr UINT WM_DL_CONNECT = 0x8190;
 constexpr UINT WM_DL_DOWNLOAD = 0x8191;
 constexpr UINT WM_DL_STOP = 0x8192;

@@ -10,12 +10,12 @@ class CProfileStore {
 public:
     virtual ~CProfileStore() = default;
     // The integer value `entry` of `section`, or `defaultValue` when it is missing or not a DWORD.
-    virtual int GetProfileInt(const CString& section, const CString& entry, int defaultValue) = 0;
+    virtual int ReadInt(const CString& section, const CString& entry, int defaultValue) = 0;
     // The string value, or `defaultValue` when it is missing or not a string.
-    virtual CString GetProfileString(const CString& section, const CString& entry, const CString& defaultValue) = 0;
+    virtual CString ReadString(const CString& section, const CString& entry, const CString& defaultValue) = 0;
     // Stores a value; false when it could not be stored.
-    virtual bool WriteProfileInt(const CString& section, const CString& entry, int value) = 0;
-    virtual bool WriteProfileString(const CString& section, const CString& entry, const CString& value) = 0;
+    virtual bool WriteInt(const CString& section, const CString& entry, int value) = 0;
+    virtual bool WriteString(const CString& section, const CString& entry, const CString& value) = 0;
 };
 
 }  // namespace zel::updater

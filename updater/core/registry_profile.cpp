@@ -1,5 +1,6 @@
 #include "updater/core/registry_profile.h"
 
+#include "framework/little_endian.h"
 #include "platform/registry.h"
 #include "platform/services.h"
 #include "sysutil/registry_functions.h"
@@ -13,7 +14,7 @@ CString SectionKey(const CString& section) { return CString(kProfileKey) + "\\" 
 
 }  // namespace
 
-int CRegistryProfile::GetProfileInt(const CString& section, const CString& entry, int defaultValue) {
+int CRegistryProfile::ReadInt(const CString& section, const CString& entry, int defaultValue) {
     platform::Registry* registry = platform::CurrentServices().registry;
     platform::RegistryValue value;
     if (!registry ||
@@ -21,17 +22,17 @@ int CRegistryProfile::GetProfileInt(const CString& section, const CString& entry
             platform::RegistryStatus::kOk ||
         value.type != platform::kRegDword || value.data.size() != 4)
         return defaultValue;
-    std::uint32_t number = 0;
-    for (int i = 3; i >= 0; --i) number = (number << 8) | static_cast<unsigned char>(value.data[static_cast<std::size_t>(i)]);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(value.data.data());
+    std::uint32_t number = zel::LoadLe32(bytes, bytes + value.data.size());
     return static_cast<int>(number);
 }
 
-CString CRegistryProfile::GetProfileString(const CString& section, const CString& entry,
+CString CRegistryProfile::ReadString(const CString& section, const CString& entry,
                                            const CString& defaultValue) {
     return RegistryReadString(HKEY_CURRENT_USER, SectionKey(section), entry, defaultValue);
 }
 
-bool CRegistryProfile::WriteProfileInt(const CString& section, const CString& entry, int value) {
+bool CRegistryProfile::WriteInt(const CString& section, const CString& entry, int value) {
     platform::Registry* registry = platform::CurrentServices().registry;
     if (!registry || !RegistryCreateKey(HKEY_CURRENT_USER, SectionKey(section))) return false;
     auto number = static_cast<std::uint32_t>(value);
@@ -41,7 +42,7 @@ bool CRegistryProfile::WriteProfileInt(const CString& section, const CString& en
            platform::RegistryStatus::kOk;
 }
 
-bool CRegistryProfile::WriteProfileString(const CString& section, const CString& entry, const CString& value) {
+bool CRegistryProfile::WriteString(const CString& section, const CString& entry, const CString& value) {
     return RegistrySetString(HKEY_CURRENT_USER, SectionKey(section), entry, value) == 1;
 }
 

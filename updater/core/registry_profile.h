@@ -11,10 +11,10 @@ inline constexpr const char* kLanguageKey = "software\\Quorvane\\Zel";
 
 class CRegistryProfile final : public CProfileStore {
 public:
-    int GetProfileInt(const CString& section, const CString& entry, int defaultValue) override;
-    CString GetProfileString(const CString& section, const CString& entry, const CString& defaultValue) override;
-    bool WriteProfileInt(const CString& section, const CString& entry, int value) override;
-    bool WriteProfileString(const CString& section, const CString& entry, const CString& value) override;
+    int ReadInt(const CString& section, const CString& entry, int defaultValue) override;
+    CString ReadString(const CString& section, const CString& entry, const CString& defaultValue) override;
+    bool WriteInt(const CString& section, const CString& entry, int value) override;
+    bool WriteString(const CString& section, const CString& entry, const CString& value) override;
 };
 
 // The user's language choice ("Language" under software\Quorvane\Zel), or "" when it is missing

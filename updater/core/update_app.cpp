@@ -18,12 +18,12 @@ void CUpdateApp::CloseRunningPrograms() {
     m_bScannerWasRunning = 0;
     if (platform::WindowId monitor = m_desktop.FindTopLevelWindow(kMonitorTitle)) {
         m_bMonitorWasRunning = 1;
-        m_desktop.PostWindowMessage(monitor, WM_CLOSE);
-        m_desktop.PostWindowMessage(monitor, WM_QUIT);
+        m_desktop.PostWindowMessage(monitor, kCloseMessage);
+        m_desktop.PostWindowMessage(monitor, kQuitMessage);
     }
     if (platform::WindowId scanner = m_desktop.FindTopLevelWindow(kScannerTitle)) {
         m_bScannerWasRunning = 1;
-        m_desktop.PostWindowMessage(scanner, WM_QUIT);
+        m_desktop.PostWindowMessage(scanner, kQuitMessage);
     }
 }
 

@@ -11,7 +11,8 @@ inline constexpr const char* kMonitorTitle = "Zel Monitor";
 inline constexpr const char* kScannerTitle = "Zelscan";
 inline constexpr const char* kMonitorProgram = "zelmon.exe";
 inline constexpr const char* kScannerProgram = "zelscan.exe";
-constexpr unsigned WM_CLOSE = 0x0010;
+// The window system's close message (its own name is a macro where its header is included).
+constexpr unsigned kCloseMessage = 0x0010;
 
 class CUpdateApp {
 public:

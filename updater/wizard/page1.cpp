@@ -66,7 +66,7 @@ void CPage1::OnSetActive() {
         m_initialised = true;
         OnInitDialog();
     }
-    if (CUpdateSheet* sheet = Sheet()) sheet->SetWizardButtons(PSWIZB_NEXT);
+    if (CUpdateSheet* sheet = Sheet()) sheet->SetWizardButtons(kWizardNext);
 }
 
 void CPage1::OnInitDialog() {

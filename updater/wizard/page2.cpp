@@ -66,7 +66,7 @@ CPage2::CPage2(CUpdateApp& app, const CLanguage& language, platform::Internet& i
 
     connect(&m_pump, &QTimer::timeout, this, &CPage2::PumpNotifications);
     m_pump.start(kNotificationPollMs);
-    connect(&m_refreshTimer, &QTimer::timeout, this, [this] { m_logic->OnMessage({WM_TIMER, 1, 0}); });
+    connect(&m_refreshTimer, &QTimer::timeout, this, [this] { m_logic->OnMessage({kTimerMessage, 1, 0}); });
 }
 
 CPage2::~CPage2() {
@@ -149,7 +149,7 @@ void CPage2::Show(const CPageDisplay& display) {
     m_timeLeft->setText(ToQt(display.timeLeft));
 }
 
-void CPage2::MessageBox(const CString& text) {
+void CPage2::ShowModalMessage(const CString& text) {
     ShowMessageBox(this, ToQt(m_language.Translate(text)));
 }
 

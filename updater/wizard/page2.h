@@ -44,7 +44,7 @@ public:
     void RowAdded(const CFileRow& row) override;
     void RowChanged(std::size_t index, const CFileRow& row) override;
     void Show(const CPageDisplay& display) override;
-    void MessageBox(const CString& text) override;
+    void ShowModalMessage(const CString& text) override;
     void SetActivePage(int index) override;
     void KillTimer() override;
 

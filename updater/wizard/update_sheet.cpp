@@ -62,9 +62,9 @@ void CUpdateSheet::SetWizardButtons(DWORD buttons) {
 }
 
 void CUpdateSheet::ApplyButtons() {
-    button(QWizard::BackButton)->setEnabled(m_buttons & PSWIZB_BACK);
-    button(QWizard::NextButton)->setEnabled(m_buttons & PSWIZB_NEXT);
-    button(QWizard::FinishButton)->setEnabled(m_buttons & PSWIZB_FINISH);
+    button(QWizard::BackButton)->setEnabled(m_buttons & kWizardBack);
+    button(QWizard::NextButton)->setEnabled(m_buttons & kWizardNext);
+    button(QWizard::FinishButton)->setEnabled(m_buttons & kWizardFinish);
     button(QWizard::CancelButton)->setEnabled(true);
 }
 

@@ -52,7 +52,7 @@ public:
 
     // Adds the next page (0, 1, 2, ... in call order).
     void AddPage(CSheetPage* page);
-    // Enables exactly the buttons in `buttons` (PSWIZB_BACK, PSWIZB_NEXT, PSWIZB_FINISH).
+    // Enables exactly the buttons in `buttons` (kWizardBack, kWizardNext, kWizardFinish).
     void SetWizardButtons(DWORD buttons);
     DWORD WizardButtons() const { return m_buttons; }
     // Shows page `index`, moving back or forward through the pages in between.

@@ -2,8 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "platform/low_io.h"
 
@@ -209,11 +207,6 @@ RunResult ExtractPath(const std::string& directory, const std::string& name, con
     callbacks.write = CaptureWrite;
     callbacks.close = CaptureClose;
     return Run(callbacks, directory, name, options, false);
-}
-
-Bytes ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 }  // namespace zel::cabinet::test

@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "archive/cabinet/cabinet.h"
+#include "tests/support/file_bytes.h"
 
 namespace zel::cabinet::test {
+
+using zel::testing::ReadBytes;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -79,7 +82,5 @@ RunResult ExtractMemory(MemoryFiles& files, const std::string& directory, const 
 
 // The same over real files; outputs are still captured in memory.
 RunResult ExtractPath(const std::string& directory, const std::string& name, const RunOptions& options = {});
-
-Bytes ReadWholeFile(const std::string& path);
 
 }  // namespace zel::cabinet::test

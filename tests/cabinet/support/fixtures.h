@@ -1,22 +1,21 @@
-// Where the real test cabinets are: fetched on first use (see scripts/fetch-cab-fixtures.sh).
+// Where the real test cabinets are. They are fetched before the tests run (scripts/test.sh does it);
+// a test that needs them fails when they are missing, saying how to get them.
 #pragma once
 
-#include <cstdlib>
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
 
 namespace zel::cabinet::test {
 
 inline std::string FixturesDir() {
-    static const std::string dir = [] {
-        std::string d = ZEL_CAB_FIXTURES;
-        if (!std::filesystem::exists(d + "/.done")) {
-            std::string command = std::string(ZEL_SOURCE_DIR) + "/scripts/fetch-cab-fixtures.sh '" + d + "'";
-            (void)std::system(command.c_str());
-        }
-        return d + "/";
-    }();
-    return dir;
+    const std::string dir = ZEL_CAB_FIXTURES;
+    if (!std::filesystem::exists(dir + "/.done")) {
+        ADD_FAILURE() << "the real test cabinets are missing from " << dir << ": fetch them with "
+                      << "scripts/fetch-cab-fixtures.sh " << dir << " (scripts/test.sh does it before the tests)";
+    }
+    return dir + "/";
 }
 
 }  // namespace zel::cabinet::test
