@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: first a check that no #include crosses a layer upwards,
-# then a normal build, then the same suite under AddressSanitizer and UndefinedBehaviorSanitizer
-# (built with clang, which also builds the fuzz targets as libFuzzer binaries and runs each for a
-# short while). Any compiler warning, failure or sanitizer report fails the run.
+# Builds everything and runs every test: first a check that no #include crosses a layer upwards
+# and that every source is laid out as .clang-format says, then a normal build, then the same
+# suite under AddressSanitizer and UndefinedBehaviorSanitizer (built with clang, which also builds
+# the fuzz targets as libFuzzer binaries and runs each for a short while). Any compiler warning, failure or sanitizer report fails the run.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 "$top/scripts/install-deps.sh"
 "$top/scripts/check-layers.py" "$top"
+"$top/scripts/check-format.sh"
 
 jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEL_WERROR=ON
