@@ -28,7 +28,8 @@ std::string ExtensionOf(std::string_view path) {
     return extension;
 }
 
-static_assert(CQVArchiveEngine::kSniffHeadSize >= kProbeHeadSize && CQVArchiveEngine::kSniffTailSize >= kZipEndSearchSize);
+static_assert(CQVArchiveEngine::kSniffHeadSize >= kProbeHeadSize &&
+              CQVArchiveEngine::kSniffTailSize >= kZipEndSearchSize);
 
 enum class EFormat { none, zip, cab, arj, rar, ace };
 
@@ -37,8 +38,8 @@ struct ProbeResults {
     bool zip = false;
     bool cab = false;
     bool arj = false;
-    bool rar = false;  // by content
-    bool ace = false;  // by content
+    bool rar = false;                 // by content
+    bool ace = false;                 // by content
     EFormat leading = EFormat::none;  // the format whose signature the file begins with
     EFormat byName = EFormat::none;   // RAR or ACE by the file's extension
 };
@@ -59,10 +60,14 @@ ProbeResults Probe(const char* path) {
     std::vector<std::uint8_t> bytes;
     zel::platform::ReadFileHead(path, kProbeHeadSize, bytes);
     FileHead head(bytes);
-    if (StartsAsCab(head)) found.leading = EFormat::cab;
-    else if (StartsAsArj(head)) found.leading = EFormat::arj;
-    else if (StartsAsRar(head)) found.leading = EFormat::rar;
-    else if (StartsAsAce(head)) found.leading = EFormat::ace;
+    if (StartsAsCab(head))
+        found.leading = EFormat::cab;
+    else if (StartsAsArj(head))
+        found.leading = EFormat::arj;
+    else if (StartsAsRar(head))
+        found.leading = EFormat::rar;
+    else if (StartsAsAce(head))
+        found.leading = EFormat::ace;
     found.zip = IsZipArchive(path);
     found.cab = IsCabArchive(path);
     found.arj = IsArjArchive(path);

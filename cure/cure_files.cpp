@@ -54,8 +54,7 @@ bool CureFiles::Delete(const Place& place, const Step& step, bool missing_fails)
         case platform::EntryKind::missing:
             if (missing_fails) Fail(step, place.disk, "it does not exist");
             return !missing_fails;
-        case platform::EntryKind::file:
-            break;
+        case platform::EntryKind::file: break;
         default:
             Fail(step, place.disk, "it is " + platform::NonRegularKind(place.disk) + ", not a regular file");
             return false;

@@ -140,7 +140,9 @@ void CTrojanCureModule::CureStartUp() {
     }
 }
 
-CString CTrojanCureModule::GetShortcutPath(const CString& shortcutPath) { return ShortcutTarget(shortcutPath, nullptr); }
+CString CTrojanCureModule::GetShortcutPath(const CString& shortcutPath) {
+    return ShortcutTarget(shortcutPath, nullptr);
+}
 
 CString CTrojanCureModule::ShortcutTarget(const CString& shortcutPath, std::string* unreadable) {
     CString target = zel::platform::ReadShortcutTarget(shortcutPath, unreadable);
@@ -160,7 +162,8 @@ void CTrojanCureModule::CureAutoeraseWininit() {
     // delete: not a file that a link leads to outside the root.
     std::string refusal;
     std::string trojan = files.RealPlace(files.DiskPlace(m_strFilePath), refusal);
-    if (trojan.empty()) return files.Fail(step, wininit.disk, "the request would name " + m_strFilePath + ", but " + refusal);
+    if (trojan.empty())
+        return files.Fail(step, wininit.disk, "the request would name " + m_strFilePath + ", but " + refusal);
     // Windows reads this file, so it names the trojan by its Windows path.
     CString windows_path = Root()->ToWindowsPath(trojan);
     if (windows_path.empty()) windows_path = trojan;
@@ -186,7 +189,8 @@ void CTrojanCureModule::CureRegistry(HKEY root, const CString& subkey) {
     RegistryRoot which;
     if (!registry || !zel::platform::RootFromHandle(RegistryHandleValue(root), which)) return;
     // The report speaks UTF-8, as paths on disk do; key and value names are in the ANSI code page.
-    const std::string key = std::string(zel::platform::RootName(which)) + "\\" + zel::codepage::Windows1252ToUtf8(subkey);
+    const std::string key =
+        std::string(zel::platform::RootName(which)) + "\\" + zel::codepage::Windows1252ToUtf8(subkey);
     auto fail = [&](const char* subject, const std::string& target, const char* action, RegistryStatus status) {
         m_report.Fail(CureFailure{"registry", subject, target, action, RegistryReason(*registry, status)});
     };
@@ -206,7 +210,8 @@ void CTrojanCureModule::CureRegistry(HKEY root, const CString& subkey) {
             ++index;
             continue;
         }
-        std::string target = key + "\\" + (value.name.empty() ? "(default)" : zel::codepage::Windows1252ToUtf8(value.name));
+        std::string target =
+            key + "\\" + (value.name.empty() ? "(default)" : zel::codepage::Windows1252ToUtf8(value.name));
         RegistryStatus removed = registry->DeleteValue(which, subkey, value.name);
         RegistryValue left;
         if (removed != RegistryStatus::kOk) {

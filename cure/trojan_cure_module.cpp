@@ -41,11 +41,8 @@ CString FileNameOf(const CString& path) {
 CTrojanCureModule::CTrojanCureModule(CTrojanBase2* base) : m_pBase(base) {}
 
 CTrojanCureModule::CTrojanCureModule(const CTrojanCureModule& other)
-    : m_pBase(other.m_pBase),
-      m_nDataLength(other.m_nDataLength),
-      m_strFilePath(other.m_strFilePath),
-      m_strFileName(other.m_strFileName),
-      m_report(other.m_report) {
+    : m_pBase(other.m_pBase), m_nDataLength(other.m_nDataLength), m_strFilePath(other.m_strFilePath),
+      m_strFileName(other.m_strFileName), m_report(other.m_report) {
     if (other.m_pData) {
         m_pData = std::make_unique<BYTE[]>(static_cast<std::size_t>(other.m_nDataLength));
         std::memcpy(m_pData.get(), other.m_pData.get(), static_cast<std::size_t>(other.m_nDataLength));

@@ -8,11 +8,11 @@
 #include <memory>
 #include <string>
 
+#include "cure/cure_export.h"
 #include "cure/cure_report.h"
 #include "database/trojan_base2.h"
 #include "framework/framework_types.h"
 #include "framework/hkey.h"
-#include "cure/cure_export.h"
 
 class ZEL_CURE_API CTrojanCureModule {
 public:

@@ -2,14 +2,13 @@
 // keyed by the absolute file position, so the archive above it sees plain bytes at any offset.
 #pragma once
 
-#include "framework/framework_types.h"
 #include "fileio/file.h"
+#include "framework/framework_types.h"
 
 class CQVCryptFile : public CFile {
 public:
     // The key of the trojan database file.
-    static constexpr const char* kDatabaseKey =
-        "5B8E21C0F7A94D36E2B0C98F1A47D5E3B60a2C91F84E7D05A3C6B9E21F0D4A87";
+    static constexpr const char* kDatabaseKey = "5B8E21C0F7A94D36E2B0C98F1A47D5E3B60a2C91F84E7D05A3C6B9E21F0D4A87";
 
     CQVCryptFile() = default;
 

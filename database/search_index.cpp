@@ -136,7 +136,9 @@ void SearchIndex::BuildAnywhereTable() {
     const std::size_t words = std::size_t{1} << (log2 - 6);
     m_filter.assign(words, 0);
     m_anywhereGroups.assign(words + 1, 0);
-    auto word_of = [this](std::size_t p, std::uint32_t k) { return FilterWord(Load64(m_patterns[p].windows.data() + k)); };
+    auto word_of = [this](std::size_t p, std::uint32_t k) {
+        return FilterWord(Load64(m_patterns[p].windows.data() + k));
+    };
     for (std::size_t p = 0; p < m_patterns.size(); ++p) {
         for (std::uint32_t k = 0; p + kFetchAhead < m_patterns.size() && k < kProbeStride; ++k) {
             std::uint64_t word = word_of(p + kFetchAhead, k);
@@ -203,10 +205,11 @@ int SearchIndex::FindFixed(const BYTE* buffer, int length, int start) const {
         std::uint32_t offset = begin->offset;
         if (std::uint64_t{offset} + kWindow >= static_cast<std::uint64_t>(length)) break;
         std::uint64_t prefix = Load64(buffer + offset);
-        auto first = end - begin == 1 ? begin
-                                      : std::lower_bound(begin, end, prefix, [](const FixedKey& key, std::uint64_t value) {
-                                            return key.prefix < value;
-                                        });
+        auto first = end - begin == 1
+                         ? begin
+                         : std::lower_bound(begin, end, prefix, [](const FixedKey& key, std::uint64_t value) {
+                               return key.prefix < value;
+                           });
         for (auto it = first; it != end && it->prefix == prefix; ++it) {
             const Pattern& pattern = m_patterns[it->pattern];
             int record = FirstRecordFrom(pattern, start);
@@ -219,8 +222,7 @@ int SearchIndex::FindFixed(const BYTE* buffer, int length, int start) const {
 // Whether a search that scans for window 0's first byte would examine position q and find the
 // pattern there. The scan gives up once fewer than 49 bytes follow a failed candidate, so a
 // position in the last 48 bytes is examined only if no earlier occurrence of the byte lies there.
-bool SearchIndex::MatchesAnywhereAt(const Pattern& pattern, const BYTE* buffer, int length,
-                                    std::int64_t q) const {
+bool SearchIndex::MatchesAnywhereAt(const Pattern& pattern, const BYTE* buffer, int length, std::int64_t q) const {
     const std::int64_t remaining = length - q;
     if (remaining < kWindow) return false;
     if (std::memcmp(buffer + q, pattern.windows.data(), kWindow) != 0) return false;

@@ -79,11 +79,11 @@ private:
 
     std::vector<Pattern> m_patterns;
     std::vector<std::uint32_t> m_patternRecords;
-    std::vector<FixedKey> m_fixed;                 // sorted by (offset, prefix)
-    std::vector<std::uint32_t> m_fixedGroups;      // where each distinct offset's keys begin, then the end
+    std::vector<FixedKey> m_fixed;             // sorted by (offset, prefix)
+    std::vector<std::uint32_t> m_fixedGroups;  // where each distinct offset's keys begin, then the end
     bool m_anywhereBuilt = false;
-    std::vector<AnywhereKey> m_anywhere;           // grouped by filter word
-    std::vector<std::uint32_t> m_anywhereGroups;   // where each filter word's keys begin, then the end
+    std::vector<AnywhereKey> m_anywhere;          // grouped by filter word
+    std::vector<std::uint32_t> m_anywhereGroups;  // where each filter word's keys begin, then the end
     std::vector<std::uint64_t> m_filter;
     int m_filterWordShift = 64;
     std::uint64_t m_builtAtChange;

@@ -32,9 +32,7 @@ __attribute__((format(printf, 1, 2))) CString Format(const char* format, ...) {
 }
 
 // Reseeds the process-wide generator with the millisecond tick, as every new signature does.
-void ReseedFromClock() {
-    zel::database::SeedRandom(zel::platform::CurrentServices().clock->TickCount());
-}
+void ReseedFromClock() { zel::database::SeedRandom(zel::platform::CurrentServices().clock->TickCount()); }
 
 }  // namespace
 
@@ -107,9 +105,7 @@ int CSignature::AttachFile() {
     return 1;
 }
 
-void CSignature::DetachFile() {
-    m_attachment.reset();
-}
+void CSignature::DetachFile() { m_attachment.reset(); }
 
 // A window is unique when its 16 bytes are pairwise different.
 int CSignature::IsValid(const BYTE* window) {
@@ -209,10 +205,7 @@ void CSignature::SortAscending() {
 }
 
 int CSignature::CheckAddresses() const {
-    return m_offsets[1] - m_offsets[0] >= kMinimumSpacing &&
-                   m_offsets[2] - m_offsets[1] >= kMinimumSpacing
-               ? 1
-               : 0;
+    return m_offsets[1] - m_offsets[0] >= kMinimumSpacing && m_offsets[2] - m_offsets[1] >= kMinimumSpacing ? 1 : 0;
 }
 
 bool CSignature::WindowMatches(const BYTE* position, int slot) const {

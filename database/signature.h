@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
+#include "database/database_export.h"
 #include "fileio/archive.h"
 #include "framework/framework_types.h"
-#include "database/database_export.h"
 
 class ZEL_DATABASE_API CSignature {
 public:

@@ -3,11 +3,8 @@
 #include <algorithm>
 
 CTrojan2::CTrojan2(const CTrojan2& other)
-    : m_version(other.m_version),
-      m_typeIndex(other.m_typeIndex),
-      m_nameIndex(other.m_nameIndex),
-      m_cureFlags(other.m_cureFlags),
-      m_signatures(other.m_signatures) {
+    : m_version(other.m_version), m_typeIndex(other.m_typeIndex), m_nameIndex(other.m_nameIndex),
+      m_cureFlags(other.m_cureFlags), m_signatures(other.m_signatures) {
     CopyRegentries(other);
 }
 

@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
+#include "database/database_export.h"
 #include "database/signature.h"
 #include "fileio/archive.h"
 #include "framework/framework_types.h"
-#include "database/database_export.h"
 
 class ZEL_DATABASE_API CTrojan2 {
 public:

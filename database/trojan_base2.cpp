@@ -7,9 +7,9 @@
 #include "database/search_index.h"
 #include "platform/files.h"
 
-const HKEY CTrojanBase2::kRootHandles[kRootCount] = {
-    HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
-    HKEY_USERS,        HKEY_PERFORMANCE_DATA, HKEY_DYN_DATA};
+const HKEY CTrojanBase2::kRootHandles[kRootCount] = {HKEY_CLASSES_ROOT,  HKEY_CURRENT_CONFIG, HKEY_CURRENT_USER,
+                                                     HKEY_LOCAL_MACHINE, HKEY_USERS,          HKEY_PERFORMANCE_DATA,
+                                                     HKEY_DYN_DATA};
 const char* const CTrojanBase2::kRootNames[kRootCount] = {
     "HKEY_CLASSES_ROOT", "HKEY_CURRENT_CONFIG",   "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
     "HKEY_USERS",        "HKEY_PERFORMANCE_DATA", "HKEY_DYN_DATA"};

@@ -6,11 +6,11 @@
 #include <memory>
 #include <vector>
 
+#include "database/database_export.h"
 #include "database/trojan2.h"
 #include "fileio/archive.h"
 #include "framework/framework_types.h"
 #include "framework/hkey.h"
-#include "database/database_export.h"
 
 namespace zel::database {
 class SearchIndex;

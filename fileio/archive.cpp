@@ -88,8 +88,8 @@ CArchive& CArchive::operator<<(WORD value) {
 }
 
 CArchive& CArchive::operator<<(DWORD value) {
-    BYTE bytes[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
-                     static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 24)};
+    BYTE bytes[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
+                     static_cast<BYTE>(value >> 24)};
     Write(bytes, 4);
     return *this;
 }

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "fileio/file.h"
 #include "framework/exceptions.h"
 #include "framework/framework_types.h"
-#include "fileio/file.h"
 
 class CArchive {
 public:

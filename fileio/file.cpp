@@ -52,7 +52,8 @@ CFile::~CFile() {
 bool CFile::Open(const CString& path, unsigned flags, CFileException* error) {
     if (IsOpen()) Close();
     FileError failure;
-    zel::platform::FileHandle handle = zel::platform::OpenFileHandle(path, AccessFor(flags), CreationFor(flags), failure);
+    zel::platform::FileHandle handle =
+        zel::platform::OpenFileHandle(path, AccessFor(flags), CreationFor(flags), failure);
     if (handle == zel::platform::kNoFileHandle) {
         if (error) {
             *error = failure.failure == FileFailure::isFolder

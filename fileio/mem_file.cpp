@@ -20,7 +20,7 @@ void CMemFile::Write(const void* buffer, UINT count) {
 }
 
 std::uint64_t CMemFile::Seek(std::int64_t offset, SeekPosition from) {
-    std::int64_t base = from == begin ? 0
+    std::int64_t base = from == begin     ? 0
                         : from == current ? static_cast<std::int64_t>(m_position)
                                           : static_cast<std::int64_t>(m_data.size());
     if (base + offset < 0) throw CFileException(CFileException::badSeek, 0, "seek before start");

@@ -7,10 +7,10 @@ namespace zel::codepage {
 namespace {
 
 // Windows-1252 bytes 0x80..0x9F; the rest of the page equals Latin-1.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kHighControls = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                                    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 char32_t ByteToCodePoint(unsigned char byte) {
     if (byte >= 0x80 && byte < 0xA0) return kHighControls[byte - 0x80];
@@ -31,8 +31,11 @@ std::optional<unsigned char> CodePointToByte(char32_t code_point) {
 
 std::optional<char32_t> DecodeUtf8(std::string_view text, size_t& pos) {
     auto lead = static_cast<unsigned char>(text[pos]);
-    int extra = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2
-                                : (lead & 0xF8) == 0xF0 ? 3 : -1;
+    int extra = lead < 0x80             ? 0
+                : (lead & 0xE0) == 0xC0 ? 1
+                : (lead & 0xF0) == 0xE0 ? 2
+                : (lead & 0xF8) == 0xF0 ? 3
+                                        : -1;
     // A sequence needs its lead byte and `extra` continuation bytes within the text.
     if (extra < 0 || text.size() - pos <= static_cast<size_t>(extra)) return std::nullopt;
     char32_t value = extra == 0 ? lead : lead & (0x3F >> extra);

@@ -28,8 +28,7 @@ class CArchiveException : public CException {
 public:
     enum ECause { none, generic, endOfFile, badIndex, badSchema };
 
-    explicit CArchiveException(ECause cause, std::string detail = {})
-        : m_cause(cause), m_detail(std::move(detail)) {}
+    explicit CArchiveException(ECause cause, std::string detail = {}) : m_cause(cause), m_detail(std::move(detail)) {}
     const char* What() const noexcept override { return m_detail.c_str(); }
 
     ECause m_cause;

@@ -151,8 +151,8 @@ struct FileEnds {
 // caller's, to be used again for the next file. A final symbolic link is followed only when
 // `follow_link` (a path the user named). False, with `reason` ("not a regular file", or the
 // system's words for why it cannot be opened or read), when nothing could be read.
-bool ReadFileEnds(const std::string& path, std::span<std::uint8_t> head, std::span<std::uint8_t> tail,
-                  bool follow_link, FileEnds& read, std::string& reason);
+bool ReadFileEnds(const std::string& path, std::span<std::uint8_t> head, std::span<std::uint8_t> tail, bool follow_link,
+                  FileEnds& read, std::string& reason);
 
 // The first bytes of the regular file at `path` (a final symbolic link followed), at most `limit` of
 // them: fewer when the file is shorter. `length`, when given, receives the whole file's length. False

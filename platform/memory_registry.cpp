@@ -6,8 +6,7 @@ namespace zel::platform {
 namespace {
 
 // The position where a value named `name` is or would go.
-std::vector<RegistryValue>::iterator LowerBound(std::vector<RegistryValue>& values,
-                                                const std::string& name) {
+std::vector<RegistryValue>::iterator LowerBound(std::vector<RegistryValue>& values, const std::string& name) {
     return std::lower_bound(values.begin(), values.end(), name,
                             [](const RegistryValue& value, const std::string& wanted) {
                                 return CompareRegistryNames(value.name, wanted) < 0;
@@ -71,8 +70,8 @@ RegistryStatus MemoryRegistry::EnumValue(RegistryRoot root, const std::string& s
     return RegistryStatus::kOk;
 }
 
-RegistryStatus MemoryRegistry::QueryValue(RegistryRoot root, const std::string& subkey,
-                                          const std::string& name, RegistryValue& value) {
+RegistryStatus MemoryRegistry::QueryValue(RegistryRoot root, const std::string& subkey, const std::string& name,
+                                          RegistryValue& value) {
     Key* key = Find(root, subkey, false);
     if (!key) return RegistryStatus::kNotFound;
     auto it = LowerBound(key->values, name);
@@ -81,8 +80,7 @@ RegistryStatus MemoryRegistry::QueryValue(RegistryRoot root, const std::string& 
     return RegistryStatus::kOk;
 }
 
-RegistryStatus MemoryRegistry::SetValue(RegistryRoot root, const std::string& subkey,
-                                        const RegistryValue& value) {
+RegistryStatus MemoryRegistry::SetValue(RegistryRoot root, const std::string& subkey, const RegistryValue& value) {
     Key* key = Find(root, subkey, false);
     if (!key) return RegistryStatus::kNotFound;
     if (!m_refusal.empty()) return RegistryStatus::kLocked;
@@ -99,8 +97,7 @@ RegistryStatus MemoryRegistry::SetValue(RegistryRoot root, const std::string& su
     return RegistryStatus::kOk;
 }
 
-RegistryStatus MemoryRegistry::DeleteValue(RegistryRoot root, const std::string& subkey,
-                                           const std::string& name) {
+RegistryStatus MemoryRegistry::DeleteValue(RegistryRoot root, const std::string& subkey, const std::string& name) {
     Key* key = Find(root, subkey, false);
     if (!key) return RegistryStatus::kNotFound;
     if (!m_refusal.empty()) return RegistryStatus::kLocked;

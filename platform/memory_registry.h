@@ -20,10 +20,8 @@ public:
                              RegistryValue& value) override;
     RegistryStatus QueryValue(RegistryRoot root, const std::string& subkey, const std::string& name,
                               RegistryValue& value) override;
-    RegistryStatus SetValue(RegistryRoot root, const std::string& subkey,
-                            const RegistryValue& value) override;
-    RegistryStatus DeleteValue(RegistryRoot root, const std::string& subkey,
-                               const std::string& name) override;
+    RegistryStatus SetValue(RegistryRoot root, const std::string& subkey, const RegistryValue& value) override;
+    RegistryStatus DeleteValue(RegistryRoot root, const std::string& subkey, const std::string& name) override;
     std::string WriteRefusal() override { return m_refusal; }
     std::string FailureReason() override { return m_refusal; }
 

@@ -67,24 +67,15 @@ const char* RootName(RegistryRoot root) {
 
 bool LocateRoot(RegistryRoot root, RootLocation& location) {
     switch (root) {
-        case RegistryRoot::kClassesRoot:
-            location = {RegistryHive::kMachine, "Software\\Classes"};
-            return true;
+        case RegistryRoot::kClassesRoot: location = {RegistryHive::kMachine, "Software\\Classes"}; return true;
         case RegistryRoot::kCurrentConfig:
             location = {RegistryHive::kMachine, "System\\CurrentControlSet\\Hardware Profiles\\Current"};
             return true;
-        case RegistryRoot::kCurrentUser:
-            location = {RegistryHive::kUsers, kCurrentUserSid};
-            return true;
-        case RegistryRoot::kLocalMachine:
-            location = {RegistryHive::kMachine, ""};
-            return true;
-        case RegistryRoot::kUsers:
-            location = {RegistryHive::kUsers, ""};
-            return true;
+        case RegistryRoot::kCurrentUser: location = {RegistryHive::kUsers, kCurrentUserSid}; return true;
+        case RegistryRoot::kLocalMachine: location = {RegistryHive::kMachine, ""}; return true;
+        case RegistryRoot::kUsers: location = {RegistryHive::kUsers, ""}; return true;
         case RegistryRoot::kPerformanceData:
-        case RegistryRoot::kDynData:
-            return false;
+        case RegistryRoot::kDynData: return false;
     }
     return false;
 }

@@ -67,14 +67,12 @@ public:
     virtual RegistryStatus EnumValue(RegistryRoot root, const std::string& subkey, std::size_t index,
                                      RegistryValue& value) = 0;
     // The value named `name` of the key.
-    virtual RegistryStatus QueryValue(RegistryRoot root, const std::string& subkey,
-                                      const std::string& name, RegistryValue& value) = 0;
+    virtual RegistryStatus QueryValue(RegistryRoot root, const std::string& subkey, const std::string& name,
+                                      RegistryValue& value) = 0;
     // Creates or replaces a value of an existing key (kNotFound when the key is missing).
-    virtual RegistryStatus SetValue(RegistryRoot root, const std::string& subkey,
-                                    const RegistryValue& value) = 0;
+    virtual RegistryStatus SetValue(RegistryRoot root, const std::string& subkey, const RegistryValue& value) = 0;
     // Removes a value; kNotFound when the key or the value is missing.
-    virtual RegistryStatus DeleteValue(RegistryRoot root, const std::string& subkey,
-                                       const std::string& name) = 0;
+    virtual RegistryStatus DeleteValue(RegistryRoot root, const std::string& subkey, const std::string& name) = 0;
     // "" when writes are possible now, else a one-line reason why they are refused.
     virtual std::string WriteRefusal() = 0;
     // Why the last call that answered kFailed or kLocked failed, in one line ("" when unknown).
@@ -84,9 +82,7 @@ public:
 // Letter-case-blind comparison of key and value names: ASCII and the Latin-1 letters of the ANSI
 // code page fold together. Returns <0, 0 or >0.
 int CompareRegistryNames(const std::string& a, const std::string& b);
-inline bool RegistryNamesEqual(const std::string& a, const std::string& b) {
-    return CompareRegistryNames(a, b) == 0;
-}
+inline bool RegistryNamesEqual(const std::string& a, const std::string& b) { return CompareRegistryNames(a, b) == 0; }
 // The name with its letters folded as CompareRegistryNames folds them: equal names fold alike.
 std::string FoldRegistryName(const std::string& name);
 

@@ -165,7 +165,7 @@ std::optional<ShellLink> ParseShellLink(std::string_view bytes) {
     // are damaged (Wine writes an undeclared relative path, for one).
     bool unicode = flags & kIsUnicode;
     const std::pair<std::uint32_t, std::string*> strings[] = {
-        {kHasName, &link.name},          {kHasRelativePath, &link.relative_path}, {kHasWorkingDir, &link.working_dir},
+        {kHasName, &link.name},           {kHasRelativePath, &link.relative_path}, {kHasWorkingDir, &link.working_dir},
         {kHasArguments, &link.arguments}, {kHasIconLocation, &link.icon_location},
     };
     for (const auto& [flag, out] : strings) {

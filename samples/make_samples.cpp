@@ -21,10 +21,8 @@ struct Sample {
 
 // The stand-in trojans: random-looking bytes behind a DOS-style header, nothing executable.
 constexpr Sample kSamples[] = {
-    {"backdoor_alpha.exe", 11, 24 * 1024},
-    {"backdoor_alpha_v2.exe", 12, 31 * 1024},
-    {"keylogger_beta.exe", 21, 12 * 1024},
-    {"dropper_gamma.exe", 31, 64 * 1024},
+    {"backdoor_alpha.exe", 11, 24 * 1024}, {"backdoor_alpha_v2.exe", 12, 31 * 1024},
+    {"keylogger_beta.exe", 21, 12 * 1024}, {"dropper_gamma.exe", 31, 64 * 1024},
     {"rat_delta.exe", 41, 9 * 1024},
 };
 
@@ -78,7 +76,8 @@ int main(int argc, char** argv) {
     Write(out / "scan" / "windows" / "system" / "kbdhook.dll", beta);
     // Shifted copies (a stub prepended, or embedded in a larger file): found only anywhere.
     Write(out / "scan" / "downloads" / "game_crack.exe", Concat(Pseudorandom(99, 3000), gamma));
-    Write(out / "scan" / "mail" / "attachment.bin", Concat(Concat(Pseudorandom(98, 517), delta), Pseudorandom(97, 4000)));
+    Write(out / "scan" / "mail" / "attachment.bin",
+          Concat(Concat(Pseudorandom(98, 517), delta), Pseudorandom(97, 4000)));
     // Clean files: other random data, text, and files under 1024 bytes.
     Write(out / "scan" / "documents" / "report.doc", Pseudorandom(1001, 40 * 1024));
     Write(out / "scan" / "documents" / "tiny.txt", std::vector<unsigned char>{'h', 'e', 'l', 'l', 'o', '\n'});

@@ -75,8 +75,7 @@ int RegistryCreateKey(HKEY root, const CString& subkey) {
     return registry->CreateKey(which, subkey) == RegistryStatus::kOk ? 1 : 0;
 }
 
-CString RegistryReadString(HKEY root, const CString& subkey, const CString& valueName,
-                           const CString& defaultText) {
+CString RegistryReadString(HKEY root, const CString& subkey, const CString& valueName, const CString& defaultText) {
     RegistryRoot which;
     Registry* registry = Resolve(root, which);
     if (!registry || registry->OpenKey(which, subkey) != RegistryStatus::kOk) return defaultText;

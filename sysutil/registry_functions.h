@@ -25,5 +25,4 @@ void RegistryDeleteValue(HKEY root, const CString& subkey, const CString& valueN
 int RegistryCreateKey(HKEY root, const CString& subkey);
 
 // The value when it exists, is a string and fits 1,024 bytes; otherwise `defaultText`.
-CString RegistryReadString(HKEY root, const CString& subkey, const CString& valueName,
-                           const CString& defaultText);
+CString RegistryReadString(HKEY root, const CString& subkey, const CString& valueName, const CString& defaultText);

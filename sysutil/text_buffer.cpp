@@ -86,8 +86,7 @@ int CTextBuffer::FindChar(char ch, int from, int to, int ignoreCase) const {
     if (!Resolve(from) || !Resolve(to)) return -1;
     int step = from <= to ? 1 : -1;
     for (int pos = from;; pos += step) {
-        if (CharsEqual(static_cast<BYTE>(m_data[static_cast<std::size_t>(pos)]), static_cast<BYTE>(ch),
-                       ignoreCase)) {
+        if (CharsEqual(static_cast<BYTE>(m_data[static_cast<std::size_t>(pos)]), static_cast<BYTE>(ch), ignoreCase)) {
             return pos;
         }
         if (pos == to) return -1;

@@ -49,8 +49,8 @@ struct CQVAceArchive::State {
     std::vector<char> comments = std::vector<char>(kCommentSize);
     ZelAceOpenRecord open{};
     ZelAceHeaderRecord header{};
-    bool header_read = false;  // a header was read and its entry not yet processed
-    std::uint64_t unpacked = 0;  // by the library since the last Extract reported it
+    bool header_read = false;         // a header was read and its entry not yet processed
+    std::uint64_t unpacked = 0;       // by the library since the last Extract reported it
     std::uint32_t volumes_noted = 0;  // of the volumes the library opened
     zel::arcopen::CEntryNameList names;
 

@@ -276,8 +276,8 @@ void ArchiveReader::Unpack(ByteSink& sink) {
     if (!m_decompressor) m_decompressor = std::make_unique<Decompressor>();
     std::uint32_t crc = 0;
     try {
-        crc = m_decompressor->Unpack(m_current.method, m_current.DictionaryBits(), source,
-                                     m_current.originalSize, sink);
+        crc =
+            m_decompressor->Unpack(m_current.method, m_current.DictionaryBits(), source, m_current.originalSize, sink);
     } catch (const AceError&) {
         try {
             source.Finish();

@@ -41,9 +41,7 @@ private:
 // A sink that keeps everything in memory.
 class VectorSink final : public ByteSink {
 public:
-    void Write(const std::uint8_t* data, std::size_t size) override {
-        bytes.insert(bytes.end(), data, data + size);
-    }
+    void Write(const std::uint8_t* data, std::size_t size) override { bytes.insert(bytes.end(), data, data + size); }
     std::vector<std::uint8_t> bytes;
 };
 

@@ -39,10 +39,9 @@ private:
 
 Decompressor::Decompressor() : m_window(std::make_unique<Window>()), m_lz77(*m_window) {}
 
-std::uint32_t Decompressor::Unpack(unsigned method, unsigned dictionaryBits, ByteSource& packed,
-                                   std::uint64_t size, ByteSink& out) {
-    if (method != kMethodStored &&
-        (dictionaryBits < kMinDictionaryBits || dictionaryBits > kMaxDictionaryBits)) {
+std::uint32_t Decompressor::Unpack(unsigned method, unsigned dictionaryBits, ByteSource& packed, std::uint64_t size,
+                                   ByteSink& out) {
+    if (method != kMethodStored && (dictionaryBits < kMinDictionaryBits || dictionaryBits > kMaxDictionaryBits)) {
         throw AceError(AceError::kUnsupported, "dictionary size out of range");
     }
     Output output(out, size);

@@ -23,8 +23,8 @@ public:
     // Unpacks exactly `size` bytes from `packed` into `out` and returns their ACE CRC-32.
     // `dictionaryBits` (10 to 22) is checked but the window always holds the largest dictionary.
     // Throws AceError when the data is corrupt or the method unknown; writes nothing beyond `size`.
-    std::uint32_t Unpack(unsigned method, unsigned dictionaryBits, ByteSource& packed,
-                         std::uint64_t size, ByteSink& out);
+    std::uint32_t Unpack(unsigned method, unsigned dictionaryBits, ByteSource& packed, std::uint64_t size,
+                         ByteSink& out);
 
 private:
     class Output;

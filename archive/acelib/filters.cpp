@@ -24,8 +24,7 @@ void Subtract32(std::uint8_t* operand, const std::uint8_t* end, std::uint64_t po
 
 }  // namespace
 
-std::size_t UndoExeFilter(std::uint8_t* data, std::size_t size, std::uint64_t basePosition,
-                          unsigned exeMode) {
+std::size_t UndoExeFilter(std::uint8_t* data, std::size_t size, std::uint64_t basePosition, unsigned exeMode) {
     std::size_t i = 0;
     while (i + 4 < size) {
         if (data[i] == kCall) {

@@ -12,8 +12,7 @@ namespace zel::ace {
 // position of data[0]. In exe mode 0 both take 16-bit operands, otherwise CALL takes 32 bits.
 // Converts every opcode at index i with i + 4 < size and returns the index of the first byte it
 // did not look at; the bytes from there on need more data (or the end of the run) to be decided.
-std::size_t UndoExeFilter(std::uint8_t* data, std::size_t size, std::uint64_t basePosition,
-                          unsigned exeMode);
+std::size_t UndoExeFilter(std::uint8_t* data, std::size_t size, std::uint64_t basePosition, unsigned exeMode);
 
 // Where a run of EXE data ends at a mode switch, the original holds back the bytes from the first
 // opcode after `scanned` (skipping the byte at `scanned` itself), so that an instruction cut by

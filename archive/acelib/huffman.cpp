@@ -52,8 +52,7 @@ void SortDescending(std::uint8_t* keys, std::uint16_t* values, int left, int rig
 
 }  // namespace
 
-void HuffmanTable::BuildCodes(unsigned maxWidth, unsigned count, std::uint8_t* widths,
-                              std::uint16_t* codes) {
+void HuffmanTable::BuildCodes(unsigned maxWidth, unsigned count, std::uint8_t* widths, std::uint16_t* codes) {
     std::array<std::uint8_t, kMaxSymbols + 1> keys{};
     std::array<std::uint16_t, kMaxSymbols + 1> values{};
     for (unsigned i = 0; i < count; ++i) {

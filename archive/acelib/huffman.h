@@ -40,8 +40,7 @@ public:
     // Fills `codes` (2^maxWidth entries) from `widths` (count entries), reproducing the original
     // assignment order. May change `widths` as the original does for tables of fewer than two
     // symbols. Entries that no code reaches are set to 0xFFFF. Exposed for tests.
-    static void BuildCodes(unsigned maxWidth, unsigned count, std::uint8_t* widths,
-                           std::uint16_t* codes);
+    static void BuildCodes(unsigned maxWidth, unsigned count, std::uint8_t* widths, std::uint16_t* codes);
 
 private:
     std::array<std::uint16_t, 1u << kMaxCodeWidth> m_codes{};

@@ -65,8 +65,7 @@ int PicModel::NextContext(int planePredictor, int above, int aboveLeft) {
     m_a = m_d;
     m_b = m_x;
     m_d = (above - PlaneOffset(planePredictor, aboveLeft)) & 0xFF;
-    int context = 81 * m_quantizer[255 + m_d - m_a] + 9 * m_quantizer[255 + m_a - m_c] +
-                  m_quantizer[255 + m_c - m_b];
+    int context = 81 * m_quantizer[255 + m_d - m_a] + 9 * m_quantizer[255 + m_a - m_c] + m_quantizer[255 + m_c - m_b];
     return std::abs(context);
 }
 
@@ -112,9 +111,7 @@ int PicModel::FinishPixel(int model, int context, std::int64_t error) {
     return pixel;
 }
 
-int PicModel::Produce(int planePredictor, int left) const {
-    return (m_x + PlaneOffset(planePredictor, left)) & 0xFF;
-}
+int PicModel::Produce(int planePredictor, int left) const { return (m_x + PlaneOffset(planePredictor, left)) & 0xFF; }
 
 std::int64_t PicDecoder::ReadRice(BitReader& bits, unsigned remainderBits) {
     if (remainderBits > 32) ThrowData("PIC error value too wide");
@@ -151,8 +148,8 @@ void PicDecoder::DecodeRow(BitReader& bits) {
         // Index -1 wraps to the last byte of the row buffer, which no row ever writes.
         m_model.StartPlane(predictor, m_lastRow[plane], m_lastRow[(plane + size - 1) % size]);
         for (std::size_t column = plane; column < m_width; column += m_planes) {
-            int context = m_model.NextContext(predictor, m_lastRow[m_planes + column],
-                                               m_lastRow[m_planes + column - 1]);
+            int context =
+                m_model.NextContext(predictor, m_lastRow[m_planes + column], m_lastRow[m_planes + column - 1]);
             unsigned width = m_model.BeginPixel(model, context);
             std::int64_t rice = ReadRice(bits, width);
             m_model.FinishPixel(model, context, (rice & 1) ? -(rice >> 1) - 1 : rice >> 1);
@@ -164,8 +161,8 @@ void PicDecoder::DecodeRow(BitReader& bits) {
     m_rowEnd = m_width;
 }
 
-std::size_t PicDecoder::Decode(BitReader& bits, std::uint8_t* out, std::size_t count,
-                               bool& switched, ModeSwitch& next) {
+std::size_t PicDecoder::Decode(BitReader& bits, std::uint8_t* out, std::size_t count, bool& switched,
+                               ModeSwitch& next) {
     switched = false;
     std::size_t written = 0;
     while (written < count) {

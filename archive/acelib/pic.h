@@ -66,8 +66,7 @@ public:
 
     // Decodes up to `count` bytes into `out`, row by row; a row that does not fit is kept for
     // the next call. Stops early at a mode switch (`switched`, `next`). Returns bytes written.
-    std::size_t Decode(BitReader& bits, std::uint8_t* out, std::size_t count, bool& switched,
-                       ModeSwitch& next);
+    std::size_t Decode(BitReader& bits, std::uint8_t* out, std::size_t count, bool& switched, ModeSwitch& next);
 
     // Reads a Golomb-Rice value: `remainderBits` bits, then a unary quotient.
     static std::int64_t ReadRice(BitReader& bits, unsigned remainderBits);

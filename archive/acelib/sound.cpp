@@ -45,8 +45,7 @@ unsigned SoundDecoder::NextSymbol(BitReader& bits, unsigned model) {
     return m_tables[model].Decode(bits);
 }
 
-bool SoundDecoder::NextValue(BitReader& bits, Channel& channel, unsigned index, int& value,
-                             ModeSwitch& next) {
+bool SoundDecoder::NextValue(BitReader& bits, Channel& channel, unsigned index, int& value, ModeSwitch& next) {
     if (channel.state != 2) {
         unsigned model = channel.state << 1;
         if (model == 0) model += channel.adaptModel;
@@ -89,8 +88,7 @@ int SoundDecoder::PredictedByte(const Channel& channel) {
 }
 
 int SoundDecoder::Predict(const Channel& channel) {
-    return channel.predictionCount[0] > channel.predictionCount[1] ? channel.lastByte
-                                                                     : PredictedByte(channel);
+    return channel.predictionCount[0] > channel.predictionCount[1] ? channel.lastByte : PredictedByte(channel);
 }
 
 void SoundDecoder::Adapt(Channel& channel, int byte) const {
@@ -140,8 +138,8 @@ void SoundDecoder::Adapt(Channel& channel, int byte) const {
     channel.delta[0] = lastDelta;
 }
 
-std::size_t SoundDecoder::Decode(BitReader& bits, std::uint8_t* out, std::size_t count,
-                                 bool& switched, ModeSwitch& next) {
+std::size_t SoundDecoder::Decode(BitReader& bits, std::uint8_t* out, std::size_t count, bool& switched,
+                                 ModeSwitch& next) {
     switched = false;
     for (std::size_t i = 0; i < count; ++i) {
         unsigned index = kChannelOfByte[m_mode][m_byteIndex % 4];

@@ -31,8 +31,7 @@ public:
 
     // Decodes up to `count` bytes into `out`; stops early at a type code, which sets `switched`
     // and `next`. Returns the number of bytes written.
-    std::size_t Decode(BitReader& bits, std::uint8_t* out, std::size_t count, bool& switched,
-                       ModeSwitch& next);
+    std::size_t Decode(BitReader& bits, std::uint8_t* out, std::size_t count, bool& switched, ModeSwitch& next);
 
     // One channel's predictor state; public so that test encoders can model the same channel.
     struct Channel {

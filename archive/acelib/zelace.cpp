@@ -134,8 +134,8 @@ int Skip(Handle& handle) {
     const auto& entry = reader.Current();
     // In a solid archive later entries refer back into this one's output, so an extraction pass
     // unpacks what it skips. A failure there shows later as those entries' own failure.
-    if (handle.mode == ZELACE_OPEN_EXTRACT && reader.IsSolid() && !entry.IsDirectory() &&
-        !entry.IsEncrypted() && entry.originalSize > 0) {
+    if (handle.mode == ZELACE_OPEN_EXTRACT && reader.IsSolid() && !entry.IsDirectory() && !entry.IsEncrypted() &&
+        entry.originalSize > 0) {
         zel::ace::NullSink sink;
         try {
             UnpackCounted(handle, sink);

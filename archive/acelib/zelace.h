@@ -28,16 +28,16 @@ extern "C" {
 
 /* Results. */
 #define ZELACE_SUCCESS 0
-#define ZELACE_END_ARCHIVE 128     /* ZelAceReadHeader: no further entry */
-#define ZELACE_ERROR_OPEN 1        /* the archive (or an output file) cannot be opened */
-#define ZELACE_ERROR_FORMAT 2      /* no ACE archive, or a malformed header */
-#define ZELACE_ERROR_HEADER_CRC 3  /* a header's CRC does not match */
-#define ZELACE_ERROR_DATA 4        /* corrupt or truncated data, or the entry's CRC does not match */
-#define ZELACE_ERROR_ENCRYPTED 5   /* the entry is encrypted; such entries are not extracted */
-#define ZELACE_ERROR_METHOD 6      /* unknown compression method or dictionary size */
-#define ZELACE_ERROR_VOLUME 7      /* the next volume of the set is missing or does not belong */
-#define ZELACE_ERROR_WRITE 8       /* the output could not be written */
-#define ZELACE_ERROR_PARAMETER 9   /* bad argument, or no current entry */
+#define ZELACE_END_ARCHIVE 128    /* ZelAceReadHeader: no further entry */
+#define ZELACE_ERROR_OPEN 1       /* the archive (or an output file) cannot be opened */
+#define ZELACE_ERROR_FORMAT 2     /* no ACE archive, or a malformed header */
+#define ZELACE_ERROR_HEADER_CRC 3 /* a header's CRC does not match */
+#define ZELACE_ERROR_DATA 4       /* corrupt or truncated data, or the entry's CRC does not match */
+#define ZELACE_ERROR_ENCRYPTED 5  /* the entry is encrypted; such entries are not extracted */
+#define ZELACE_ERROR_METHOD 6     /* unknown compression method or dictionary size */
+#define ZELACE_ERROR_VOLUME 7     /* the next volume of the set is missing or does not belong */
+#define ZELACE_ERROR_WRITE 8      /* the output could not be written */
+#define ZELACE_ERROR_PARAMETER 9  /* bad argument, or no current entry */
 #define ZELACE_ERROR_MEMORY 10
 
 /* Open modes. */

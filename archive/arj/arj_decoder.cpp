@@ -17,14 +17,14 @@ using arcopen::ThrowFailure;
 // Methods 1 to 3.
 constexpr unsigned kMinMatch = 3;
 constexpr unsigned kLiteralCodes = 256;
-constexpr unsigned kCodeCount = 510;          // 256 literals, then match lengths 3 to 256
-constexpr unsigned kPositionCodes = 17;       // distance classes 0 to 16
-constexpr unsigned kLengthCodes = 19;         // codes of the code-length alphabet
-constexpr unsigned kPtCodesMax = 19;          // the larger of the two alphabets above
+constexpr unsigned kCodeCount = 510;     // 256 literals, then match lengths 3 to 256
+constexpr unsigned kPositionCodes = 17;  // distance classes 0 to 16
+constexpr unsigned kLengthCodes = 19;    // codes of the code-length alphabet
+constexpr unsigned kPtCodesMax = 19;     // the larger of the two alphabets above
 constexpr unsigned kCodeCountBits = 9;
 constexpr unsigned kPositionCountBits = 5;
 constexpr unsigned kLengthCountBits = 5;
-constexpr unsigned kLengthSpecialIndex = 3;   // after the third length: a 2-bit run of zeros
+constexpr unsigned kLengthSpecialIndex = 3;  // after the third length: a 2-bit run of zeros
 constexpr unsigned kCodeTableBits = 12;
 constexpr unsigned kPtTableBits = 8;
 constexpr unsigned kMaxCodeLength = 16;
@@ -293,7 +293,8 @@ void RunFastest(BitReader& bits, std::uint64_t original_size, Window& window) {
         unsigned length = value + kMinMatch - 1;
         count += length;
         ones = TakeUnaryPrefix(bits, kFastDistancePrefixMax);
-        unsigned distance = (1u << kFastDistanceBaseBits) * ((1u << ones) - 1) + bits.Take(kFastDistanceBaseBits + ones);
+        unsigned distance =
+            (1u << kFastDistanceBaseBits) * ((1u << ones) - 1) + bits.Take(kFastDistanceBaseBits + ones);
         window.Copy(distance, length);
     }
     window.Finish();
@@ -301,8 +302,7 @@ void RunFastest(BitReader& bits, std::uint64_t original_size, Window& window) {
 
 }  // namespace
 
-void DecodeHuffman(ByteSource& source, std::uint64_t compressed_size, std::uint64_t original_size,
-                   ByteSink& sink) {
+void DecodeHuffman(ByteSource& source, std::uint64_t compressed_size, std::uint64_t original_size, ByteSink& sink) {
     std::unique_ptr<HuffmanDecoder> decoder;
     std::unique_ptr<BitReader> bits;
     std::unique_ptr<Window> window;
@@ -316,8 +316,7 @@ void DecodeHuffman(ByteSource& source, std::uint64_t compressed_size, std::uint6
     decoder->Run(original_size, *window);
 }
 
-void DecodeFastest(ByteSource& source, std::uint64_t compressed_size, std::uint64_t original_size,
-                   ByteSink& sink) {
+void DecodeFastest(ByteSource& source, std::uint64_t compressed_size, std::uint64_t original_size, ByteSink& sink) {
     std::unique_ptr<BitReader> bits;
     std::unique_ptr<Window> window;
     try {

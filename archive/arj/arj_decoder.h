@@ -31,11 +31,9 @@ public:
 // and writes exactly `original_size` bytes to `sink` (a final match that runs past that size
 // is cut there). Throws CQVArchiveException(eArchiveFailure) for a bad Huffman table, for data
 // that runs out long before the output is complete, and when memory runs out.
-void DecodeHuffman(ByteSource& source, std::uint64_t compressed_size, std::uint64_t original_size,
-                   ByteSink& sink);
+void DecodeHuffman(ByteSource& source, std::uint64_t compressed_size, std::uint64_t original_size, ByteSink& sink);
 
 // The same for method 4.
-void DecodeFastest(ByteSource& source, std::uint64_t compressed_size, std::uint64_t original_size,
-                   ByteSink& sink);
+void DecodeFastest(ByteSource& source, std::uint64_t compressed_size, std::uint64_t original_size, ByteSink& sink);
 
 }  // namespace zel::arj

@@ -30,8 +30,8 @@ void HeapRelease(void* memory) { std::free(memory); }
 }  // namespace
 
 CabCallbacks CQVCabArchive::Callbacks() {
-    return CabCallbacks{HeapAlloc, HeapRelease, zel::platform::LowOpen, ReadCallback, WriteCallback,
-                        CloseCallback, zel::platform::LowSeek};
+    return CabCallbacks{HeapAlloc,     HeapRelease,   zel::platform::LowOpen, ReadCallback,
+                        WriteCallback, CloseCallback, zel::platform::LowSeek};
 }
 
 std::uint32_t CQVCabArchive::ReadCallback(CabHandle handle, void* buffer, std::uint32_t count) {
@@ -340,8 +340,8 @@ bool IsCabArchive(const char* path) {
 
 // The signature "MSCF", then version 1.3 at bytes 24 (minor) and 25 (major) of the header.
 bool StartsAsCab(FileHead head) {
-    return head.size() >= 36 && head[0] == 'M' && head[1] == 'S' && head[2] == 'C' && head[3] == 'F' &&
-           head[24] == 3 && head[25] == 1;
+    return head.size() >= 36 && head[0] == 'M' && head[1] == 'S' && head[2] == 'C' && head[3] == 'F' && head[24] == 3 &&
+           head[25] == 1;
 }
 
 bool HasCabSignature(FileHead head) {

@@ -100,30 +100,30 @@ private:
     std::atomic<int> m_command{commandNone};
     std::atomic<int> m_state{stateFinished};
     std::atomic<bool> m_closing{false};
-    std::atomic<std::uint64_t> m_progress{0};     // bytes the worker has read or written
-    std::atomic<std::uint64_t> m_decoded{0};      // bytes the worker has decoded, as of its last notification
+    std::atomic<std::uint64_t> m_progress{0};      // bytes the worker has read or written
+    std::atomic<std::uint64_t> m_decoded{0};       // bytes the worker has decoded, as of its last notification
     std::atomic<std::uint64_t> m_commandLimit{0};  // the extraction limit that goes with a command
 
     // Written by the worker before it notifies, read by the caller after.
-    std::atomic<bool> m_runFailed{false};      // the cabinet could not be walked to its end
-    std::atomic<bool> m_entryFailed{false};    // the last extracted entry failed
+    std::atomic<bool> m_runFailed{false};    // the cabinet could not be walked to its end
+    std::atomic<bool> m_entryFailed{false};  // the last extracted entry failed
     std::atomic<bool> m_entryTruncated{false};
 
     std::string m_path;       // the whole archive path
     std::string m_cabinet;    // its file name (after the last separator)
     std::string m_directory;  // up to and including the last separator, or ""
     std::mutex m_exchangeLock;
-    std::string m_exchange;   // the waiting entry's name, or the caller's destination
+    std::string m_exchange;  // the waiting entry's name, or the caller's destination
 
     // Caller only.
-    bool m_notified = false;  // the caller took the worker's notification and has not answered it
-    bool m_stalled = false;   // a wait gave up: the pass has failed
+    bool m_notified = false;              // the caller took the worker's notification and has not answered it
+    bool m_stalled = false;               // a wait gave up: the pass has failed
     std::uint64_t m_decodedReported = 0;  // of m_decoded, what Extract has reported so far
 
     // Worker only.
     zel::cabinet::CabContext* m_context = nullptr;
     std::unique_ptr<zel::arcopen::CEntryOutput> m_output;  // the entry being written
-    bool m_volumeRefused = false;   // the run stopped at a file continued in the next cabinet
-    std::uint32_t m_offered = 0;    // files offered in this run of the cabinet
-    std::uint32_t m_resumeAfter = 0;  // files passed over silently: they were offered before
+    bool m_volumeRefused = false;                          // the run stopped at a file continued in the next cabinet
+    std::uint32_t m_offered = 0;                           // files offered in this run of the cabinet
+    std::uint32_t m_resumeAfter = 0;                       // files passed over silently: they were offered before
 };

@@ -139,9 +139,9 @@ bool CabOpenCabinet(CabContext* context, const char* name, const CabHeader* prev
     std::uint32_t position = kCabHeaderSize;
     if (header.flags & kFlagReserve) {
         if (!ReadReserve(context, &position)) return false;
-    } else if (context->reserveFixed && (context->headerReserveSize != 0 ||
-                                         context->folderEntrySize != kCabFolderEntrySize ||
-                                         context->dataHeaderSize != kCabDataHeaderSize)) {
+    } else if (context->reserveFixed &&
+               (context->headerReserveSize != 0 || context->folderEntrySize != kCabFolderEntrySize ||
+                context->dataHeaderSize != kCabDataHeaderSize)) {
         return CabFail(context, cabErrReserveMismatch);
     } else {
         context->reserveFixed = true;

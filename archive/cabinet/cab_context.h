@@ -12,13 +12,13 @@ namespace zel::cabinet {
 
 // Limits of the format.
 inline constexpr std::uint32_t kCabHeaderSize = 36;
-inline constexpr std::uint32_t kCabMaxString = 256;       // a name with its terminator
+inline constexpr std::uint32_t kCabMaxString = 256;  // a name with its terminator
 // Directory + name: as long as any path the system opens, so a cabinet deep in a folder tree is
 // read like any other.
 inline constexpr std::uint32_t kCabMaxPath = std::uint32_t(platform::kMaxPathLength);
-inline constexpr std::uint32_t kCabFileEntrySize = 16;    // before the name
-inline constexpr std::uint32_t kCabFolderEntrySize = 8;   // before the folder reserve
-inline constexpr std::uint32_t kCabDataHeaderSize = 8;    // before the data reserve
+inline constexpr std::uint32_t kCabFileEntrySize = 16;                   // before the name
+inline constexpr std::uint32_t kCabFolderEntrySize = 8;                  // before the folder reserve
+inline constexpr std::uint32_t kCabDataHeaderSize = 8;                   // before the data reserve
 inline constexpr std::uint32_t kCabMaxInput = kCabMaxBlockSize + 10240;  // the largest margin
 
 // Field offsets (see docs/formats/cab.md). All numbers are little-endian.

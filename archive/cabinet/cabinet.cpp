@@ -59,10 +59,9 @@ bool WriteFile(CabContext* context, const CabFileEntry& entry, std::uint32_t wan
 
 bool CopyOneFile(CabContext* context, CabFileEntry* entry) {
     CabNotification note = NoteFor(context, entry);
-    const bool fromPrevious =
-        entry->folder == kFolderContinuedFromPrevious || entry->folder == kFolderContinuedBoth;
-    const bool resumable = context->continuedFolder && context->currentFolder == 0 &&
-                           entry->offset >= context->resumeOffset;
+    const bool fromPrevious = entry->folder == kFolderContinuedFromPrevious || entry->folder == kFolderContinuedBoth;
+    const bool resumable =
+        context->continuedFolder && context->currentFolder == 0 && entry->offset >= context->resumeOffset;
     if (fromPrevious && !resumable) {
         note.second = context->previousCabinet;
         note.third = context->previousDisk;

@@ -49,13 +49,13 @@ using CabHandle = std::intptr_t;  // -1 is "no handle"
 
 // The seven callbacks. Each returns what the low-level C runtime call of the same name returns.
 struct CabCallbacks {
-    void* (*alloc)(std::uint32_t size);                           // memory or null
-    void (*release)(void* memory);                                // null is allowed
-    CabHandle (*open)(const char* path, int flags, int mode);     // handle or -1
+    void* (*alloc)(std::uint32_t size);                                          // memory or null
+    void (*release)(void* memory);                                               // null is allowed
+    CabHandle (*open)(const char* path, int flags, int mode);                    // handle or -1
     std::uint32_t (*read)(CabHandle, void* buffer, std::uint32_t count);         // count read; (UINT)-1 on error
     std::uint32_t (*write)(CabHandle, const void* buffer, std::uint32_t count);  // count written
-    int (*close)(CabHandle);                                      // 0 on success
-    std::int32_t (*seek)(CabHandle, std::int32_t offset, int origin);  // origin 0/1/2; new position or -1
+    int (*close)(CabHandle);                                                     // 0 on success
+    std::int32_t (*seek)(CabHandle, std::int32_t offset, int origin);            // origin 0/1/2; new position or -1
 };
 
 // The result of CabIsCabinet.

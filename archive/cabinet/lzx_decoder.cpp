@@ -124,9 +124,7 @@ bool CLzxDecoder::ReadBlockHeader(Bits& bits, const BYTE*& raw) {
             if (!m_alignedTree.Build(m_alignedLengths) || m_alignedTree.Empty()) return false;
             m_blockType = blockAligned;
             return ReadCompressedTrees(bits);
-        case blockVerbatim:
-            m_blockType = blockVerbatim;
-            return ReadCompressedTrees(bits);
+        case blockVerbatim: m_blockType = blockVerbatim; return ReadCompressedTrees(bits);
         case blockUncompressed: {
             m_blockType = blockUncompressed;
             m_pendingPadByte = (m_blockLength & 1) != 0;
@@ -144,8 +142,7 @@ bool CLzxDecoder::ReadBlockHeader(Bits& bits, const BYTE*& raw) {
             raw += 12;
             return true;
         }
-        default:
-            return false;
+        default: return false;
     }
 }
 

@@ -62,10 +62,10 @@ private:
     int m_mainSymbols = 0;
 
     // Per folder.
-    std::uint32_t m_windowPos = 0;    // where the next frame starts
-    std::uint32_t m_frameStart = 0;   // while decoding: where this frame started
-    std::uint32_t m_cursor = 0;       // while decoding: where the next byte goes
-    std::uint64_t m_totalOut = 0;  // bytes produced since Reset
+    std::uint32_t m_windowPos = 0;   // where the next frame starts
+    std::uint32_t m_frameStart = 0;  // while decoding: where this frame started
+    std::uint32_t m_cursor = 0;      // while decoding: where the next byte goes
+    std::uint64_t m_totalOut = 0;    // bytes produced since Reset
     std::uint32_t m_r0 = 1, m_r1 = 1, m_r2 = 1;
     bool m_headerRead = false;
     std::uint32_t m_translationSize = 0;

@@ -31,7 +31,7 @@ private:
     CabMemory m_memory;
     z_stream m_stream{};
     bool m_ready = false;
-    BYTE* m_history = nullptr;       // the last m_historyLength bytes of the folder's output
+    BYTE* m_history = nullptr;  // the last m_historyLength bytes of the folder's output
     std::uint32_t m_historyLength = 0;
 };
 

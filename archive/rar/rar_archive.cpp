@@ -4,9 +4,9 @@
 #include <cctype>
 #include <cstring>
 #include <cwchar>
-#include <string_view>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The library's header expects the platform macro and defines CALLBACK, HANDLE, LONG, UINT and
@@ -107,11 +107,11 @@ std::string PathFromLibrary(std::wstring_view wide) {
 // Where the library's callback delivers an entry's bytes, and what it learnt on the way.
 struct DataSink {
     zel::arcopen::CEntryOutput* output = nullptr;
-    std::uint64_t decoded = 0;   // every byte the library handed over, kept or not
-    bool may_stop = false;       // decoding may end at the limit (nothing later depends on it)
-    bool stopped = false;        // it did
-    bool failed = false;         // the output could not be written
-    bool volume_missing = false; // a volume of the set was asked for and is not there
+    std::uint64_t decoded = 0;         // every byte the library handed over, kept or not
+    bool may_stop = false;             // decoding may end at the limit (nothing later depends on it)
+    bool stopped = false;              // it did
+    bool failed = false;               // the output could not be written
+    bool volume_missing = false;       // a volume of the set was asked for and is not there
     std::vector<std::string> volumes;  // the next volumes of the set, as the library reached them
 };
 
@@ -163,7 +163,8 @@ int CALLBACK OnLibraryEvent(UINT message, LPARAM user_data, LPARAM p1, LPARAM p2
             if (p2 == RAR_VOL_NOTIFY) {
                 if (message == UCM_CHANGEVOLUMEW && sink != nullptr) {
                     const auto* name = reinterpret_cast<const wchar_t*>(p1);
-                    sink->volumes.push_back(PathFromLibrary(std::wstring_view(name, ::wcsnlen(name, zel::platform::kMaxPathLength))));
+                    sink->volumes.push_back(
+                        PathFromLibrary(std::wstring_view(name, ::wcsnlen(name, zel::platform::kMaxPathLength))));
                 }
                 return 1;
             }
@@ -208,8 +209,8 @@ struct CQVRarArchive::State {
         sink = DataSink{};
         if (zel::platform::KindOfTarget(path) != zel::platform::EntryKind::file) return false;
         handle = RAROpenArchiveEx(&request);
-        bool refused = request.OpenResult != kResultSuccess ||
-                       ((request.Flags & ROADF_VOLUME) && SpecialFileAmongVolumes(path));
+        bool refused =
+            request.OpenResult != kResultSuccess || ((request.Flags & ROADF_VOLUME) && SpecialFileAmongVolumes(path));
         if (handle != nullptr && refused) {
             RARCloseArchive(handle);
             handle = nullptr;
@@ -246,9 +247,7 @@ struct CQVRarArchive::State {
     }
 
     // The entry's unpacked size as its header gives it.
-    std::uint64_t UnpackedSize() const {
-        return static_cast<std::uint64_t>(header.UnpSizeHigh) << 32 | header.UnpSize;
-    }
+    std::uint64_t UnpackedSize() const { return static_cast<std::uint64_t>(header.UnpSizeHigh) << 32 | header.UnpSize; }
 
     // Passes over the current entry. In a solid archive the library decodes it for the entries
     // after it, without handing the bytes over; it decodes no more than the header's size, so
@@ -282,8 +281,8 @@ struct CQVRarArchive::State {
     // `target`, found by a second walk of the archive over at most `before` headers.
     // What the walk decodes, the entries it passes over in a solid archive included, is added to
     // `spent`.
-    void DecodeRedirect(const std::wstring& target, std::size_t before, zel::arcopen::CEntryOutput& output,
-                        int depth, std::uint64_t& spent) const {
+    void DecodeRedirect(const std::wstring& target, std::size_t before, zel::arcopen::CEntryOutput& output, int depth,
+                        std::uint64_t& spent) const {
         if (depth > kMaxRedirectDepth) ThrowFailure();
         State walk(path);
         if (!walk.OpenArchive(RAR_OM_EXTRACT)) ThrowFailure();

@@ -11,10 +11,10 @@
 #include "archive/backends.h"
 #include "archive/entry_output.h"
 #include "archive/reader_support.h"
-#include "framework/codepage_oem.h"
 #include "fileio/file.h"
-#include "platform/files.h"
+#include "framework/codepage_oem.h"
 #include "framework/little_endian.h"
+#include "platform/files.h"
 
 using zel::arcopen::ThrowEnd;
 using zel::arcopen::ThrowFailure;
@@ -132,8 +132,8 @@ CString CQVZipArchive::GetName() {
     // The whole stored name: minizip cuts it to the buffer, and a name cut short would be a
     // different (and possibly another entry's) name.
     std::vector<char> buffer(info.size_filename + 1);
-    if (unzGetCurrentFileInfo64(Handle(m_handle), &info, buffer.data(), static_cast<uLong>(buffer.size()),
-                                nullptr, 0, nullptr, 0) != UNZ_OK) {
+    if (unzGetCurrentFileInfo64(Handle(m_handle), &info, buffer.data(), static_cast<uLong>(buffer.size()), nullptr, 0,
+                                nullptr, 0) != UNZ_OK) {
         ThrowFailure();
     }
     CString name(buffer.data(), info.size_filename);

@@ -41,7 +41,8 @@ struct Archives {
         const fs::path& dir = folder.path();
         auto samples = test::SamplesDir();
         for (const char* ext : {".ace", ".c00", ".c01"}) {
-            fs::copy_file(samples / (std::string("wdlkmpx-unace_v1_multivolume") + ext), dir / (std::string("v1") + ext));
+            fs::copy_file(samples / (std::string("wdlkmpx-unace_v1_multivolume") + ext),
+                          dir / (std::string("v1") + ext));
         }
         for (const char* ext : {".ace", ".c00"}) {
             fs::copy_file(samples / (std::string("wdlkmpx-unace_v2_multivol2") + ext), dir / (std::string("v2") + ext));
@@ -79,10 +80,12 @@ struct Archives {
         auto wave = test::WaveBytes(quarter, 3);
         constexpr std::size_t kDeltaRun = 60000, kTextRun = 4000;
         for (std::size_t at = 0; at + kDeltaRun + kTextRun <= quarter; at += kDeltaRun + kTextRun) {
-            test::Segment delta = segment(kModeDelta, std::vector<std::uint8_t>(wave.begin() + at, wave.begin() + at + kDeltaRun));
+            test::Segment delta =
+                segment(kModeDelta, std::vector<std::uint8_t>(wave.begin() + at, wave.begin() + at + kDeltaRun));
             delta.deltaDistance = 4;
             entry.segments.push_back(delta);
-            entry.segments.push_back(segment(kModeLz77, std::vector<std::uint8_t>(text.begin() + at, text.begin() + at + kTextRun)));
+            entry.segments.push_back(
+                segment(kModeLz77, std::vector<std::uint8_t>(text.begin() + at, text.begin() + at + kTextRun)));
         }
         blocked.entries.push_back(entry);
         test::WriteFileBytes(dir / "g2.ace", test::BuildArchive(blocked));
@@ -115,8 +118,8 @@ void DecodeUnace(benchmark::State& state, const char* name) {
         state.SkipWithError("unace is not installed");
         return;
     }
-    std::string line = "cd '" + TheArchives().folder.path().string() + "' && /usr/bin/unace t -y " + name +
-                       " >/dev/null 2>&1";
+    std::string line =
+        "cd '" + TheArchives().folder.path().string() + "' && /usr/bin/unace t -y " + name + " >/dev/null 2>&1";
     double before = CpuSeconds(RUSAGE_CHILDREN);
     for (auto _ : state) {
         if (std::system(line.c_str()) != 0) {
@@ -124,7 +127,8 @@ void DecodeUnace(benchmark::State& state, const char* name) {
             return;
         }
     }
-    state.counters["cpu_ms"] = (CpuSeconds(RUSAGE_CHILDREN) - before) * 1000.0 / static_cast<double>(state.iterations());
+    state.counters["cpu_ms"] =
+        (CpuSeconds(RUSAGE_CHILDREN) - before) * 1000.0 / static_cast<double>(state.iterations());
 }
 
 void BM_Ace10Sample_Ours(benchmark::State& state) { DecodeOurs(state, "v1.ace"); }

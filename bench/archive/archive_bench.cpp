@@ -12,8 +12,8 @@
 #include <string>
 
 #include "archive/qv_archive.h"
-#include "platform/files.h"
 #include "fileio/file.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ struct Archives {
     // documents and programs do.
     static void WriteInput(const std::string& path) {
         static const char* const kWords[] = {"archive ", "header ", "entry ", "decoder ", "window ", "\r\n",
-                                             "table ", "the ", "of ", "0x60EA ", "block ", "size "};
+                                             "table ",   "the ",    "of ",    "0x60EA ",  "block ",  "size "};
         std::mt19937 rng(42);
         std::string data;
         data.reserve(kFileSize + 16);
@@ -97,10 +97,11 @@ void ExtractThroughInterface(benchmark::State& state, const std::string& archive
     }
     struct rusage end {};
     getrusage(RUSAGE_SELF, &end);
-    double seconds = static_cast<double>(end.ru_utime.tv_sec - start.ru_utime.tv_sec + end.ru_stime.tv_sec -
-                                         start.ru_stime.tv_sec) +
-                     static_cast<double>(end.ru_utime.tv_usec - start.ru_utime.tv_usec + end.ru_stime.tv_usec -
-                                         start.ru_stime.tv_usec) / 1e6;
+    double seconds =
+        static_cast<double>(end.ru_utime.tv_sec - start.ru_utime.tv_sec + end.ru_stime.tv_sec - start.ru_stime.tv_sec) +
+        static_cast<double>(end.ru_utime.tv_usec - start.ru_utime.tv_usec + end.ru_stime.tv_usec -
+                            start.ru_stime.tv_usec) /
+            1e6;
     state.counters["cpu_ms"] = seconds * 1000.0 / static_cast<double>(state.iterations());
     if (limit == 0) state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kFileSize));
 }

@@ -43,7 +43,7 @@ void Run(const std::string& command) {
 // then a run of random bytes, so that it compresses about 3:1.
 Bytes MakeInput() {
     static const char* const kWords[] = {"cabinet ", "folder ", "entry ", "decoder ", "window ", "\r\n",
-                                         "table ", "the ", "of ", "0x60EA ", "block ", "size "};
+                                         "table ",   "the ",    "of ",    "0x60EA ",  "block ",  "size "};
     std::mt19937 rng(42);
     Bytes data;
     data.reserve(kFileSize + 64);
@@ -104,7 +104,8 @@ std::string g_output;
 CabHandle Notify(ECabNotification type, CabNotification* note) {
     using namespace zel::platform;
     if (type == cabNotifyCopyFile) {
-        return LowOpen(g_output.c_str(), kLowWriteOnly | kLowBinary | kLowCreate | kLowTruncate, kLowModeRead | kLowModeWrite);
+        return LowOpen(g_output.c_str(), kLowWriteOnly | kLowBinary | kLowCreate | kLowTruncate,
+                       kLowModeRead | kLowModeWrite);
     }
     if (type == cabNotifyCloseFileInfo) {
         LowClose(note->handle);
@@ -120,8 +121,8 @@ void Ours(benchmark::State& state, const char* cabinet) {
     for (auto _ : state) {
         CabErrorRecord error;
         CabContext* context = CabCreate(PosixCallbacks(), 1, &error);
-        const bool ok = context != nullptr &&
-                        CabCopy(context, cabinet, (dir + "/").c_str(), 0, Notify, nullptr, nullptr);
+        const bool ok =
+            context != nullptr && CabCopy(context, cabinet, (dir + "/").c_str(), 0, Notify, nullptr, nullptr);
         if (context != nullptr) CabDestroy(context);
         if (!ok || std::filesystem::file_size(g_output) != kFileSize) {
             state.SkipWithError("extraction failed");

@@ -31,8 +31,10 @@ void Fill(CTrojanBase2& base, int signatures, unsigned seed) {
     auto windows = RandomBytes(static_cast<size_t>(signatures) * 48, seed + 1);
     for (int s = 0; s < signatures; ++s) {
         int index = base.GetSize();
-        if (s % 3 == 0) index = base.Add("Backdoor", "Trojan" + std::to_string(s / 3), "1.0", 0x21);
-        else index = base.GetSize() - 1;
+        if (s % 3 == 0)
+            index = base.Add("Backdoor", "Trojan" + std::to_string(s / 3), "1.0", 0x21);
+        else
+            index = base.GetSize() - 1;
         base.AddImage(index, "sample" + std::to_string(s) + ".exe");
         CTrojan2& record = *base.GetTrojan(index);
         CSignature& signature = record.GetSignature(record.GetSignatureCount() - 1);

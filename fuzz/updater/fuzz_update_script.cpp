@@ -66,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     app.m_settings.URL = "http://mirror.test";
     // Installed files: every other path exists, with a time that depends on the path.
     for (std::size_t i = 0; i + 1 < size && i < 64; i += 8)
-        files.times[std::string(reinterpret_cast<const char*>(data) + i, 1)] = static_cast<std::int64_t>(data[i + 1]) << 24;
+        files.times[std::string(reinterpret_cast<const char*>(data) + i, 1)] = static_cast<std::int64_t>(data[i + 1])
+                                                                               << 24;
 
     page.OnSetActive();
     page.OnConnected();

@@ -15,8 +15,7 @@ public:
     std::uint32_t TickCount() override {
         timespec now{};
         clock_gettime(CLOCK_MONOTONIC, &now);
-        auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-                  static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+        auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
         return static_cast<std::uint32_t>(ms);
     }
 
@@ -29,8 +28,8 @@ public:
 
     std::optional<std::int64_t> LocalTimeToUnix(int year, int month, int day, int hour, int minute,
                                                 int second) override {
-        if (year < 1900 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 ||
-            hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
+        if (year < 1900 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 ||
+            minute < 0 || minute > 59 || second < 0 || second > 59)
             return std::nullopt;
         std::tm fields{};
         fields.tm_year = year - 1900;
@@ -45,8 +44,7 @@ public:
         if (result == static_cast<std::time_t>(-1) && errno != 0) return std::nullopt;
         // mktime moves a day that the month lacks (31 February) into the next month: that is no date.
         // An hour skipped by a daylight saving change still names a time, so only the date is compared.
-        if (fields.tm_mday != day || fields.tm_mon != month - 1 || fields.tm_year != year - 1900)
-            return std::nullopt;
+        if (fields.tm_mday != day || fields.tm_mon != month - 1 || fields.tm_year != year - 1900) return std::nullopt;
         return static_cast<std::int64_t>(result);
     }
 

@@ -289,8 +289,7 @@ ssize_t ReadAt(int fd, std::span<std::uint8_t> buffer, off_t offset) {
     return static_cast<ssize_t>(done);
 }
 
-bool ReadOpen(int fd, std::span<std::uint8_t> head, std::span<std::uint8_t> tail, FileEnds& read,
-              std::string& reason) {
+bool ReadOpen(int fd, std::span<std::uint8_t> head, std::span<std::uint8_t> tail, FileEnds& read, std::string& reason) {
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         reason = std::strerror(errno);
@@ -511,8 +510,8 @@ ReadOutcome ReadRegularFile(const std::string& path, std::string& bytes, std::st
     return ok ? ReadOutcome::kOk : ReadOutcome::kFailed;
 }
 
-bool ReadFileEnds(const std::string& path, std::span<std::uint8_t> head, std::span<std::uint8_t> tail,
-                  bool follow_link, FileEnds& read, std::string& reason) {
+bool ReadFileEnds(const std::string& path, std::span<std::uint8_t> head, std::span<std::uint8_t> tail, bool follow_link,
+                  FileEnds& read, std::string& reason) {
     read = {};
     // Non-blocking: opening a FIFO for reading would wait for a writer. No controlling terminal.
     int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (follow_link ? 0 : O_NOFOLLOW);

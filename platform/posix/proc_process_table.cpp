@@ -1,12 +1,12 @@
 #include "platform/posix/proc_process_table.h"
 
+#include <unistd.h>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
-#include <unistd.h>
 
 #include "framework/codepage.h"
 #include "platform/services.h"

@@ -1,11 +1,11 @@
 #include "platform/wine/wine_prefix_root.h"
 
-#include <cctype>
-#include <cstdlib>
-#include <optional>
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
 
 #include "framework/codepage.h"
 #include "platform/files.h"
@@ -88,7 +88,8 @@ std::map<char, std::string> WinePrefixRoot::DriveMappings() const {
 }
 
 std::string WinePrefixRoot::DriveFolder(const std::string& windows_path) const {
-    if (windows_path.size() < 2 || windows_path[1] != ':' || !std::isalpha(static_cast<unsigned char>(windows_path[0]))) {
+    if (windows_path.size() < 2 || windows_path[1] != ':' ||
+        !std::isalpha(static_cast<unsigned char>(windows_path[0]))) {
         return "";
     }
     auto drives = DriveMappings();
@@ -126,7 +127,8 @@ std::string WinePrefixRoot::ToWindowsPath(const std::string& disk_path) const {
         }
     }
     if (!best_letter) return "";
-    std::string rest = path.size() > best_folder.size() ? path.substr(best_folder == "/" ? 1 : best_folder.size() + 1) : "";
+    std::string rest =
+        path.size() > best_folder.size() ? path.substr(best_folder == "/" ? 1 : best_folder.size() + 1) : "";
     std::string result(1, static_cast<char>(std::toupper(static_cast<unsigned char>(best_letter))));
     result += ":\\";
     auto ansi = codepage::Utf8ToWindows1252(rest);
@@ -151,9 +153,7 @@ std::vector<std::string> WinePrefixRoot::RegistryFiles() const {
     return {paths.begin(), paths.end()};
 }
 
-std::string WinePrefixRoot::InUseBy() {
-    return IsWineServerRunning(m_directory) ? "wineserver" : "";
-}
+std::string WinePrefixRoot::InUseBy() { return IsWineServerRunning(m_directory) ? "wineserver" : ""; }
 
 std::string WinePrefixRoot::Refusal() {
     std::error_code error;
@@ -163,7 +163,8 @@ std::string WinePrefixRoot::Refusal() {
         if (!fs::is_directory(status)) return m_directory + " is not a folder";
         // A folder named by mistake (a home folder, "/") must not get Windows folders put into it.
         bool prefix = false;
-        for (const char* mark : {"drive_c", "dosdevices", "system.reg"}) prefix = prefix || fs::exists(root / mark, error);
+        for (const char* mark : {"drive_c", "dosdevices", "system.reg"})
+            prefix = prefix || fs::exists(root / mark, error);
         if (!prefix && !fs::is_empty(root, error)) {
             return m_directory + " is not a Wine prefix (it has no drive_c, dosdevices or system.reg)";
         }

@@ -1,8 +1,8 @@
 #include "platform/wine/wine_registry.h"
 
+#include <sys/stat.h>
 #include <chrono>
 #include <filesystem>
-#include <sys/stat.h>
 
 #include "platform/files.h"
 #include "platform/wine/wine_server.h"
@@ -70,11 +70,8 @@ bool WineRegistry::Load(Hive& hive) {
             // architecture the prefix's other hives name (Wine loads no prefix whose hives differ).
             hive.content = WineRegistryFile::CreateEmpty(hive.relative_to, PrefixArch());
             return true;
-        case ReadOutcome::kFailed:
-            hive.problem = hive.file + ": " + reason;
-            return false;
-        case ReadOutcome::kOk:
-            break;
+        case ReadOutcome::kFailed: hive.problem = hive.file + ": " + reason; return false;
+        case ReadOutcome::kOk: break;
     }
     std::string error;
     hive.content = WineRegistryFile::Parse(bytes, error);
@@ -190,8 +187,7 @@ RegistryStatus WineRegistry::EnumValue(RegistryRoot root, const std::string& sub
     Place place;
     if (!Locate(root, subkey, place) || place.users_root) return RegistryStatus::kNotFound;
     if (!Load(*place.hive)) return Fail(RegistryStatus::kFailed, place.hive->problem);
-    return place.hive->content->EnumValue(place.path, index, value) ? RegistryStatus::kOk
-                                                                    : RegistryStatus::kNotFound;
+    return place.hive->content->EnumValue(place.path, index, value) ? RegistryStatus::kOk : RegistryStatus::kNotFound;
 }
 
 RegistryStatus WineRegistry::QueryValue(RegistryRoot root, const std::string& subkey, const std::string& name,
@@ -199,8 +195,7 @@ RegistryStatus WineRegistry::QueryValue(RegistryRoot root, const std::string& su
     Place place;
     if (!Locate(root, subkey, place) || place.users_root) return RegistryStatus::kNotFound;
     if (!Load(*place.hive)) return Fail(RegistryStatus::kFailed, place.hive->problem);
-    return place.hive->content->QueryValue(place.path, name, value) ? RegistryStatus::kOk
-                                                                    : RegistryStatus::kNotFound;
+    return place.hive->content->QueryValue(place.path, name, value) ? RegistryStatus::kOk : RegistryStatus::kNotFound;
 }
 
 RegistryStatus WineRegistry::SetValue(RegistryRoot root, const std::string& subkey, const RegistryValue& value) {

@@ -8,11 +8,11 @@
 // through a symbolic link is written at its real place only when that lies inside the prefix.
 #pragma once
 
+#include <sys/stat.h>
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <sys/stat.h>
 
 #include "platform/registry.h"
 #include "platform/wine/wine_registry_file.h"
@@ -36,10 +36,8 @@ public:
                              RegistryValue& value) override;
     RegistryStatus QueryValue(RegistryRoot root, const std::string& subkey, const std::string& name,
                               RegistryValue& value) override;
-    RegistryStatus SetValue(RegistryRoot root, const std::string& subkey,
-                            const RegistryValue& value) override;
-    RegistryStatus DeleteValue(RegistryRoot root, const std::string& subkey,
-                               const std::string& name) override;
+    RegistryStatus SetValue(RegistryRoot root, const std::string& subkey, const RegistryValue& value) override;
+    RegistryStatus DeleteValue(RegistryRoot root, const std::string& subkey, const std::string& name) override;
     std::string WriteRefusal() override;
     std::string FailureReason() override { return m_failure; }
 

@@ -28,10 +28,10 @@ const std::array<char16_t, 256>& AnsiUnits() {
             std::string utf8 = codepage::Windows1252ToUtf8(std::string_view(&c, 1));
             auto b = [&](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
             units[static_cast<std::size_t>(byte)] =
-                utf8.size() == 1   ? b(0)
-                : utf8.size() == 2 ? static_cast<char16_t>(((b(0) & 0x1F) << 6) | (b(1) & 0x3F))
-                                   : static_cast<char16_t>(((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) |
-                                                           (b(2) & 0x3F));
+                utf8.size() == 1 ? b(0)
+                : utf8.size() == 2
+                    ? static_cast<char16_t>(((b(0) & 0x1F) << 6) | (b(1) & 0x3F))
+                    : static_cast<char16_t>(((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F));
         }
         return units;
     }();
@@ -48,9 +48,7 @@ std::u16string ToUtf16(const std::string& text) {
 
 std::string ToAnsi(std::u16string_view units) { return codepage::Utf16ToWindows1252(units); }
 
-bool IsHexDigit(char16_t c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool IsHexDigit(char16_t c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -63,7 +61,11 @@ int HexValue(char c) {
 // taken as the Latin-1 character of that value.
 void DecodeRawChar(std::string_view text, std::size_t& pos, std::u16string& out) {
     auto lead = static_cast<unsigned char>(text[pos]);
-    int extra = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : -1;
+    int extra = lead < 0x80             ? 0
+                : (lead & 0xE0) == 0xC0 ? 1
+                : (lead & 0xF0) == 0xE0 ? 2
+                : (lead & 0xF8) == 0xF0 ? 3
+                                        : -1;
     if (extra > 0 && text.size() - pos > static_cast<std::size_t>(extra)) {
         char32_t cp = lead & (0x3F >> extra);
         bool ok = true;
@@ -415,8 +417,8 @@ std::optional<WineRegistryFile> WineRegistryFile::Parse(std::string_view bytes, 
 
 WineRegistryFile WineRegistryFile::CreateEmpty(const std::string& relative_to, const std::string& arch) {
     WineRegistryFile file;
-    file.m_prologue = std::string(kHeader) + "\n;; All keys relative to " +
-                      Escape(ToUtf16(relative_to), "") + "\n\n#arch=" + arch + "\n\n";
+    file.m_prologue = std::string(kHeader) + "\n;; All keys relative to " + Escape(ToUtf16(relative_to), "") +
+                      "\n\n#arch=" + arch + "\n\n";
     return file;
 }
 
@@ -534,7 +536,8 @@ void WineRegistryFile::CloseEntry(Entry& entry) const {
     if (entry.kind != LineKind::kValue || !LastLineContinues(entry.text)) return;
     std::size_t data_at = 0;
     std::string name;
-    if (ParseValueName(StripLineEnd(entry.text), name, data_at) && HoldsHexData(std::string_view(entry.text).substr(data_at))) {
+    if (ParseValueName(StripLineEnd(entry.text), name, data_at) &&
+        HoldsHexData(std::string_view(entry.text).substr(data_at))) {
         entry.text += m_eol;
     }
 }

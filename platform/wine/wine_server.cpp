@@ -1,9 +1,9 @@
 #include "platform/wine/wine_server.h"
 
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cstdio>
 
 #include "platform/files.h"
 

@@ -43,8 +43,8 @@ std::optional<Property> ReadProperty(Display* display, Window window, Atom name)
     unsigned long items = 0;
     unsigned long after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, name, 0, kMaxPropertyItems, False, AnyPropertyType, &type, &format,
-                           &items, &after, &data) != Success ||
+    if (XGetWindowProperty(display, window, name, 0, kMaxPropertyItems, False, AnyPropertyType, &type, &format, &items,
+                           &after, &data) != Success ||
         type == None) {
         if (data) XFree(data);
         return std::nullopt;

@@ -187,7 +187,9 @@ TEST(AceArchiveTest, NamesFoldersAndEmptyFilesFromTheWriter) {
     folder.name = "dir";
     folder.attributes = 0x10;
     EntrySpec dos;
-    dos.name = "dir\\\x81" "ber \x9B.txt";  // CP437: u with diaeresis, cent sign
+    dos.name =
+        "dir\\\x81"
+        "ber \x9B.txt";  // CP437: u with diaeresis, cent sign
     dos.method = 1;
     dos.data = SampleBytes(2000, 1);
     EntrySpec empty;
@@ -199,8 +201,10 @@ TEST(AceArchiveTest, NamesFoldersAndEmptyFilesFromTheWriter) {
 
     CQVAceArchive reader;
     ASSERT_EQ(reader.Open(path.c_str()), 1);
-    EXPECT_EQ(ListNames(reader),
-              (std::vector<std::string>{"dir\\", "dir\\\xC3\xBC" "ber \xC2\xA2.txt", "empty.txt"}));
+    EXPECT_EQ(ListNames(reader), (std::vector<std::string>{"dir\\",
+                                                           "dir\\\xC3\xBC"
+                                                           "ber \xC2\xA2.txt",
+                                                           "empty.txt"}));
     reader.ExtractFirst();
     EXPECT_EQ(reader.GetExtractName(), "dir\\");
     // A folder's destination ends in a separator: the folder is made, nothing else is written.
@@ -290,7 +294,8 @@ TEST(AceArchiveTest, NonSolidEntriesStopAtTheLimitAndNoFifoIsEverReplaced) {
     reader.SetExtractLimit(1000);
     EXPECT_TRUE(ExtractAll(reader, dir.path() / "out").empty());
     EXPECT_EQ(ReadBytes<Bytes>(dir.path() / "out/big.bin"), std::vector<std::uint8_t>(big.begin(), big.begin() + 1000));
-    EXPECT_EQ(ReadBytes<Bytes>(dir.path() / "out/small.bin"), std::vector<std::uint8_t>(small.begin(), small.begin() + 1000));
+    EXPECT_EQ(ReadBytes<Bytes>(dir.path() / "out/small.bin"),
+              std::vector<std::uint8_t>(small.begin(), small.begin() + 1000));
 
     // The library's own extraction to a file refuses a destination that is no regular file.
     ASSERT_EQ(::mkfifo((dir.path() / "fifo").c_str(), 0600), 0);

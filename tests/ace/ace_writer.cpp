@@ -65,8 +65,8 @@ public:
     void Define(Bits& out) const {
         out.push_back({m_symbols - 1, 9});
         out.push_back({m_lower, 4});
-        out.push_back({3, 4});                                   // width values 0-2, 3 = zero run
-        for (int i = 0; i < 4; ++i) out.push_back({2, 3});      // each coded in 2 bits: code = value
+        out.push_back({3, 4});                              // width values 0-2, 3 = zero run
+        for (int i = 0; i < 4; ++i) out.push_back({2, 3});  // each coded in 2 bits: code = value
         unsigned previous = 0;
         for (unsigned i = 0; i < m_symbols; ++i) {
             unsigned value = m_widths[i] - m_lower;  // 1 or 2
@@ -138,7 +138,9 @@ struct StreamWriter::State {
     FixedTable soundTable{SoundDecoder::kSymbols, 10};
     std::uint8_t deltaSum = 0;
 
-    static unsigned Hash(const std::uint8_t* p) { return (p[0] * 506832829u ^ p[1] * 2654435761u ^ p[2]) >> 16 & 0xFFFF; }
+    static unsigned Hash(const std::uint8_t* p) {
+        return (p[0] * 506832829u ^ p[1] * 2654435761u ^ p[2]) >> 16 & 0xFFFF;
+    }
 
     void Index(std::size_t position) {
         chain.resize(window.size(), UINT32_MAX);
@@ -151,7 +153,9 @@ struct StreamWriter::State {
     std::size_t MatchLength(std::size_t position, std::size_t distance, std::size_t end) const {
         if (distance == 0 || distance > position || distance > dictionary) return 0;
         std::size_t length = 0;
-        while (position + length < end && length < 256 && window[position + length] == window[position + length - distance]) ++length;
+        while (position + length < end && length < 256 &&
+               window[position + length] == window[position + length - distance])
+            ++length;
         return length;
     }
 
@@ -297,7 +301,8 @@ struct StreamWriter::State {
         while (i + 4 < n) {
             std::uint64_t position = base + i;
             if (data[i] == 0xE8 && segment.exeMode != 0) {
-                std::uint32_t value = data[i + 1] | data[i + 2] << 8 | data[i + 3] << 16 | static_cast<std::uint32_t>(data[i + 4]) << 24;
+                std::uint32_t value =
+                    data[i + 1] | data[i + 2] << 8 | data[i + 3] << 16 | static_cast<std::uint32_t>(data[i + 4]) << 24;
                 value += static_cast<std::uint32_t>(position);
                 for (int b = 0; b < 4; ++b) data[i + 1 + b] = static_cast<std::uint8_t>(value >> (8 * b));
                 i += 5;
@@ -339,7 +344,7 @@ struct StreamWriter::State {
         SoundDecoder model;  // only for its predictor arithmetic
         std::array<SoundDecoder::Channel, 3> channels{};
         std::vector<std::pair<unsigned, unsigned>> symbols;  // model, symbol
-        Bits after;                                            // mode bits after the final type code
+        Bits after;                                          // mode bits after the final type code
         const unsigned mode = segment.mode;
         const auto& data = segment.data;
         auto valueOf = [&](const SoundDecoder::Channel& channel, std::uint8_t byte) {
@@ -383,7 +388,8 @@ struct StreamWriter::State {
             unsigned index = SoundDecoder::ChannelOfByte(mode, data.size());
             auto& channel = channels[index];
             if (channel.state == 2) throw std::logic_error("SOUND segment ends inside a run");
-            unsigned modelIndex = channel.state == 1 ? 2 + 3 * index : static_cast<unsigned>(channel.adaptModel) + 3 * index;
+            unsigned modelIndex =
+                channel.state == 1 ? 2 + 3 * index : static_cast<unsigned>(channel.adaptModel) + 3 * index;
             symbols.push_back({modelIndex, SoundDecoder::kTypeCode});
             PutModeSwitch(after, *next);
         }
@@ -392,7 +398,8 @@ struct StreamWriter::State {
         for (std::size_t i = 0; i < symbols.size(); ++i) {
             if (i % 32767 == 0) {
                 for (unsigned t = 0; t < tables; ++t) soundTable.Define(event.bits);
-                event.bits.push_back({static_cast<std::uint32_t>(std::min<std::size_t>(32767, symbols.size() - i)), 15});
+                event.bits.push_back(
+                    {static_cast<std::uint32_t>(std::min<std::size_t>(32767, symbols.size() - i)), 15});
             }
             soundTable.Encode(event.bits, symbols[i].second);
         }
@@ -402,7 +409,8 @@ struct StreamWriter::State {
     }
 
     static void PutRice(Bits& out, std::uint64_t value, unsigned remainderBits) {
-        if (remainderBits > 0) out.push_back({static_cast<std::uint32_t>(value & ((1u << remainderBits) - 1)), remainderBits});
+        if (remainderBits > 0)
+            out.push_back({static_cast<std::uint32_t>(value & ((1u << remainderBits) - 1)), remainderBits});
         for (std::uint64_t q = value >> remainderBits; q > 0; --q) out.push_back({1, 1});
         out.push_back({0, 1});
     }
@@ -433,7 +441,8 @@ struct StreamWriter::State {
                     int left = row[(column + size - 1) % size];
                     int x = wanted - PicModel::PlaneOffset(predictor, left);
                     int error = Signed(x - model.Predicted(m, context));
-                    PutRice(out, error >= 0 ? 2u * static_cast<unsigned>(error) : static_cast<unsigned>(-2 * error - 1), bits);
+                    PutRice(out, error >= 0 ? 2u * static_cast<unsigned>(error) : static_cast<unsigned>(-2 * error - 1),
+                            bits);
                     model.FinishPixel(m, context, error);
                     row[column] = static_cast<std::uint8_t>(model.Produce(predictor, left));
                 }
@@ -535,7 +544,8 @@ std::vector<std::uint8_t> BuildArchive(ArchiveLayout layout) {
         if (entry.method == 2) {
             if (entry.segments.empty()) entry.segments.push_back(Segment{kModeLz77, entry.data});
             entry.data.clear();
-            for (const auto& segment : entry.segments) entry.data.insert(entry.data.end(), segment.data.begin(), segment.data.end());
+            for (const auto& segment : entry.segments)
+                entry.data.insert(entry.data.end(), segment.data.begin(), segment.data.end());
             packed = stream.Blocked(entry.segments);
         } else if (entry.method == 1) {
             packed = stream.Lz77(entry.data);
@@ -545,8 +555,8 @@ std::vector<std::uint8_t> BuildArchive(ArchiveLayout layout) {
         }
         std::vector<std::uint8_t> body;
         body.push_back(entry.wideSizes ? 3 : 1);
-        std::uint16_t flags = 0x0001 | (entry.wideSizes ? 0x0004 : 0) | (entry.encryptedFlag ? 0x4000 : 0) |
-                              (layout.solid ? 0x8000 : 0);
+        std::uint16_t flags =
+            0x0001 | (entry.wideSizes ? 0x0004 : 0) | (entry.encryptedFlag ? 0x4000 : 0) | (layout.solid ? 0x8000 : 0);
         PutLe(body, flags, 2);
         PutLe(body, packed.size(), entry.wideSizes ? 8 : 4);
         PutLe(body, entry.data.size(), entry.wideSizes ? 8 : 4);
@@ -586,7 +596,8 @@ std::vector<std::uint8_t> SampleBytes(std::size_t size, unsigned seed) {
         } else if (r % 5 == 1) {
             out.push_back(static_cast<std::uint8_t>(next()));
         } else {
-            for (const char* c = words[next() % 8]; *c && out.size() < size; ++c) out.push_back(static_cast<std::uint8_t>(*c));
+            for (const char* c = words[next() % 8]; *c && out.size() < size; ++c)
+                out.push_back(static_cast<std::uint8_t>(*c));
         }
     }
     return out;

@@ -37,7 +37,8 @@ Segment Of(std::uint8_t mode, Bytes data) {
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
     fs::path root = argv[1];
-    for (const char* name : {"fuzz_ace_reader", "fuzz_ace_lz77", "fuzz_ace_blocked", "fuzz_ace_sound", "fuzz_ace_pic"}) {
+    for (const char* name :
+         {"fuzz_ace_reader", "fuzz_ace_lz77", "fuzz_ace_blocked", "fuzz_ace_sound", "fuzz_ace_pic"}) {
         fs::create_directories(root / name);
     }
     auto text = SampleBytes(3000, 1);

@@ -121,26 +121,21 @@ TEST_P(SampleTest, ListsEveryFileAndFolder) {
 
 INSTANTIATE_TEST_SUITE_P(
     RealArchives, SampleTest,
-    ::testing::Values(Sample{"wummel-patool_t.ace", "wummel-patool_t.md5", "wummel-patool_t.dirs"},
-                      Sample{"hatching-sflock_ace_plain.ace", "hatching-sflock_ace_plain.md5", ""},
-                      Sample{"hatching-sflock_ace_nested.ace", "hatching-sflock_ace_nested.md5",
-                             "hatching-sflock_ace_nested.dirs"},
-                      Sample{"hatching-sflock_ace_nested2.ace", "hatching-sflock_ace_nested2.md5",
-                             "hatching-sflock_ace_nested2.dirs"},
-                      Sample{"sourcekris-uniextract_maketests-ace.ace",
-                             "sourcekris-uniextract_maketests-ace.md5", ""},
-                      Sample{"wdlkmpx-unace_v1_ALCHT.ACE", "wdlkmpx-unace_v1_ALCHT.md5", ""},
-                      Sample{"wdlkmpx-unace_v1_onefile.ace", "wdlkmpx-unace_v1_onefile.md5", ""},
-                      Sample{"wdlkmpx-unace_v1_ZGFX2.ace", "wdlkmpx-unace_v1_ZGFX2.md5",
-                             "wdlkmpx-unace_v1_ZGFX2.dirs"},
-                      Sample{"wdlkmpx-unace_v1_zdir.ace", "wdlkmpx-unace_v1_zdir.md5",
-                             "wdlkmpx-unace_v1_zdir.dirs"},
-                      Sample{"wdlkmpx-unace_v1_multivolume.ace", "wdlkmpx-unace_v1_multivolume.md5",
-                             "wdlkmpx-unace_v1_multivolume.dirs"},
-                      Sample{"wdlkmpx-unace_v2_dir2.ace", "wdlkmpx-unace_v2_dir2.md5",
-                             "wdlkmpx-unace_v2_dir2.dirs"},
-                      Sample{"wdlkmpx-unace_v2_multivol2.ace", "wdlkmpx-unace_v2_multivol2.md5",
-                             "wdlkmpx-unace_v2_multivol2.dirs"}));
+    ::testing::Values(
+        Sample{"wummel-patool_t.ace", "wummel-patool_t.md5", "wummel-patool_t.dirs"},
+        Sample{"hatching-sflock_ace_plain.ace", "hatching-sflock_ace_plain.md5", ""},
+        Sample{"hatching-sflock_ace_nested.ace", "hatching-sflock_ace_nested.md5", "hatching-sflock_ace_nested.dirs"},
+        Sample{"hatching-sflock_ace_nested2.ace", "hatching-sflock_ace_nested2.md5",
+               "hatching-sflock_ace_nested2.dirs"},
+        Sample{"sourcekris-uniextract_maketests-ace.ace", "sourcekris-uniextract_maketests-ace.md5", ""},
+        Sample{"wdlkmpx-unace_v1_ALCHT.ACE", "wdlkmpx-unace_v1_ALCHT.md5", ""},
+        Sample{"wdlkmpx-unace_v1_onefile.ace", "wdlkmpx-unace_v1_onefile.md5", ""},
+        Sample{"wdlkmpx-unace_v1_ZGFX2.ace", "wdlkmpx-unace_v1_ZGFX2.md5", "wdlkmpx-unace_v1_ZGFX2.dirs"},
+        Sample{"wdlkmpx-unace_v1_zdir.ace", "wdlkmpx-unace_v1_zdir.md5", "wdlkmpx-unace_v1_zdir.dirs"},
+        Sample{"wdlkmpx-unace_v1_multivolume.ace", "wdlkmpx-unace_v1_multivolume.md5",
+               "wdlkmpx-unace_v1_multivolume.dirs"},
+        Sample{"wdlkmpx-unace_v2_dir2.ace", "wdlkmpx-unace_v2_dir2.md5", "wdlkmpx-unace_v2_dir2.dirs"},
+        Sample{"wdlkmpx-unace_v2_multivol2.ace", "wdlkmpx-unace_v2_multivol2.md5", "wdlkmpx-unace_v2_multivol2.dirs"}));
 
 TEST(EncryptedSampleTest, ListsButRefusesToExtract) {
     for (const char* name : {"wdlkmpx-unace_v1_passwd.ace", "wdlkmpx-unace_v2_passwd2.ace"}) {
@@ -205,7 +200,8 @@ TEST(ApiTest, RejectsBadArgumentsAndSequence) {
     ASSERT_EQ(ZelAceReadHeader(handle, &header), ZELACE_SUCCESS);
     EXPECT_EQ(ZelAceProcess(handle, 5, nullptr), ZELACE_ERROR_PARAMETER);
     EXPECT_EQ(ZelAceProcess(handle, ZELACE_SKIP, nullptr), ZELACE_ERROR_PARAMETER);  // already handled
-    while (ZelAceReadHeader(handle, &header) == ZELACE_SUCCESS) {}
+    while (ZelAceReadHeader(handle, &header) == ZELACE_SUCCESS) {
+    }
     EXPECT_EQ(ZelAceReadHeader(handle, &header), ZELACE_END_ARCHIVE);
     EXPECT_EQ(ZelAceClose(handle), ZELACE_SUCCESS);
 }

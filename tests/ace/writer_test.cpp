@@ -56,7 +56,8 @@ void ExpectRoundTrip(const ArchiveLayout& layout, const char* what) {
     for (std::size_t i = 0; i < contents.size(); ++i) {
         std::vector<std::uint8_t> expected = layout.entries[i].data;
         if (expected.empty()) {
-            for (const auto& segment : layout.entries[i].segments) expected.insert(expected.end(), segment.data.begin(), segment.data.end());
+            for (const auto& segment : layout.entries[i].segments)
+                expected.insert(expected.end(), segment.data.begin(), segment.data.end());
         }
         EXPECT_TRUE(contents[i] == expected) << what << ": entry " << i;
     }
@@ -158,7 +159,7 @@ TEST(WriterTest, BlockedModesMixedInOneSolidArchive) {
     layout.entries.push_back(Blocked("one.bin", {Of(kModeLz77, text), Of(kModeSound16, WaveBytes(4000, 15)), delta}));
     // The second entry repeats the first one's text: only the carried-over window has it.
     layout.entries.push_back(Blocked("two.bin", {Of(kModeLz77, text), exe, picture, Of(kModeSound8, WaveBytes(400, 16)),
-                                               Of(kModeLz77, SampleBytes(500, 17))}));
+                                                 Of(kModeLz77, SampleBytes(500, 17))}));
     EntrySpec stored;
     stored.name = "three.txt";
     stored.data = SampleBytes(1000, 18);

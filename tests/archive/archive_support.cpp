@@ -50,8 +50,8 @@ std::vector<std::string> ExtractAll(CQVArchive& reader, const std::string& folde
 namespace {
 
 std::uint16_t Le16(const std::string& bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                      static_cast<unsigned char>(bytes[at + 1]) << 8);
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1])
+                                                                                  << 8);
 }
 
 std::uint32_t Le32(const std::string& bytes, std::size_t at) {

@@ -31,7 +31,6 @@ std::map<std::string, std::string> ReadTree(const std::string& folder);
 // created first); returns the names in order. Lets CQVArchiveException through.
 std::vector<std::string> ExtractAll(CQVArchive& reader, const std::string& folder);
 
-
 // ARJ: the offsets of the headers in `bytes` (main header first), found by walking the archive
 // from `start`.
 std::vector<std::size_t> ArjHeaderOffsets(const std::string& bytes, std::size_t start = 0);

@@ -75,20 +75,23 @@ TEST_F(ArjTest, NamesFromDosHostsAreConvertedAndUnixNamesAreUtf8WithBackslashes)
     std::string bytes = ReadBytes(Fixture("dos_headers.arj"));
     auto headers = ArjHeaderOffsets(bytes);
     std::size_t name_at = bytes.find("deep.txt", headers[1]);
-    bytes[name_at] = '\x82';   // "é" in code page 437
+    bytes[name_at] = '\x82';  // "é" in code page 437
     FixArjHeaderCrc(bytes, headers[1]);
     ASSERT_EQ(m_arj.Open(Write("dos.arj", bytes).c_str()), 1);
-    EXPECT_EQ(ListNames(m_arj), std::vector<std::string>{"sub/deeper/\xC3\xA9" "eep.txt"});
+    EXPECT_EQ(ListNames(m_arj), std::vector<std::string>{"sub/deeper/\xC3\xA9"
+                                                         "eep.txt"});
     // From a Unix host: "/" is the separator, flag or not, and a name that is no UTF-8 is taken
     // for the DOS code page.
     bytes[headers[1] + kHostAt] = 2;
     FixArjHeaderCrc(bytes, headers[1]);
     ASSERT_EQ(m_arj.Open(Write("unix.arj", bytes).c_str()), 1);
-    EXPECT_EQ(ListNames(m_arj), std::vector<std::string>{"sub\\deeper\\\xC3\xA9" "eep.txt"});
-    bytes.replace(name_at, 2, "\xC3\xA9");   // "éep.txt" in UTF-8
+    EXPECT_EQ(ListNames(m_arj), std::vector<std::string>{"sub\\deeper\\\xC3\xA9"
+                                                         "eep.txt"});
+    bytes.replace(name_at, 2, "\xC3\xA9");  // "éep.txt" in UTF-8
     FixArjHeaderCrc(bytes, headers[1]);
     ASSERT_EQ(m_arj.Open(Write("utf8.arj", bytes).c_str()), 1);
-    EXPECT_EQ(ListNames(m_arj), std::vector<std::string>{"sub\\deeper\\\xC3\xA9" "ep.txt"});
+    EXPECT_EQ(ListNames(m_arj), std::vector<std::string>{"sub\\deeper\\\xC3\xA9"
+                                                         "ep.txt"});
 }
 
 TEST_F(ArjTest, EntriesItCannotDecodeFailAloneAndTheWalkGoesOn) {

@@ -20,8 +20,13 @@ namespace fs = std::filesystem;
 // One archive of each format; RAR and ACE also solid, where later entries need the earlier ones.
 std::vector<std::string> Archives() {
     std::string ace = std::string(ZEL_SHARED_DIR) + "/ace-samples/";
-    return {Fixture("basic.zip"), Fixture("three.rar"), Fixture("solid.rar"), Fixture("method1.arj"),
-            Fixture("method4.arj"), Fixture("basic.cab"), ace + "wdlkmpx-unace_v2_dir2.ace",
+    return {Fixture("basic.zip"),
+            Fixture("three.rar"),
+            Fixture("solid.rar"),
+            Fixture("method1.arj"),
+            Fixture("method4.arj"),
+            Fixture("basic.cab"),
+            ace + "wdlkmpx-unace_v2_dir2.ace",
             ace + "wdlkmpx-unace_v1_ZGFX2.ace"};
 }
 
@@ -94,8 +99,7 @@ TEST(ExtractSafetyTest, OnlyARegularFileIsEverReplacedAndNeverWrittenThrough) {
         TempDir out;
         const std::string outside = out / "outside";
         WriteFileBytes(outside, "not to be touched");
-        const std::string link = out / "hard", fifo = out / "fifo", folder = out / "folder",
-                          symlink = out / "symlink";
+        const std::string link = out / "hard", fifo = out / "fifo", folder = out / "folder", symlink = out / "symlink";
         ASSERT_EQ(::link(outside.c_str(), link.c_str()), 0);
         ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
         ASSERT_TRUE(platform::MakeFolder(folder));
@@ -110,7 +114,8 @@ TEST(ExtractSafetyTest, OnlyARegularFileIsEverReplacedAndNeverWrittenThrough) {
             }
             int error = ErrorOf([&] { reader->Extract(destination, 0); });
             // A planted hard link is replaced by the entry, as a new file of its own.
-            EXPECT_EQ(error, destination == link ? -1 : CQVArchiveException::eArchiveFailure) << archive << " " << destination;
+            EXPECT_EQ(error, destination == link ? -1 : CQVArchiveException::eArchiveFailure)
+                << archive << " " << destination;
         }
         EXPECT_EQ(ReadBytes(outside), "not to be touched") << archive;
         EXPECT_EQ(platform::KindOf(link), platform::EntryKind::file);

@@ -82,8 +82,9 @@ TEST(ArchiveFactoryTest, ReturnedReadersHaveNothingOpen) {
     EXPECT_EQ(ErrorOf([&] { rar->GetName(); }), CQVArchiveException::eEndOfArchive);
     // Each can then be opened, walked, closed twice and destroyed.
     for (auto* reader : {zip.get(), arj.get(), rar.get()}) {
-        std::string path = Fixture(reader->GetType() == "zip" ? "basic.zip"
-                                   : reader->GetType() == "arj" ? "method1.arj" : "basic.rar");
+        std::string path = Fixture(reader->GetType() == "zip"   ? "basic.zip"
+                                   : reader->GetType() == "arj" ? "method1.arj"
+                                                                : "basic.rar");
         ASSERT_EQ(reader->Open(path.c_str()), 1) << path;
         EXPECT_FALSE(ListNames(*reader).empty());
         reader->Close();
@@ -97,7 +98,8 @@ TEST(ArchiveFactoryTest, MayBeArchiveNeverRefusesWhatABackEndAccepts) {
     auto may_be = [](const std::string& path) {
         std::string bytes = ReadBytes(path);
         auto all = std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-        return CQVArchiveEngine::MayBeArchive(path.c_str(), all.first(std::min(all.size(), CQVArchiveEngine::kSniffHeadSize)),
+        return CQVArchiveEngine::MayBeArchive(path.c_str(),
+                                              all.first(std::min(all.size(), CQVArchiveEngine::kSniffHeadSize)),
                                               all.last(std::min(all.size(), CQVArchiveEngine::kSniffTailSize)));
     };
     std::vector<std::string> names;

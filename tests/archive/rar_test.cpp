@@ -18,11 +18,11 @@ protected:
 TEST_F(RarTest, ListsEveryNameWithFoldersEndingInABackslash) {
     OpenFixture("basic.rar");
     EXPECT_EQ(m_rar.GetType(), "rar");
-    EXPECT_EQ(ListNames(m_rar), (std::vector<std::string>{"runs.bin", "empty.txt", "text.txt",
-                                                          "sub\\deeper\\deep.txt", "random.bin", "sub\\deeper\\",
-                                                          "sub\\", "empty_dir\\"}));
+    EXPECT_EQ(ListNames(m_rar), (std::vector<std::string>{"runs.bin", "empty.txt", "text.txt", "sub\\deeper\\deep.txt",
+                                                          "random.bin", "sub\\deeper\\", "sub\\", "empty_dir\\"}));
     OpenFixture("unicode.rar");
-    EXPECT_EQ(ListNames(m_rar), std::vector<std::string>{"\xC3\xBC" "ber \xE4\xB8\xAD.txt"});
+    EXPECT_EQ(ListNames(m_rar), std::vector<std::string>{"\xC3\xBC"
+                                                         "ber \xE4\xB8\xAD.txt"});
     OpenFixture("longname.rar");
     EXPECT_EQ(ListNames(m_rar)[0], std::string(150, 'd') + "\\" + std::string(149, 'n') + ".txt");
 }
@@ -88,21 +88,20 @@ TEST_F(RarTest, EncryptedEntryFailsAloneAndLaterEntriesStillExtract) {
     m_rar.ExtractNext();
     EXPECT_EQ(m_rar.GetExtractName(), "random.bin");
     m_rar.Extract(m_out / "random.bin", 0);
-    EXPECT_EQ(ReadBytes(m_out / "random.bin"),
-              ReadBytes(Reference("encrypted_mixed.rar") + "/random.bin"));
+    EXPECT_EQ(ReadBytes(m_out / "random.bin"), ReadBytes(Reference("encrypted_mixed.rar") + "/random.bin"));
 }
 
 TEST_F(RarTest, DamagedHeaderFailsOpenAndDamagedDataFailsExtract) {
     std::string bytes = ReadBytes(Fixture("three.rar"));
     std::string header_damaged = bytes;
-    header_damaged[header_damaged.find("runs.bin") + 2] ^= 0x20;   // the third header's name
+    header_damaged[header_damaged.find("runs.bin") + 2] ^= 0x20;  // the third header's name
     std::string path = m_out / "damaged.rar";
     WriteFileBytes(path, header_damaged);
     EXPECT_EQ(m_rar.Open(path.c_str()), 0);
     m_rar.Close();
 
     std::string data_damaged = bytes;
-    data_damaged[bytes.find("random.bin") + 400] ^= 0x20;   // inside random.bin's (stored) data
+    data_damaged[bytes.find("random.bin") + 400] ^= 0x20;  // inside random.bin's (stored) data
     WriteFileBytes(path, data_damaged);
     ASSERT_EQ(m_rar.Open(path.c_str()), 1);
     m_rar.ExtractFirst();
@@ -116,8 +115,7 @@ TEST_F(RarTest, MissingOutputFolderIsAFailure) {
     OpenFixture("three.rar");
     m_rar.ExtractFirst();
     m_rar.GetExtractName();
-    EXPECT_EQ(ErrorOf([&] { m_rar.Extract(m_out / "no/such/text.txt", 0); }),
-              CQVArchiveException::eArchiveFailure);
+    EXPECT_EQ(ErrorOf([&] { m_rar.Extract(m_out / "no/such/text.txt", 0); }), CQVArchiveException::eArchiveFailure);
     EXPECT_EQ(m_rar.GetExtractName(), "random.bin");
 }
 
@@ -167,8 +165,8 @@ TEST_F(RarTest, LinksGiveTheContentTheyStandForAndSymbolicLinksAreNeverMade) {
 TEST_F(RarTest, Rar4NamesFromUnixHostsAreUtf8WhenTheyAreValid) {
     OpenFixture("rar4_unix.rar");
     // A Unix name that is no UTF-8 falls back to the DOS code page ("\xE9" is "Θ" there).
-    EXPECT_EQ(ListNames(m_rar), (std::vector<std::string>{"caf\xC3\xA9\\\xE4\xB8\xAD.txt", "latin\xCE\x98.txt",
-                                                          "dos\xC3\xA9.txt"}));
+    EXPECT_EQ(ListNames(m_rar),
+              (std::vector<std::string>{"caf\xC3\xA9\\\xE4\xB8\xAD.txt", "latin\xCE\x98.txt", "dos\xC3\xA9.txt"}));
 }
 
 TEST_F(RarTest, OpenFailsQuietlyForOtherFiles) {

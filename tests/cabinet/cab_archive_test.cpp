@@ -32,7 +32,8 @@ long long MillisecondsSince(Clock::time_point start) {
 }
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 std::size_t OpenDescriptors() {
@@ -40,15 +41,16 @@ std::size_t OpenDescriptors() {
 }
 
 using zel::test::ErrorOf;
-using zel::testing::ReadBytes;
 using zel::test::ExtractEach;
 using zel::test::ListNames;
+using zel::testing::ReadBytes;
 
 WriterFolder Folder(std::uint16_t type, std::vector<std::size_t> sizes, std::uint32_t seed) {
     WriterFolder folder;
     folder.compressionType = type;
     for (std::size_t i = 0; i < sizes.size(); ++i) {
-        folder.files.push_back({"dir\\file" + std::to_string(i) + ".bin", MakeTestData(sizes[i], seed + std::uint32_t(i))});
+        folder.files.push_back(
+            {"dir\\file" + std::to_string(i) + ".bin", MakeTestData(sizes[i], seed + std::uint32_t(i))});
     }
     return folder;
 }
@@ -194,19 +196,21 @@ TEST_F(CabArchiveTest, AnOutputThatCannotBeMadeFailsThatEntryAlone) {
 // Folder 0 holds file0; folder 1 holds file1 and file2. Each case damages the cabinet in its own
 // way; `expected` are the Extract results, then the pass's end.
 TEST_F(CabArchiveTest, DamagedCabinetsFailTheEntriesTheyDamage) {
-    std::vector<WriterFolder> folders = {Folder(CompressionType(1), {40000}, 7), Folder(CompressionType(1), {30000, 30000}, 8)};
+    std::vector<WriterFolder> folders = {Folder(CompressionType(1), {40000}, 7),
+                                         Folder(CompressionType(1), {30000, 30000}, 8)};
     folders[1].files[0].name = "dir\\file1.bin";
     folders[1].files[1].name = "dir\\file2.bin";
     Bytes good = WriteCabinet(folders);
     auto folder_data = [&](int index) {
-        return std::size_t(good[36 + 8 * index]) | std::size_t(good[37 + 8 * index]) << 8 | std::size_t(good[38 + 8 * index]) << 16;
+        return std::size_t(good[36 + 8 * index]) | std::size_t(good[37 + 8 * index]) << 8 |
+               std::size_t(good[38 + 8 * index]) << 16;
     };
     const std::size_t file_entries = std::size_t(good[16]) | std::size_t(good[17]) << 8;
     const std::size_t entry_size = 16 + std::string("dir\\file0.bin").size() + 1;
 
     Bytes block_damaged = good;  // a data byte of folder 0's first block
     block_damaged[folder_data(0) + 8 + 10] ^= 0x55;
-    Bytes past_the_end = good;   // file2 claims bytes its folder does not have
+    Bytes past_the_end = good;  // file2 claims bytes its folder does not have
     past_the_end[file_entries + 2 * entry_size + 6] = 0x70;
     Bytes truncated(good.begin(), good.begin() + std::ptrdiff_t(folder_data(1) + 100));
     Bytes list_cut(good.begin(), good.begin() + std::ptrdiff_t(file_entries + entry_size + 10));
@@ -278,8 +282,14 @@ Bytes ZeroBlocksCabinet(std::uint32_t zeroBlocks, const Bytes& tail) {
         deflateEnd(&stream);
         return out;
     };
-    auto put16 = [](Bytes& b, std::uint32_t v) { b.push_back(std::uint8_t(v)); b.push_back(std::uint8_t(v >> 8)); };
-    auto put32 = [&](Bytes& b, std::uint32_t v) { put16(b, v & 0xFFFF); put16(b, v >> 16); };
+    auto put16 = [](Bytes& b, std::uint32_t v) {
+        b.push_back(std::uint8_t(v));
+        b.push_back(std::uint8_t(v >> 8));
+    };
+    auto put32 = [&](Bytes& b, std::uint32_t v) {
+        put16(b, v & 0xFFFF);
+        put16(b, v >> 16);
+    };
     const Bytes zeros = deflate_block(Bytes(32768, 0));
     const Bytes last = deflate_block(tail);
     const std::uint32_t files = 36 + 8;
@@ -299,8 +309,9 @@ Bytes ZeroBlocksCabinet(std::uint32_t zeroBlocks, const Bytes& tail) {
     put32(cab, data);
     put16(cab, zeroBlocks + 1);
     put16(cab, 1);  // MSZIP
-    for (auto [name, length, offset] : {std::tuple<std::string, std::uint32_t, std::uint32_t>{"big.bin", zeroBlocks * 32768u, 0},
-                                        {"after.bin", std::uint32_t(tail.size()), zeroBlocks * 32768u}}) {
+    for (auto [name, length, offset] :
+         {std::tuple<std::string, std::uint32_t, std::uint32_t>{"big.bin", zeroBlocks * 32768u, 0},
+          {"after.bin", std::uint32_t(tail.size()), zeroBlocks * 32768u}}) {
         put32(cab, length);
         put32(cab, offset);
         put16(cab, 0);

@@ -88,7 +88,8 @@ TEST(Cabinet, SkippedFilesCostNothingAndTheLastFileAloneDecodesItsWholeFolder) {
 }
 
 TEST(Cabinet, AFileBeforeTheCurrentPositionRestartsItsFolder) {
-    for (std::uint16_t type : {CompressionType(0), CompressionType(1), CompressionType(2, 16), CompressionType(3, 17)}) {
+    for (std::uint16_t type :
+         {CompressionType(0), CompressionType(1), CompressionType(2, 16), CompressionType(3, 17)}) {
         SCOPED_TRACE(type);
         auto folder = MakeFolder(type, {50000, 3000, 60000}, 7);
         WriterOptions reversed;
@@ -274,7 +275,8 @@ TEST(Cabinet, FailingReadsAndAllocationsAtEveryCallLeakNothing) {
 }
 
 TEST(Cabinet, SetsWithBlocksSplitAcrossCabinetsAreFollowedOrRefused) {
-    for (std::uint16_t type : {CompressionType(0), CompressionType(1), CompressionType(3, 16), CompressionType(2, 16)}) {
+    for (std::uint16_t type :
+         {CompressionType(0), CompressionType(1), CompressionType(3, 16), CompressionType(2, 16)}) {
         for (bool split : {false, true}) {
             SCOPED_TRACE(std::to_string(type) + (split ? " split" : ""));
             auto folder = MakeFolder(type, {60000, 50000, 70000, 20000}, 11);

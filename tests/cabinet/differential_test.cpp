@@ -60,8 +60,9 @@ std::vector<Seed> Seeds() {
     WriterOptions unchecked;
     unchecked.checksums = false;
     const std::pair<const char*, std::uint16_t> methods[] = {
-        {"mszip", CompressionType(1)},       {"lzx15", CompressionType(3, 15)}, {"lzx21", CompressionType(3, 21)},
-        {"quantum10", CompressionType(2, 10)}, {"quantum16", CompressionType(2, 16)}, {"quantum21", CompressionType(2, 21)}};
+        {"mszip", CompressionType(1)},         {"lzx15", CompressionType(3, 15)},
+        {"lzx21", CompressionType(3, 21)},     {"quantum10", CompressionType(2, 10)},
+        {"quantum16", CompressionType(2, 16)}, {"quantum21", CompressionType(2, 21)}};
     std::uint32_t n = 0;
     for (const auto& [label, type] : methods) {
         seeds.push_back({label, WriteCabinet({TwoFiles(type, 40000, 100 + n++)}, unchecked), false});
@@ -86,7 +87,8 @@ Bytes Mutate(const Bytes& seed, int round, std::mt19937& rng) {
     switch (round % 4) {
         case 0: bytes.resize(rng() % bytes.size()); break;
         case 1:  // the headers
-            for (int k = 0, n = 1 + int(rng() % 3); k < n; ++k) bytes[rng() % std::min<std::size_t>(bytes.size(), 160)] ^= std::uint8_t(1u << (rng() % 8));
+            for (int k = 0, n = 1 + int(rng() % 3); k < n; ++k)
+                bytes[rng() % std::min<std::size_t>(bytes.size(), 160)] ^= std::uint8_t(1u << (rng() % 8));
             break;
         case 2:  // the compressed data, past the headers
             for (int k = 0, n = 1 + int(rng() % 3); k < n; ++k) {

@@ -45,7 +45,8 @@ WriterFolder Folder(std::uint16_t type, std::size_t size, std::uint32_t seed,
 
 TEST(CabEncoders, LzxEveryWindowSizeAndBlockType) {
     for (int bits = 15; bits <= 21; ++bits) {
-        for (ELzxBlocks blocks : {ELzxBlocks::verbatim, ELzxBlocks::aligned, ELzxBlocks::uncompressed, ELzxBlocks::mixed}) {
+        for (ELzxBlocks blocks :
+             {ELzxBlocks::verbatim, ELzxBlocks::aligned, ELzxBlocks::uncompressed, ELzxBlocks::mixed}) {
             SCOPED_TRACE("window " + std::to_string(bits) + " blocks " + std::to_string(int(blocks)));
             LzxOptions options{bits, blocks};
             std::size_t size = (std::size_t(1) << bits) + 70001;  // more than a window: offsets wrap

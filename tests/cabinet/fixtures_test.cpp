@@ -2,9 +2,9 @@
 // damaged files are refused with.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <filesystem>
 #include <map>
-#include <unistd.h>
 
 #include "tests/cabinet/support/cab_harness.h"
 #include "tests/cabinet/support/fixtures.h"

@@ -88,15 +88,19 @@ TEST_F(InfectedPrefix, EditsKeepOwnersAndStayInsideTheRoot) {
         EXPECT_TRUE(Has(run.output, "file " + (Windows() / name).string() + " could not be ")) << name << run.output;
         EXPECT_TRUE(fs::is_symlink(Windows() / name));
     }
-    EXPECT_TRUE(Has(run.output, "folder " + Startup().string() + " could not be cleaned: it leads through a symbolic "
-                                "link to " + (outside / "StartUp").string() + ", outside the system root"))
+    EXPECT_TRUE(Has(run.output, "folder " + Startup().string() +
+                                    " could not be cleaned: it leads through a symbolic "
+                                    "link to " +
+                                    (outside / "StartUp").string() + ", outside the system root"))
         << run.output;
     EXPECT_TRUE(fs::is_symlink(Windows() / "win.ini"));
     EXPECT_EQ(ReadText(DriveC() / "win-real.ini"), ReadText(kFresh / "win.ini") + "[windows]\r\nload=\r\nrun=\r\n");
     // Every file edited or made stays the user's, with its mode.
-    const std::pair<fs::path, unsigned> kept[] = {
-        {Prefix() / "user.reg", 0600},      {Prefix() / "system.reg", 0644}, {DriveC() / "win-real.ini", 0644},
-        {DriveC() / "autoexec.bat", 0640}, {Windows() / "wininit.ini", 0644}};
+    const std::pair<fs::path, unsigned> kept[] = {{Prefix() / "user.reg", 0600},
+                                                  {Prefix() / "system.reg", 0644},
+                                                  {DriveC() / "win-real.ini", 0644},
+                                                  {DriveC() / "autoexec.bat", 0640},
+                                                  {Windows() / "wininit.ini", 0644}};
     for (const auto& [path, mode] : kept) {
         struct stat info = StatOf(path);
         EXPECT_EQ(info.st_uid, 4321u) << path;
@@ -122,15 +126,15 @@ TEST_F(InfectedPrefix, FilesThatAreNotRegularAreRefusedWithoutHanging) {
     ZelRun run = Disinfect({Trojan()});
     EXPECT_EQ(run.status, 2) << run.output;
     const std::string fifo = ": it is a FIFO, not a regular file";
-    for (const std::string& failure : {
-             "file " + (Windows() / "win.ini").string() + " could not be cleaned" + fifo,
-             "file " + (DriveC() / "autoexec.bat").string() + " could not be cleaned" + fifo,
-             "file " + (Windows() / "winstart.bat").string() + " could not be deleted" + fifo,
-             "shortcut " + (Startup() / "evil.lnk").string() + " could not be read" + fifo,
-             "registry key HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run could not be read: " +
-                 (Prefix() / "system.reg").string() + fifo,
-             "open command HKEY_CLASSES_ROOT\\exefile\\shell\\open\\command could not be restored: " +
-                 (Prefix() / "system.reg").string() + fifo}) {
+    for (const std::string& failure :
+         {"file " + (Windows() / "win.ini").string() + " could not be cleaned" + fifo,
+          "file " + (DriveC() / "autoexec.bat").string() + " could not be cleaned" + fifo,
+          "file " + (Windows() / "winstart.bat").string() + " could not be deleted" + fifo,
+          "shortcut " + (Startup() / "evil.lnk").string() + " could not be read" + fifo,
+          "registry key HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run could not be read: " +
+              (Prefix() / "system.reg").string() + fifo,
+          "open command HKEY_CLASSES_ROOT\\exefile\\shell\\open\\command could not be restored: " +
+              (Prefix() / "system.reg").string() + fifo}) {
         EXPECT_TRUE(Has(run.output, Trojan() + ": " + failure + "\n")) << failure << "\n" << run.output;
     }
     // The other places were cleaned, and the FIFOs are still FIFOs.
@@ -156,19 +160,26 @@ TEST_F(InfectedPrefix, FailedStepsAreNamedInTextAndJsonAndTheExitStatus) {
     ZelRun run = Disinfect({Trojan(), linked});
     EXPECT_EQ(run.status, 2) << run.output;
     const std::string refused_value =
-        Trojan() + ": registry value HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Evil could "
-                   "not be removed: " + (Prefix() / "user.reg").string() + " leads through a symbolic link to " +
-        (outside / "user.reg").string() + ", outside the Wine prefix, so it is left alone\n";
-    const std::string refused_file = linked + ": file " + linked + " could not be deleted: it leads through a symbolic "
-                                     "link to " + (outside / "b.exe").string() + ", outside the system root, so it is "
+        Trojan() +
+        ": registry value HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Evil could "
+        "not be removed: " +
+        (Prefix() / "user.reg").string() + " leads through a symbolic link to " + (outside / "user.reg").string() +
+        ", outside the Wine prefix, so it is left alone\n";
+    const std::string refused_file = linked + ": file " + linked +
+                                     " could not be deleted: it leads through a symbolic "
+                                     "link to " +
+                                     (outside / "b.exe").string() +
+                                     ", outside the system root, so it is "
                                      "left alone\n";
     EXPECT_TRUE(Has(run.output, Trojan() + ": Evil FOUND (type Backdoor, version 1.0), removed\n" + refused_value))
         << run.output;
     EXPECT_TRUE(Has(run.output, linked + ": Evil FOUND (type Backdoor, version 1.0), not removed\n")) << run.output;
     EXPECT_TRUE(Has(run.output, refused_file)) << run.output;
     // Nor is its deletion asked of the next start.
-    EXPECT_TRUE(Has(run.output, linked + ": file " + (Windows() / "wininit.ini").string() + " could not be written: the "
-                                "request would name " + linked + ", but it leads through a symbolic link"))
+    EXPECT_TRUE(Has(run.output, linked + ": file " + (Windows() / "wininit.ini").string() +
+                                    " could not be written: the "
+                                    "request would name " +
+                                    linked + ", but it leads through a symbolic link"))
         << run.output;
     EXPECT_TRUE(Has(run.output, "Disinfection: 1 removed, 1 not removed, 3 failed steps.\n")) << run.output;
     EXPECT_TRUE(fs::exists(outside / "b.exe"));
@@ -176,7 +187,8 @@ TEST_F(InfectedPrefix, FailedStepsAreNamedInTextAndJsonAndTheExitStatus) {
 
     ZelRun json = Disinfect({"--json", linked});
     EXPECT_EQ(json.status, 2);
-    EXPECT_TRUE(Has(json.output, "\"disinfected\": false, \"failed_steps\": [{\"step\": \"wininit-request\"")) << json.output;
+    EXPECT_TRUE(Has(json.output, "\"disinfected\": false, \"failed_steps\": [{\"step\": \"wininit-request\""))
+        << json.output;
     EXPECT_TRUE(Has(json.output, "{\"step\": \"delete\", \"target\": \"" + linked +
                                      "\", \"reason\": \"it leads through a symbolic link to "))
         << json.output;
@@ -187,7 +199,9 @@ TEST_F(InfectedPrefix, FailedStepsAreNamedInTextAndJsonAndTheExitStatus) {
 TEST_F(InfectedPrefix, EveryAppearanceOfARepeatedValueIsRemoved) {
     std::string user = m_reg["user.reg"];
     Insert(user, "\"Other\"=\"x.exe\"\n", "\"EVIL\"=\"c:\\\\tools\\\\ok.exe\"\n");
-    user += "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\RUN] 1796621271\n\"evil\"=\"c:\\\\windows\\\\a.exe\"\n";
+    user +=
+        "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\RUN] "
+        "1796621271\n\"evil\"=\"c:\\\\windows\\\\a.exe\"\n";
     WriteText(Prefix() / "user.reg", user);
     ZelRun run = Disinfect({Trojan()});
     EXPECT_EQ(run.status, 1) << run.output;

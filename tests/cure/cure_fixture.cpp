@@ -1,8 +1,8 @@
 #include "tests/cure/cure_fixture.h"
 
-#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 namespace zel::testing {
 namespace {

@@ -3,10 +3,10 @@
 // cleaning routines to the tests.
 #pragma once
 
+#include <sys/types.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 #include "cure/trojan_cure_module.h"

@@ -2,12 +2,12 @@
 // `zel scan --disinfect`. Every byte that should change is checked, and every byte that should not.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fcntl.h>
-#include <regex>
-#include <set>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
+#include <regex>
+#include <set>
 
 #include "platform/wine/wine_server.h"
 #include "tests/cure/infected_prefix.h"
@@ -48,7 +48,8 @@ TEST_F(InfectedPrefix, DisinfectionCleansEveryPlaceAndNothingElse) {
     EXPECT_EQ(ReadText(Windows() / "notepad.exe"), "MZ not a trojan");
     EXPECT_EQ(ReadText(Windows() / "win.ini"), ReadText(kFresh / "win.ini") + "[windows]\r\nload=\r\nrun=\r\n");
     EXPECT_EQ(ReadText(Windows() / "system.ini"), ReadText(kFresh / "system.ini") + "[boot]\r\nshell=Explorer.exe\r\n");
-    EXPECT_EQ(ReadText(DriveC() / "autoexec.bat"), "@echo off\r\nREM BY ZELSCAN C:\\WINDOWS\\A.EXE /hide\r\nset x=1\r\n");
+    EXPECT_EQ(ReadText(DriveC() / "autoexec.bat"),
+              "@echo off\r\nREM BY ZELSCAN C:\\WINDOWS\\A.EXE /hide\r\nset x=1\r\n");
     EXPECT_FALSE(fs::exists(Windows() / "winstart.bat"));
     EXPECT_EQ(ReadText(Windows() / "wininit.ini"), "[rename]\r\nNUL=C:\\windows\\a.exe\r\n");
     EXPECT_FALSE(fs::exists(Startup() / "a_exists.lnk"));
@@ -59,9 +60,12 @@ TEST_F(InfectedPrefix, DisinfectionCleansEveryPlaceAndNothingElse) {
     const std::set<std::string> removed = {"drive_c/windows/a.exe", "drive_c/windows/winstart.bat",
                                            fs::relative(Startup() / "a_exists.lnk", Prefix()).string(),
                                            fs::relative(Startup() / "c_case_upper.lnk", Prefix()).string()};
-    const std::set<std::string> edited = {"drive_c/windows/win.ini",     "drive_c/windows/system.ini",
-                                          "drive_c/autoexec.bat",        "drive_c/windows/wininit.ini",
-                                          "user.reg",                    "system.reg"};
+    const std::set<std::string> edited = {"drive_c/windows/win.ini",
+                                          "drive_c/windows/system.ini",
+                                          "drive_c/autoexec.bat",
+                                          "drive_c/windows/wininit.ini",
+                                          "user.reg",
+                                          "system.reg"};
     auto after = Snapshot(Prefix());
     for (const auto& [name, bytes] : files_before) {
         if (removed.count(name)) {
@@ -75,7 +79,8 @@ TEST_F(InfectedPrefix, DisinfectionCleansEveryPlaceAndNothingElse) {
     // user.reg: the trojan's Run value is gone, the Run key's time stamp moved, nothing else changed.
     std::string user = ReadText(Prefix() / "user.reg");
     std::string expected_user = m_reg["user.reg"];
-    expected_user.erase(expected_user.find("\"Evil\"=\"c:"), std::string("\"Evil\"=\"c:\\\\WINDOWS\\\\A.EXE\"\n").size());
+    expected_user.erase(expected_user.find("\"Evil\"=\"c:"),
+                        std::string("\"Evil\"=\"c:\\\\WINDOWS\\\\A.EXE\"\n").size());
     EXPECT_EQ(WithoutTimes(user, {kRunKey}), WithoutTimes(expected_user, {kRunKey}));
     EXPECT_EQ(user.find(kRunKey + " 1796621271\n"), std::string::npos);  // the stamp did change
     EXPECT_EQ(ReadText(Prefix() / "userdef.reg"), m_reg["userdef.reg"]);
@@ -131,7 +136,8 @@ TEST_F(InfectedPrefix, FoldersThatAreNoPrefixAreNeverMadeIntoOne) {
     EXPECT_EQ(run.status, 2);
     ZelRun info = RunZel({"system", "info", "--system-root", home.string()});
     EXPECT_EQ(info.status, 2);
-    EXPECT_NE(info.output.find("disinfection:    refused: " + home.string() + " is not a Wine prefix"), std::string::npos)
+    EXPECT_NE(info.output.find("disinfection:    refused: " + home.string() + " is not a Wine prefix"),
+              std::string::npos)
         << info.output;
     EXPECT_EQ(Snapshot(home), (std::map<std::string, std::string>{{"notes.txt", "mine"}}));
     EXPECT_EQ(ReadText(Trojan()), m_trojan_bytes);
@@ -177,8 +183,9 @@ TEST_F(InfectedPrefix, JsonLinesSayWhetherTheFileWasDisinfected) {
     ZelRun run = RunZel({"scan", "--disinfect", "--json", "--system-root", Prefix().string(), "--db", Database(),
                          Trojan(), (Windows() / "notepad.exe").string()});
     EXPECT_EQ(run.status, 1) << run.output;
-    EXPECT_NE(run.output.find("\"name\": \"Evil\", \"version\": \"1.0\", \"disinfected\": true, \"failed_steps\": []}\n"),
-              std::string::npos)
+    EXPECT_NE(
+        run.output.find("\"name\": \"Evil\", \"version\": \"1.0\", \"disinfected\": true, \"failed_steps\": []}\n"),
+        std::string::npos)
         << run.output;
     EXPECT_NE(run.output.find("notepad.exe\", \"status\": \"clean\"}\n"), std::string::npos) << run.output;
     EXPECT_FALSE(fs::exists(Trojan()));

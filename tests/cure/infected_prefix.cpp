@@ -50,7 +50,8 @@ ZelRun RunZel(const std::vector<std::string>& words, const std::string& program,
     ::close(out[1]);
     ZelRun run;
     char buffer[4096];
-    for (ssize_t got; (got = ::read(out[0], buffer, sizeof buffer)) > 0;) run.output.append(buffer, static_cast<std::size_t>(got));
+    for (ssize_t got; (got = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        run.output.append(buffer, static_cast<std::size_t>(got));
     ::close(out[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
@@ -104,9 +105,11 @@ void InfectedPrefix::SetUp() {
            "\"Evil\"=\"c:\\\\WINDOWS\\\\A.EXE\"\n\"Other\"=\"x.exe\"\n");
     for (const auto& [name, text] : m_reg) WriteText(Prefix() / name, text);
     // The database: one record with every cure flag and both Run keys.
-    SaveDatabase({{"Evil", m_trojan_bytes, 0xFF,
-               {{HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
-            {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"}}}});
+    SaveDatabase({{"Evil",
+                   m_trojan_bytes,
+                   0xFF,
+                   {{HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
+                    {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"}}}});
 }
 
 }  // namespace zel::testing

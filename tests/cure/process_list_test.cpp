@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <map>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
+#include <map>
 
 #include "cure/trojan_cure_module.h"
 #include "platform/posix/proc_process_table.h"
@@ -92,7 +92,7 @@ TEST(ProcessList, CursorAndCounts) {
 TEST(ProcessList, OnlyTheFilesOwnProcessesDieAndNeverTheCallersLine) {
     ScriptedTable table;
     table.ids = {{10, ""}, {11, ""}, {12, ""}, {13, ""}, {40, ""}, {50, ""}, {60, ""}};
-    table.paths = {{10, "/opt/t/trojan.exe"}, {11, "/opt/t/TROJAN.EXE"}, {12, "/opt/t/../t/./trojan.exe"},
+    table.paths = {{10, "/opt/t/trojan.exe"},     {11, "/opt/t/TROJAN.EXE"}, {12, "/opt/t/../t/./trojan.exe"},
                    {13, "/opt/t/trojan.exe.bak"}, {40, "/opt/t/trojan.exe"}, {60, "/opt/t/trojan.exe"}};
     // 50 is the caller (its program is /opt/zel/zel), 40 started it, 1 started 40; 60 is a child.
     table.parents = {{50, 40}, {40, 1}, {60, 50}};

@@ -119,9 +119,10 @@ TEST_F(StartupCleaning, StartupFolderComesFromTheRegistry) {
     fs::create_directories(elsewhere);
     fs::copy_file(fs::path(ZEL_SHARED_DIR) / "shortcuts" / "a_exists.lnk", elsewhere / "x.lnk");
     fs::copy_file(fs::path(ZEL_SHARED_DIR) / "shortcuts" / "a_exists.lnk", m_world.Startup() / "x.lnk");
-    ASSERT_EQ(RegistrySetString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                                "StartUp", "C:\\AUTOSTART"),
-              1);
+    ASSERT_EQ(
+        RegistrySetString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                          "StartUp", "C:\\AUTOSTART"),
+        1);
     m_module.CureStartUp();
     EXPECT_FALSE(fs::exists(elsewhere / "x.lnk"));
     EXPECT_TRUE(fs::exists(m_world.Startup() / "x.lnk"));
@@ -133,8 +134,9 @@ TEST_F(StartupCleaning, OpenCommandsAreRestoredAndCreated) {
     m_module.CureTracerRegistry();
     for (const char* type : {"exefile", "comfile", "batfile"}) {
         RegistryValue value;
-        ASSERT_EQ(registry.QueryValue(RegistryRoot::kClassesRoot, std::string(type) + "\\shell\\open\\command", "", value),
-                  RegistryStatus::kOk);
+        ASSERT_EQ(
+            registry.QueryValue(RegistryRoot::kClassesRoot, std::string(type) + "\\shell\\open\\command", "", value),
+            RegistryStatus::kOk);
         EXPECT_EQ(value.data, std::string("\"%1\" %*\0", 8)) << type;
     }
 }
@@ -144,7 +146,8 @@ TEST_F(StartupCleaning, RegistryValuesNamingTheFileAreDeleted) {
     auto& registry = m_world.Registry();
     ASSERT_EQ(registry.CreateKey(RegistryRoot::kLocalMachine, run), RegistryStatus::kOk);
     auto put = [&](const std::string& name, std::uint32_t type, const std::string& data) {
-        ASSERT_EQ(registry.SetValue(RegistryRoot::kLocalMachine, run, RegistryValue{name, type, data}), RegistryStatus::kOk);
+        ASSERT_EQ(registry.SetValue(RegistryRoot::kLocalMachine, run, RegistryValue{name, type, data}),
+                  RegistryStatus::kOk);
     };
     put("P", zel::platform::kRegSz, std::string("c:\\windows\\a.exe\0", 17));
     put("Q", zel::platform::kRegSz, std::string("C:\\WINDOWS\\A.EXE -q\0", 20));

@@ -116,13 +116,23 @@ TEST_F(CureModule, NonAsciiNamesAreLookedForInTheAnsiCodePage) {
     int index = AddTrojanRecord(m_base, bytes, 0x04 | 0x40);
     const std::string run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
     m_base.AddRegistry(index, HKEY_CURRENT_USER, run);
-    std::string trojan = Plant("\xc3\x9c" "ber.exe", bytes);  // "Über.exe"
-    WriteText(m_world.Windows() / "win.ini", "[windows]\r\nrun=C:\\windows\\\xdc" "ber.exe\r\n");
-    ASSERT_EQ(RegistrySetString(HKEY_CURRENT_USER, run, "U", "c:\\windows\\\xdc" "BER.EXE"), 1);
+    std::string trojan = Plant(
+        "\xc3\x9c"
+        "ber.exe",
+        bytes);  // "Über.exe"
+    WriteText(m_world.Windows() / "win.ini",
+              "[windows]\r\nrun=C:\\windows\\\xdc"
+              "ber.exe\r\n");
+    ASSERT_EQ(RegistrySetString(HKEY_CURRENT_USER, run, "U",
+                                "c:\\windows\\\xdc"
+                                "BER.EXE"),
+              1);
     CTrojanCureModule module(&m_base);
     EXPECT_NE(module.DisinfectTrojan(trojan, index), 0);
     EXPECT_EQ(ReadText(m_world.Windows() / "win.ini"), "[windows]\r\nrun=\r\n");
-    EXPECT_EQ(ReadText(m_world.Windows() / "wininit.ini"), "[rename]\r\nNUL=C:\\windows\\\xdc" "ber.exe\r\n");
+    EXPECT_EQ(ReadText(m_world.Windows() / "wininit.ini"),
+              "[rename]\r\nNUL=C:\\windows\\\xdc"
+              "ber.exe\r\n");
     CString name, data;
     EXPECT_EQ(RegistryEnumValue(HKEY_CURRENT_USER, run, 0, name, data), -2);
 }

@@ -111,7 +111,8 @@ TEST(SearchTest, IndexFollowsChangesToRecordsAndSignatures) {
     auto check = [&](const char* step) {
         for (int mode : {0, 1}) {
             for (int start = 0; start <= base.GetSize(); ++start) {
-                ASSERT_EQ(base.Find(source.data(), 2000, start, mode), ReferenceFind(base, source.data(), 2000, start, mode))
+                ASSERT_EQ(base.Find(source.data(), 2000, start, mode),
+                          ReferenceFind(base, source.data(), 2000, start, mode))
                     << step << " mode " << mode << " start " << start;
             }
         }
@@ -179,13 +180,15 @@ TEST(SearchTest, SignaturesNeverGeneratedMatchNothing) {
     int moved = base.Add("T", "ZeroWindowsElsewhere", "1", 0);
     base.AddImage(moved, "moved.exe");
     std::memset(window, 0, sizeof window);
-    for (int slot = 0; slot < 3; ++slot) base.GetTrojan(moved)->GetSignature(0).SetWindow(slot, window, 1024u + 64u * slot);
+    for (int slot = 0; slot < 3; ++slot)
+        base.GetTrojan(moved)->GetSignature(0).SetWindow(slot, window, 1024u + 64u * slot);
     int mixed = base.Add("T", "Mixed", "1", 0);
     base.AddImage(mixed, "ungenerated.exe");
     base.AddImage(mixed, "generated.exe");
     for (int slot = 0; slot < 3; ++slot) {
         DWORD offset = 2000u + 100u * static_cast<DWORD>(slot);
-        for (int i = 0; i < 16; ++i) zeros[offset + static_cast<DWORD>(i)] = window[i] = static_cast<BYTE>(slot * 16 + i + 1);
+        for (int i = 0; i < 16; ++i)
+            zeros[offset + static_cast<DWORD>(i)] = window[i] = static_cast<BYTE>(slot * 16 + i + 1);
         base.GetTrojan(mixed)->GetSignature(1).SetWindow(slot, window, offset);
     }
     for (int mode : {0, 1}) {

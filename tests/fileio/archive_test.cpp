@@ -27,8 +27,7 @@ TEST(ArchiveStringTest, LengthPrefixGrowsAtEachBoundary) {
         size_t length;
         size_t prefix;
     };
-    for (Case c : {Case{0, 1}, Case{254, 1}, Case{255, 3}, Case{65533, 3}, Case{65534, 7},
-                   Case{70000, 7}}) {
+    for (Case c : {Case{0, 1}, Case{254, 1}, Case{255, 3}, Case{65533, 3}, Case{65534, 7}, Case{70000, 7}}) {
         CString text(c.length, 'x');
         auto bytes = Store(text);
         ASSERT_EQ(bytes.size(), c.length + c.prefix) << c.length;

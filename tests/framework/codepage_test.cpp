@@ -16,10 +16,10 @@ TEST(CodepageTest, EveryWindows1252ByteRoundTripsThroughUtf8) {
 }
 
 TEST(CodepageTest, RejectsWhatWindows1252CannotHoldAndMalformedUtf8) {
-    EXPECT_FALSE(Utf8ToWindows1252("\xE4\xB8\xAD").has_value());   // a CJK character
-    EXPECT_FALSE(Utf8ToWindows1252("\xC3").has_value());           // cut short
-    EXPECT_FALSE(Utf8ToWindows1252("\xC0\xAF").has_value());       // overlong
-    EXPECT_FALSE(Utf8ToWindows1252("\xED\xA0\x80").has_value());   // surrogate
+    EXPECT_FALSE(Utf8ToWindows1252("\xE4\xB8\xAD").has_value());  // a CJK character
+    EXPECT_FALSE(Utf8ToWindows1252("\xC3").has_value());          // cut short
+    EXPECT_FALSE(Utf8ToWindows1252("\xC0\xAF").has_value());      // overlong
+    EXPECT_FALSE(Utf8ToWindows1252("\xED\xA0\x80").has_value());  // surrogate
     EXPECT_EQ(Utf8ToWindows1252("caf\xC3\xA9").value(), "caf\xE9");
 }
 

@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 #include "platform/services.h"
 #include "platform/wine/wine_prefix_root.h"
@@ -78,10 +78,19 @@ TEST_F(FakeProc, WineProcessesOnTheSystemRootRunTheirWindowsProgram) {
 
 TEST_F(FakeProc, WineCommandLinesMayQuoteTheProgramOrCarryItsArguments) {
     std::string prefix = (m_dir / "prefix").string();
-    fs::create_directories(m_dir / "prefix" / "drive_c" / "Program Files" / "\xc3\x9c" "ber");
-    std::ofstream(m_dir / "prefix" / "drive_c" / "Program Files" / "\xc3\x9c" "ber" / "b c.exe") << "MZ";
+    fs::create_directories(m_dir / "prefix" / "drive_c" / "Program Files" /
+                           "\xc3\x9c"
+                           "ber");
+    std::ofstream(m_dir / "prefix" / "drive_c" / "Program Files" /
+                  "\xc3\x9c"
+                  "ber" /
+                  "b c.exe")
+        << "MZ";
     const std::string env = "WINEPREFIX=" + prefix + std::string(1, '\0');
-    AddProcess("20", "/usr/lib/wine/wine64-preloader", "\"C:\\program files\\\xc3\x9c" "ber\\B C.EXE\" /x", env);
+    AddProcess("20", "/usr/lib/wine/wine64-preloader",
+               "\"C:\\program files\\\xc3\x9c"
+               "ber\\B C.EXE\" /x",
+               env);
     AddProcess("21", "/usr/lib/wine/wine64-preloader", "C:\\windows\\a.exe /q -w", env);
     AddProcess("22", "/usr/lib/wine/wine64", std::string("wineserver\0", 11), env);
     WinePrefixRoot root(prefix);
@@ -89,7 +98,9 @@ TEST_F(FakeProc, WineCommandLinesMayQuoteTheProgramOrCarryItsArguments) {
     ProcProcessTable table((m_dir / "proc").string());
     std::string path;
     ASSERT_TRUE(table.ProgramPath(20, path));
-    EXPECT_EQ(path, prefix + "/drive_c/Program Files/\xc3\x9c" "ber/b c.exe");
+    EXPECT_EQ(path, prefix +
+                        "/drive_c/Program Files/\xc3\x9c"
+                        "ber/b c.exe");
     ASSERT_TRUE(table.ProgramPath(21, path));
     EXPECT_EQ(path, prefix + "/drive_c/windows/a.exe");
     ASSERT_TRUE(table.ProgramPath(22, path));  // no Windows program: the loader

@@ -29,7 +29,8 @@ protected:
     std::vector<std::string> Names(RegistryRoot root, const std::string& key) {
         std::vector<std::string> names;
         RegistryValue value;
-        while (m_registry->EnumValue(root, key, names.size(), value) == RegistryStatus::kOk) names.push_back(value.name);
+        while (m_registry->EnumValue(root, key, names.size(), value) == RegistryStatus::kOk)
+            names.push_back(value.name);
         return names;
     }
 
@@ -65,8 +66,9 @@ TEST_P(RegistryBackend, RootsShareTheirHives) {
     EXPECT_EQ(r.QueryValue(RegistryRoot::kUsers, std::string(kCurrentUserSid) + "\\Software\\Run", "X", value),
               RegistryStatus::kOk);
     ASSERT_EQ(r.CreateKey(RegistryRoot::kCurrentConfig, "Software\\Cfg"), RegistryStatus::kOk);
-    EXPECT_EQ(r.OpenKey(RegistryRoot::kLocalMachine, "System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Cfg"),
-              RegistryStatus::kOk);
+    EXPECT_EQ(
+        r.OpenKey(RegistryRoot::kLocalMachine, "System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Cfg"),
+        RegistryStatus::kOk);
     EXPECT_EQ(r.OpenKey(RegistryRoot::kUsers, ".DEFAULT"), RegistryStatus::kOk);
     EXPECT_EQ(r.OpenKey(RegistryRoot::kUsers, ""), RegistryStatus::kOk);
     EXPECT_EQ(r.CreateKey(RegistryRoot::kUsers, "S-1-5-99\\X"), RegistryStatus::kFailed);
@@ -135,10 +137,12 @@ TEST_P(RegistryBackend, RefusedWritesChangeNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Backends, RegistryBackend,
-    ::testing::Values(Backend{"memory", [](const std::filesystem::path&, bool*) -> std::unique_ptr<Registry> {
+    ::testing::Values(Backend{"memory",
+                              [](const std::filesystem::path&, bool*) -> std::unique_ptr<Registry> {
                                   return std::make_unique<MemoryRegistry>();
                               }},
-                      Backend{"wine", [](const std::filesystem::path& dir, bool* refuse) -> std::unique_ptr<Registry> {
+                      Backend{"wine",
+                              [](const std::filesystem::path& dir, bool* refuse) -> std::unique_ptr<Registry> {
                                   WineRegistry::Hooks hooks;
                                   hooks.now = [] { return 0x1dd860bb398a340ull; };
                                   hooks.wine_running = [refuse] { return *refuse; };

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <filesystem>
 
 #include "tests/support/temp_dir.h"
 

@@ -30,8 +30,12 @@ TEST(ShellLink, TargetsAreWhatWinesGetPathReturned) {
         {"c_case_upper.lnk", "C:\\WINDOWS\\A.EXE"},
         {"d_missing_file.lnk", "C:\\windows\\missing.exe"},
         {"d2_missing_dir.lnk", "C:\\nodir\\ghost.exe"},
-        {"e_unicode_ansi.lnk", "C:\\users\\Public\\\xDCn\xEF" "code\\b.exe"},
-        {"e_unicode_w.lnk", "C:\\users\\Public\\\xDCn\xEF" "code\\b.exe"},
+        {"e_unicode_ansi.lnk",
+         "C:\\users\\Public\\\xDCn\xEF"
+         "code\\b.exe"},
+        {"e_unicode_w.lnk",
+         "C:\\users\\Public\\\xDCn\xEF"
+         "code\\b.exe"},
         {"e2_unicode_cjk_w.lnk", "C:\\users\\Public\\Omega??\\d.exe"},
         {"f_zdrive.lnk", "Z:\\tmp\\lnk-research\\c.exe"},
         {"g_directory.lnk", "C:\\Program Files\\Tool"},

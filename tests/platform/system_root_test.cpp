@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 #include "tests/support/temp_dir.h"
 
@@ -24,7 +24,10 @@ protected:
         fs::create_directory_symlink("/", m_dir / "dosdevices" / "z:");
         fs::create_directory_symlink(m_dir / "elsewhere", m_dir / "dosdevices" / "d:");
         std::ofstream(m_dir / "drive_c" / "windows" / "WIN.INI") << "x";
-        std::ofstream(m_dir / "drive_c" / "windows" / "\xc3\x9c" "ber.exe") << "x";  // "Über" in UTF-8
+        std::ofstream(m_dir / "drive_c" / "windows" /
+                      "\xc3\x9c"
+                      "ber.exe")
+            << "x";  // "Über" in UTF-8
     }
     zel::testing::TempDir m_temp;
     fs::path m_dir = m_temp.path();
@@ -37,7 +40,10 @@ TEST_F(WinePrefixPaths, WindowsPathsResolveWithoutRegardToCase) {
     EXPECT_EQ(root.ToDiskPath("c:/windows/./system32/../win.ini"), c + "/windows/WIN.INI");
     EXPECT_EQ(root.ToDiskPath("c:\\autoexec.bat"), c + "/autoexec.bat");
     EXPECT_EQ(root.ToDiskPath("C:\\program files\\TOOL\\New Dir\\A.EXE"), c + "/Program Files/Tool/New Dir/A.EXE");
-    EXPECT_EQ(root.ToDiskPath("C:\\windows\\\xfc" "BER.exe"), c + "/windows/\xc3\x9c" "ber.exe");
+    EXPECT_EQ(root.ToDiskPath("C:\\windows\\\xfc"
+                              "BER.exe"),
+              c + "/windows/\xc3\x9c"
+                  "ber.exe");
     EXPECT_EQ(root.ToDiskPath("C:\\..\\..\\etc"), c + "/etc");  // never above the drive
     EXPECT_EQ(root.ToDiskPath("Z:\\tmp"), "/tmp");
     EXPECT_EQ(root.ToDiskPath("D:\\x"), (m_dir / "elsewhere" / "x").string());
@@ -52,7 +58,12 @@ TEST_F(WinePrefixPaths, DiskPathsMapBackToTheLongestDrive) {
     EXPECT_EQ(root.ToWindowsPath((m_dir / "drive_c").string()), "C:\\");
     EXPECT_EQ(root.ToWindowsPath("/tmp/x/a.exe"), "Z:\\tmp\\x\\a.exe");
     EXPECT_EQ(root.ToWindowsPath((m_dir / "elsewhere" / "b").string()), "D:\\b");
-    EXPECT_EQ(root.ToWindowsPath((m_dir / "drive_c" / "\xc3\x9c" "ber.exe").string()), "C:\\\xdc" "ber.exe");
+    EXPECT_EQ(root.ToWindowsPath((m_dir / "drive_c" /
+                                  "\xc3\x9c"
+                                  "ber.exe")
+                                     .string()),
+              "C:\\\xdc"
+              "ber.exe");
 }
 
 TEST_F(WinePrefixPaths, APrefixWithoutDriveFolderGetsWinesDefaults) {

@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
 
 #include "platform/wine/wine_registry_file.h"
 #include "platform/wine/wine_server.h"
@@ -62,20 +62,23 @@ TEST_F(WinePrefix, RealFilesReadBackByteForByte) {
 TEST_F(WinePrefix, ReadsTheValuesWineWrote) {
     RegistryValue value;
     ASSERT_EQ(m_registry->QueryValue(RegistryRoot::kCurrentUser,
-                                     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                                     "startup", value),
+                                     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "startup",
+                                     value),
               RegistryStatus::kOk);
-    EXPECT_EQ(value.data,
-              std::string("C:\\users\\root\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp\0", 76));
+    EXPECT_EQ(
+        value.data,
+        std::string("C:\\users\\root\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp\0", 76));
     ASSERT_EQ(m_registry->QueryValue(RegistryRoot::kClassesRoot, "exefile\\shell\\open\\command", "", value),
               RegistryStatus::kOk);
     EXPECT_EQ(value, (RegistryValue{"", kRegSz, std::string("\"%1\" %*\0", 8)}));
-    ASSERT_EQ(m_registry->QueryValue(RegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices",
-                                     "winemenubuilder", value),
-              RegistryStatus::kOk);
+    ASSERT_EQ(
+        m_registry->QueryValue(RegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices",
+                               "winemenubuilder", value),
+        RegistryStatus::kOk);
     EXPECT_EQ(std::string(value.data.c_str()), "C:\\windows\\system32\\winemenubuilder.exe -a -r");
-    EXPECT_EQ(m_registry->OpenKey(RegistryRoot::kUsers, ".Default\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer"),
-              RegistryStatus::kOk);
+    EXPECT_EQ(
+        m_registry->OpenKey(RegistryRoot::kUsers, ".Default\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer"),
+        RegistryStatus::kOk);
     EXPECT_EQ(m_registry->OpenKey(RegistryRoot::kClassesRoot, "batfile"), RegistryStatus::kNotFound);
     EXPECT_EQ(m_registry->LoadProblem(), "");
 }
@@ -140,13 +143,19 @@ TEST_F(WinePrefix, EscapesAndWrappingMatchWine) {
         ASSERT_TRUE(file->EnumValue("software\\br[ack]et", i, value));
         // Writing the value back gives the line Wine wrote, except the units outside the code page.
         if (value.name == "Ctl") {
-            EXPECT_EQ(value.data, std::string("a\nb\rc\td\x1e\x01" "7\x1bz\x7f \x80 \x80" "1\0", 19));
-            EXPECT_EQ(WineRegistryFile::FormatValue(value, "\n"), "\"Ctl\"=\"a\\nb\\rc\\td\\36\\0017\\ez\x7f \\x20ac \\x20ac1\"");
+            EXPECT_EQ(value.data, std::string("a\nb\rc\td\x1e\x01"
+                                              "7\x1bz\x7f \x80 \x80"
+                                              "1\0",
+                                              19));
+            EXPECT_EQ(WineRegistryFile::FormatValue(value, "\n"),
+                      "\"Ctl\"=\"a\\nb\\rc\\td\\36\\0017\\ez\x7f \\x20ac \\x20ac1\"");
         } else if (value.name == "Multi1") {
             EXPECT_EQ(value.data, std::string("a\0b\0\0", 5));
             EXPECT_EQ(WineRegistryFile::FormatValue(value, "\n"), "\"Multi1\"=str(7):\"a\\0b\\0\"");
         } else if (value.name == "NonAscii") {
-            EXPECT_EQ(value.data, std::string("Gr\xfc\xdf" "e caf\xe9\0", 11));
+            EXPECT_EQ(value.data, std::string("Gr\xfc\xdf"
+                                              "e caf\xe9\0",
+                                              11));
             EXPECT_EQ(WineRegistryFile::FormatValue(value, "\n"), "\"NonAscii\"=\"Gr\\xfc\\x00dfe caf\\xe9\"");
         } else {
             EXPECT_EQ(value.data.size(), 48u);

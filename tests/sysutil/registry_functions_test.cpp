@@ -17,8 +17,7 @@ protected:
     void Put(RegistryRoot root, const std::string& key, const std::string& name, std::uint32_t type,
              const std::string& data) {
         ASSERT_EQ(m_registry.CreateKey(root, key), zel::platform::RegistryStatus::kOk);
-        ASSERT_EQ(m_registry.SetValue(root, key, RegistryValue{name, type, data}),
-                  zel::platform::RegistryStatus::kOk);
+        ASSERT_EQ(m_registry.SetValue(root, key, RegistryValue{name, type, data}), zel::platform::RegistryStatus::kOk);
     }
     MemoryRegistry m_registry;
     ScopedServices m_services{{.registry = &m_registry}};
@@ -61,8 +60,8 @@ TEST_F(RegistryFunctions, BufferLimitsAreTheTerminatorIncluded) {
 TEST_F(RegistryFunctions, SetStringCreatesTheKeyAndAddressesTheDefaultValue) {
     EXPECT_EQ(RegistrySetString(HKEY_CLASSES_ROOT, "comfile\\shell\\open\\command", "", "\"%1\" %*"), 1);
     RegistryValue value;
-    ASSERT_EQ(m_registry.QueryValue(RegistryRoot::kLocalMachine, "Software\\Classes\\comfile\\shell\\open\\command",
-                                    "", value),
+    ASSERT_EQ(m_registry.QueryValue(RegistryRoot::kLocalMachine, "Software\\Classes\\comfile\\shell\\open\\command", "",
+                                    value),
               zel::platform::RegistryStatus::kOk);
     EXPECT_EQ(value.type, zel::platform::kRegSz);
     EXPECT_EQ(value.data, std::string("\"%1\" %*\0", 8));

@@ -46,10 +46,10 @@ TEST_F(CompletionPageTest, NothingUpdated) {
 
 TEST_F(CompletionPageTest, NewTrojansAreListedInDeliveredOrder) {
     MakeBase(dir / "default.tdb", {{"Backdoor", "Alpha", "1.0"}, {"Backdoor", "Beta", "0"}});
-    MakeBase(dir / "~default.tdb", {{"Backdoor", "Gamma", "2.1"},   // new name, known type
-                                    {"Backdoor", "Alpha", "1.0"},   // known: nothing
-                                    {"Backdoor", "Alpha", "1.1"},   // new version
-                                    {"Worm", "Beta", "0"},          // new type, version "0"
+    MakeBase(dir / "~default.tdb", {{"Backdoor", "Gamma", "2.1"},  // new name, known type
+                                    {"Backdoor", "Alpha", "1.0"},  // known: nothing
+                                    {"Backdoor", "Alpha", "1.1"},  // new version
+                                    {"Worm", "Beta", "0"},         // new type, version "0"
                                     {"Backdoor", "Delta", "0"}});
     app.m_settings.LogText = "Updated default.tdb\r\n\r\n";
     page.OnSetActive();

@@ -14,13 +14,14 @@ std::string CLine(const std::string& dest, const std::string& url, const std::st
                   const std::string& version = " ", const std::string& date = "01.02.2004",
                   const std::string& time = "10:00:00", const std::string& size = "10",
                   const std::string& crc = "4294967295") {
-    return "c<" + dest + "><" + url + "><" + date + "><" + time + "><" + label + "><" + version + "><" + size +
-           "><" + crc + ">";
+    return "c<" + dest + "><" + url + "><" + date + "><" + time + "><" + label + "><" + version + "><" + size + "><" +
+           crc + ">";
 }
 
 class DownloadPageTest : public ::testing::Test {
 protected:
-    DownloadPageTest() : cwd(dir.path().string()), app(desktop, profile), page(app, worker, window, view, clock, files, desktop) {
+    DownloadPageTest()
+        : cwd(dir.path().string()), app(desktop, profile), page(app, worker, window, view, clock, files, desktop) {
         app.m_settings.URL = "http://mirror.test/upd";
     }
 
@@ -79,7 +80,7 @@ TEST_F(DownloadPageTest, UpToDateEntriesBecomeCompleteRowsWithoutDownloads) {
     EXPECT_EQ(page.Rows()[0].icon, kIconComplete);
     EXPECT_EQ(page.Rows()[1].name, "~default.tdb");
     EXPECT_EQ(files.asked.back(), "default.tdb");  // a '~' file is judged by the live file
-    EXPECT_EQ(worker.Count(WM_DL_DOWNLOAD), 1);     // the script only
+    EXPECT_EQ(worker.Count(WM_DL_DOWNLOAD), 1);    // the script only
     EXPECT_EQ(app.m_settings.LogText, "");
     EXPECT_TRUE(page.Finished());
 }
@@ -159,13 +160,14 @@ TEST_F(DownloadPageTest, HousekeepingCommandsAndSkippedLines) {
 // malformed c line each fail a row of their own and the run goes on.
 TEST_F(DownloadPageTest, RefusedAndMalformedLinesFailTheirRowsAndTheRunGoesOn) {
     files.outside.insert("out/x");
-    StartRun("n<plugins\\sub>\nd<plugins\\old.dll>\nd</etc/passwd>\nn<..\\up>\ng<C:\\setup.exe>\n"
-             "g<missing.exe>\nd<out\\x>\n" +
-             CLine("../x.dll", "http://h/_x.dll") + "\n" +
-             "c<a><http://h/seven.bin><01.01.2004><10:00:00>< >< ><10>\n"  // seven fields
-             "c<b><http://h/b><01.01.2004><10:00:00>< >< ><ten><5>\n"      // size without digits
-             "c\n" +
-             CLine("plugins\\x.dll", "http://h/x.dll") + "\nd<unterminated\ns<\nf<never closed\n");
+    StartRun(
+        "n<plugins\\sub>\nd<plugins\\old.dll>\nd</etc/passwd>\nn<..\\up>\ng<C:\\setup.exe>\n"
+        "g<missing.exe>\nd<out\\x>\n" +
+        CLine("../x.dll", "http://h/_x.dll") + "\n" +
+        "c<a><http://h/seven.bin><01.01.2004><10:00:00>< >< ><10>\n"  // seven fields
+        "c<b><http://h/b><01.01.2004><10:00:00>< >< ><ten><5>\n"      // size without digits
+        "c\n" +
+        CLine("plugins\\x.dll", "http://h/x.dll") + "\nd<unterminated\ns<\nf<never closed\n");
     EXPECT_EQ(files.made, std::vector<std::string>{"plugins/sub"});
     EXPECT_EQ(files.removed, std::vector<std::string>{"plugins/old.dll"});
     EXPECT_TRUE(desktop.opened.empty());

@@ -23,10 +23,10 @@
 #include "platform/internet.h"
 #include "platform/services.h"
 #include "platform/wine/wine_registry.h"
-#include "updater/core/registry_profile.h"
 #include "updater/core/completion_page.h"
 #include "updater/core/download_page.h"
 #include "updater/core/download_thread.h"
+#include "updater/core/registry_profile.h"
 #include "updater/core/update_strings.h"
 
 namespace zel::updater::test {
@@ -53,8 +53,8 @@ protected:
     int RunPage(const std::string& mirrorUrl, const std::function<void(CDownloadPage&, const CMessage&)>& spy = {}) {
         app.m_settings.URL = mirrorUrl;
         worker = std::make_unique<CQVDownloadThread>(platform::CurlInternet(), platform::SystemFileSystem());
-        page = std::make_unique<CDownloadPage>(app, *worker, window, view, platform::SystemClock(), platform::SystemFileSystem(),
-                                               desktop);
+        page = std::make_unique<CDownloadPage>(app, *worker, window, view, platform::SystemClock(),
+                                               platform::SystemFileSystem(), desktop);
         view.page = 1;
         page->OnSetActive();
         bool done = Pump(
@@ -96,7 +96,7 @@ TEST_F(UpdateRunTest, HttpMirrorInstallsWhatIsOutOfDateAndLogsIt) {
 
     MakeBase(work + "/default.tdb", {{"Backdoor", "Alpha", "1.0"}});
     SetLocalModificationTime(work + "/default.tdb", 2003, 12, 31, 23, 0, 0);  // older than the line
-    WriteFile(work + "/current.txt", "kept");                                   // newer than the line
+    WriteFile(work + "/current.txt", "kept");                                 // newer than the line
     WriteFile(work + "/bad.bin", "installed");
     SetLocalModificationTime(work + "/bad.bin", 2000, 1, 1, 0, 0, 0);
     std::filesystem::create_directories(work + "/bin");
@@ -203,8 +203,8 @@ TEST_F(UpdateRunTest, CancelDuringATransferLeavesNothingBehind) {
     bool cancelled = false;
     app.m_settings.URL = base;
     worker = std::make_unique<CQVDownloadThread>(platform::CurlInternet(), platform::SystemFileSystem());
-    page = std::make_unique<CDownloadPage>(app, *worker, window, view, platform::SystemClock(), platform::SystemFileSystem(),
-                                           desktop);
+    page = std::make_unique<CDownloadPage>(app, *worker, window, view, platform::SystemClock(),
+                                           platform::SystemFileSystem(), desktop);
     page->OnSetActive();
     ASSERT_TRUE(Pump(
         [&](const CMessage& m) {
@@ -249,8 +249,8 @@ TEST_F(UpdateRunTest, ZelUpdateOverHttpAndFtpDirectAndThroughTheProxyWithStoredS
         std::filesystem::create_directories(mirror + sub);
         WriteFile(mirror + sub + "/good.bin", good);
     }
-    WriteFile(mirror + "/h/zelbase.lst", "s<6000>\n" + CheckedLine("good.bin", httpBase + "/good.bin", good) +
-                                             "f<Thanks for updating.>\n");
+    WriteFile(mirror + "/h/zelbase.lst",
+              "s<6000>\n" + CheckedLine("good.bin", httpBase + "/good.bin", good) + "f<Thanks for updating.>\n");
     WriteFile(mirror + "/f/zelbase.lst", CheckedLine("good.bin", ftpBase + "/good.bin", good));
 
     // The settings come from the registry file of the system root.
@@ -364,8 +364,10 @@ std::vector<std::string> Screen(const std::string& raw) {
             line.resize(std::min(line.size(), column));
             i += 2;
         } else {
-            if (column < line.size()) line[column] = raw[i];
-            else line += raw[i];
+            if (column < line.size())
+                line[column] = raw[i];
+            else
+                line += raw[i];
             ++column;
         }
     }
@@ -452,11 +454,12 @@ TEST_F(UpdateRunTest, ZelUpdateKeepsAHostileScriptInsideTheInstallFolder) {
         return CheckedLine(dest, base + "/payload.bin", payload, " ", " ", "31.12.2099");  // always out of date
     };
     std::vector<std::string> hostile;
-    for (const std::string& path : {decoy + "/victim.txt", std::string("../decoy/victim.txt"),
-                                    std::string("..\\decoy\\victim.txt"), std::string("C:\\decoy\\victim.txt"),
-                                    std::string("out/victim.txt"), std::string("out\\new.txt")})
+    for (const std::string& path :
+         {decoy + "/victim.txt", std::string("../decoy/victim.txt"), std::string("..\\decoy\\victim.txt"),
+          std::string("C:\\decoy\\victim.txt"), std::string("out/victim.txt"), std::string("out\\new.txt")})
         hostile.push_back(line(path));
-    for (const std::string& path : {decoy + "/victim.txt", std::string("../decoy/victim.txt"), std::string("out/victim.txt")})
+    for (const std::string& path :
+         {decoy + "/victim.txt", std::string("../decoy/victim.txt"), std::string("out/victim.txt")})
         hostile.push_back("d<" + path + ">\r\n");
     for (const std::string& path : {decoy + "/new", std::string("..\\decoy\\new"), std::string("out/new")})
         hostile.push_back("n<" + path + ">\r\n");
@@ -475,8 +478,9 @@ TEST_F(UpdateRunTest, ZelUpdateKeepsAHostileScriptInsideTheInstallFolder) {
     ASSERT_EQ(RunZel("--mirror " + base + " --system-root " + (dir / "root")), 1) << ReadBytes(work + "/err.txt");
     EXPECT_EQ(ReadBytes(work + "/plugins/sub/x.dll"), payload);
     EXPECT_FALSE(FileExists(work + "/plugins/old.dll"));
-    for (int i = 0; i < 200 && !FileExists(work + "/ran"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(FileExists(work + "/ran"));  // the program of the install folder was started
+    for (int i = 0; i < 200 && !FileExists(work + "/ran"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(FileExists(work + "/ran"));                       // the program of the install folder was started
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // time for a wrongly started one
     EXPECT_EQ(Snapshot(decoy), before);
     EXPECT_TRUE(FilesStartingWith(work, "C:").empty());

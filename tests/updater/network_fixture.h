@@ -7,8 +7,8 @@
 
 #include <chrono>
 #include <filesystem>
-#include <memory>
 #include <functional>
+#include <memory>
 
 #include "test_support.h"
 #include "updater/core/message_queue.h"
@@ -17,8 +17,7 @@ namespace zel::updater::test {
 
 class NetworkTest : public ::testing::Test {
 protected:
-    NetworkTest()
-        : mirror(dir / "mirror"), temp(dir / "tmp"), work(dir / "work") {
+    NetworkTest() : mirror(dir / "mirror"), temp(dir / "tmp"), work(dir / "work") {
         std::filesystem::create_directories(mirror);
         std::filesystem::create_directories(temp);
         std::filesystem::create_directories(work);

@@ -172,7 +172,8 @@ TEST(UpdateAppTest, ClosesAndRestartsTheScannerAndMonitor) {
     app.RestartPrograms();
     app.RestartPrograms();  // the flags stay set
     using Opened = std::vector<std::pair<std::string, int>>;
-    EXPECT_EQ(desktop.opened, (Opened{{"zelscan.exe", 10}, {"zelmon.exe", 10}, {"zelscan.exe", 10}, {"zelmon.exe", 10}}));
+    EXPECT_EQ(desktop.opened,
+              (Opened{{"zelscan.exe", 10}, {"zelmon.exe", 10}, {"zelscan.exe", 10}, {"zelmon.exe", 10}}));
 }
 
 TEST(UpdateAppTest, SettingsAreWrittenOnlyAfterTheyWereLoaded) {

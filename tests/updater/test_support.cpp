@@ -155,8 +155,7 @@ void CopyFreshPrefix(const std::string& folder) {
     }
 }
 
-void SetLocalModificationTime(const std::string& path, int year, int month, int day, int hour, int minute,
-                              int second) {
+void SetLocalModificationTime(const std::string& path, int year, int month, int day, int hour, int minute, int second) {
     std::tm fields{};
     fields.tm_year = year - 1900;
     fields.tm_mon = month - 1;
@@ -198,8 +197,8 @@ ServerProcess::~ServerProcess() { StopProcess(m_pid); }
 
 std::unique_ptr<ServerProcess> StartHttpMirror(const std::string& folder, const std::string& requestLog,
                                                std::string& error) {
-    std::vector<std::string> argv{ZEL_SYSTEM_PYTHON, std::string(ZEL_SOURCE_DIR) + "/tests/updater/servers/http_mirror.py",
-                                  folder};
+    std::vector<std::string> argv{ZEL_SYSTEM_PYTHON,
+                                  std::string(ZEL_SOURCE_DIR) + "/tests/updater/servers/http_mirror.py", folder};
     if (!requestLog.empty()) argv.push_back(requestLog);
     return ServerProcess::Start(argv, error);
 }
@@ -216,7 +215,8 @@ std::unique_ptr<Proxy> Proxy::Start(const std::string& folder, std::string& erro
         std::string config = folder + "/tinyproxy.conf";
         WriteFile(config, "Port " + std::to_string(port) +
                               "\nListen 127.0.0.1\nTimeout 60\nLogLevel Info\nMaxClients 20\nAllow 127.0.0.1\n"
-                              "LogFile \"" + log + "\"\n");
+                              "LogFile \"" +
+                              log + "\"\n");
         int readEnd = -1;
         pid_t pid = SpawnWithOutput({ZEL_TINYPROXY, "-d", "-c", config}, &readEnd, error);
         if (pid < 0) return nullptr;

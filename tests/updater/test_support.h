@@ -60,8 +60,7 @@ std::string PatternBytes(std::size_t size, unsigned seed);
 // then serves as a system root (its user.reg holds HKEY_CURRENT_USER).
 void CopyFreshPrefix(const std::string& folder);
 // Sets the modification time of a file to a local date and time.
-void SetLocalModificationTime(const std::string& path, int year, int month, int day, int hour, int minute,
-                              int second);
+void SetLocalModificationTime(const std::string& path, int year, int month, int day, int hour, int minute, int second);
 
 // A server process whose first output line is "PORT n". Stopped (SIGTERM, then waited for) on
 // destruction.

@@ -80,12 +80,13 @@ TEST_F(IsOutOfDateTest, TildeFilesAreJudgedByTheLiveFile) {
 
 TEST_F(IsOutOfDateTest, InvalidDatesLeaveAnExistingFileUpToDate) {
     files.times["a"] = 0;
-    for (const char* date : {"32.01.2004", "30.02.2004", "31.04.2004", "29.02.2003", "01.13.2004", "00.01.2004", "", "1.1", "x.1.2004", "01.01.-5"})
+    for (const char* date : {"32.01.2004", "30.02.2004", "31.04.2004", "29.02.2003", "01.13.2004", "00.01.2004", "",
+                             "1.1", "x.1.2004", "01.01.-5"})
         EXPECT_FALSE(IsOutOfDate(files, clock, "a", date, "10:00:00")) << date;
     for (const char* time : {"24:00:00", "10:60:00", "10:00", ""})
         EXPECT_FALSE(IsOutOfDate(files, clock, "a", "01.01.2004", time)) << time;
     EXPECT_TRUE(IsOutOfDate(files, clock, "a", "29.02.2004", "10:00:00"));  // a leap day is a date
-    EXPECT_TRUE(IsOutOfDate(files, clock, "b", "garbage", "garbage"));  // missing files are fetched anyway
+    EXPECT_TRUE(IsOutOfDate(files, clock, "b", "garbage", "garbage"));      // missing files are fetched anyway
 }
 
 TEST_F(IsOutOfDateTest, DaylightSavingIsDecidedByTheSystem) {
@@ -104,8 +105,12 @@ TEST_F(IsOutOfDateTest, DaylightSavingIsDecidedByTheSystem) {
 
 TEST(InstallPathTest, ScriptPathsAreReadAsRelativeFoldersWithBackslashes) {
     const std::pair<std::string, std::string> taken[] = {
-        {"a.exe", "a.exe"}, {"plugins\\x.dll", "plugins/x.dll"}, {"./a//b\\.\\c", "a/b/c"},
-        {"...", "..."},     {"1:x", "1:x"},                       {"dir/", "dir"},
+        {"a.exe", "a.exe"},
+        {"plugins\\x.dll", "plugins/x.dll"},
+        {"./a//b\\.\\c", "a/b/c"},
+        {"...", "..."},
+        {"1:x", "1:x"},
+        {"dir/", "dir"},
     };
     for (const auto& [script, relative] : taken) {
         CString normalised;
@@ -113,11 +118,15 @@ TEST(InstallPathTest, ScriptPathsAreReadAsRelativeFoldersWithBackslashes) {
         EXPECT_EQ(normalised, relative);
     }
     const std::pair<std::string, PathRefusal> refused[] = {
-        {"", PathRefusal::notAName},          {".", PathRefusal::notAName},
+        {"", PathRefusal::notAName},
+        {".", PathRefusal::notAName},
         {std::string("a\0/..", 5), PathRefusal::notAName},  // what the system would read is "a"
-        {"/etc/x", PathRefusal::absolute},    {"\\\\server\\share\\x", PathRefusal::absolute},
-        {"c:x", PathRefusal::driveLetter},    {"Z:\\x", PathRefusal::driveLetter},
-        {"..", PathRefusal::parentFolder},    {"a/../b", PathRefusal::parentFolder},
+        {"/etc/x", PathRefusal::absolute},
+        {"\\\\server\\share\\x", PathRefusal::absolute},
+        {"c:x", PathRefusal::driveLetter},
+        {"Z:\\x", PathRefusal::driveLetter},
+        {"..", PathRefusal::parentFolder},
+        {"a/../b", PathRefusal::parentFolder},
         {"a\\..\\..\\b", PathRefusal::parentFolder},
     };
     for (const auto& [script, refusal] : refused) {

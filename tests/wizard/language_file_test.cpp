@@ -11,13 +11,14 @@ namespace {
 TEST(LanguageFileTest, StringsAndDialogTextsReplaceTheBuiltInOnes) {
     CLanguage language;
     std::string error;
-    ASSERT_TRUE(language.Parse("\xEF\xBB\xBF# comment\r\n\r\n108=Verbinde...\r\n119=Fertig\n"
-                               "130.1002=&Standard \\\\ \\t x\n132.0=Titel\n61276=Kein Skript.\\nAnderer Server?",
-                               error))
+    ASSERT_TRUE(
+        language.Parse("\xEF\xBB\xBF# comment\r\n\r\n108=Verbinde...\r\n119=Fertig\n"
+                       "130.1002=&Standard \\\\ \\t x\n132.0=Titel\n61276=Kein Skript.\\nAnderer Server?",
+                       error))
         << error;
     EXPECT_EQ(language.String(IDS_CONNECTING), "Verbinde...");
     EXPECT_EQ(language.String(IDS_ENTRY_STATUS), "Fertig");  // has no built-in text
-    EXPECT_EQ(language.String(IDS_COMPLETE), "Complete");     // not translated: built in
+    EXPECT_EQ(language.String(IDS_COMPLETE), "Complete");    // not translated: built in
     EXPECT_EQ(language.String(999), "");
     EXPECT_EQ(language.DialogText(130, 1002, "x"), "&Standard \\ \t x");
     EXPECT_EQ(language.DialogText(132, 0, "x"), "Titel");
@@ -32,9 +33,18 @@ TEST(LanguageFileTest, StringsAndDialogTextsReplaceTheBuiltInOnes) {
 
 TEST(LanguageFileTest, AnyMalformedLineRefusesTheWholeFile) {
     const char* bad[] = {
-        "103=ok\nno equals sign\n", "x=text\n", "103.=text\n", ".5=text\n", "1.2.3=text\n", "-5=text\n",
-        "103=bad escape \\q\n", "103=ends in a backslash \\", "1234567890=too long a number\n",
-        "103=\xC3\x28 invalid UTF-8\n", "103=\xED\xA0\x80 surrogate\n", "103=\xC0\xAF overlong\n",
+        "103=ok\nno equals sign\n",
+        "x=text\n",
+        "103.=text\n",
+        ".5=text\n",
+        "1.2.3=text\n",
+        "-5=text\n",
+        "103=bad escape \\q\n",
+        "103=ends in a backslash \\",
+        "1234567890=too long a number\n",
+        "103=\xC3\x28 invalid UTF-8\n",
+        "103=\xED\xA0\x80 surrogate\n",
+        "103=\xC0\xAF overlong\n",
     };
     for (const char* text : bad) {
         CLanguage language;

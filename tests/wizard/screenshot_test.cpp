@@ -42,11 +42,11 @@ TEST_F(ScreenshotTest, EveryPage) {
     WriteFile(mirror + "/default.tdb", big);
     WriteFile(work + "/readme.txt", "installed");
     std::string total = std::to_string(program.size() + bad.size() + big.size());
-    WriteFile(mirror + "/zelbase.lst", "s<" + total + ">\n" +
-                                           CheckedLine("zelscan.exe", base + "/zelscan.exe", program, "program", "1.2") +
-                                           CheckedLine("readme.txt", base + "/readme.txt", done) +
-                                           CheckedLine("bad.bin", base + "/bad.bin", bad + "?") +
-                                           CheckedLine("~default.tdb", base + "/throttle/default.tdb", big));
+    WriteFile(mirror + "/zelbase.lst",
+              "s<" + total + ">\n" + CheckedLine("zelscan.exe", base + "/zelscan.exe", program, "program", "1.2") +
+                  CheckedLine("readme.txt", base + "/readme.txt", done) +
+                  CheckedLine("bad.bin", base + "/bad.bin", bad + "?") +
+                  CheckedLine("~default.tdb", base + "/throttle/default.tdb", big));
     SetMirrors({{"Europe", base}, {"North America", base + "/na"}, {"Asia", base + "/asia"}});
     app.m_settings.HTTPProxy = "proxy.example.net";
     app.m_settings.HTTPPort = 8080;
@@ -57,9 +57,8 @@ TEST_F(ScreenshotTest, EveryPage) {
 
     Click(QWizard::NextButton);
     // The last file comes slowly: picture the page while it arrives.
-    ASSERT_TRUE(WaitFor([&] {
-        return Download()->FileList()->topLevelItemCount() == 4 && Download()->CurrentBar()->value() > 30000;
-    }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return Download()->FileList()->topLevelItemCount() == 4 && Download()->CurrentBar()->value() > 30000; }));
     EXPECT_TRUE(Save("wizard-download"));
     ASSERT_TRUE(WaitFor([&] { return sheet->currentId() == 2; }));
     EXPECT_TRUE(Save("wizard-completion"));

@@ -8,7 +8,9 @@ namespace {
 
 TEST(TextConvertTest, Utf8StaysAndOtherBytesAreWindows1252) {
     EXPECT_EQ(ToQt("Grüße"), QString::fromUtf8("Grüße"));
-    EXPECT_EQ(ToQt("Gr\xFC\xDF" "e \x80"), QString::fromUtf8("Grüße €"));
+    EXPECT_EQ(ToQt("Gr\xFC\xDF"
+                   "e \x80"),
+              QString::fromUtf8("Grüße €"));
     EXPECT_EQ(ToQt(std::string("a\0b", 3)).size(), 3);
     EXPECT_EQ(FromQt(QString::fromUtf8("Grüße")), "Grüße");
 }

@@ -62,15 +62,13 @@ private:
 inline std::string CheckedLine(const std::string& dest, const std::string& url, const std::string& content,
                                const std::string& label = " ", const std::string& version = " ") {
     return "c<" + dest + "><" + url + "><01.01.2004><12:00:00><" + label + "><" + version + "><" +
-           std::to_string(content.size()) + "><" + std::to_string(Crc32(content.data(), content.size())) +
-           ">\r\n";
+           std::to_string(content.size()) + "><" + std::to_string(Crc32(content.data(), content.size())) + ">\r\n";
 }
 
 class WizardTest : public NetworkTest {
 protected:
     WizardTest()
-        : cwd(work),
-          services(ServicesWith(registry)),
+        : cwd(work), services(ServicesWith(registry)),
           app(desktop, profile, platform::CurlInternet(), platform::SystemFileSystem(), platform::SystemClock()) {}
 
     ~WizardTest() override { sheet.reset(); }
@@ -109,9 +107,7 @@ protected:
                (Button(QWizard::NextButton)->isEnabled() ? kWizardNext : 0) |
                (Button(QWizard::FinishButton)->isEnabled() ? kWizardFinish : 0);
     }
-    std::string Base(const ServerProcess& server) const {
-        return "http://127.0.0.1:" + std::to_string(server.port());
-    }
+    std::string Base(const ServerProcess& server) const { return "http://127.0.0.1:" + std::to_string(server.port()); }
 
     ScopedWorkingFolder cwd;
     platform::MemoryRegistry registry;

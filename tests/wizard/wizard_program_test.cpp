@@ -87,7 +87,8 @@ TEST_F(WizardProgramTest, SystemProxiesFillWhatTheSettingsLackAndDefaultReplaces
     EXPECT_EQ(page->RegionList()->count(), 0);
 
     // The default settings make the proxy edits read-only.
-    QTest::mouseClick(page->DefaultSettingsRadio(), Qt::LeftButton, {}, QPoint(6, page->DefaultSettingsRadio()->height() / 2));
+    QTest::mouseClick(page->DefaultSettingsRadio(), Qt::LeftButton, {},
+                      QPoint(6, page->DefaultSettingsRadio()->height() / 2));
     EXPECT_TRUE(page->DefaultSettingsRadio()->isChecked());
     for (QLineEdit* edit : {page->HttpProxyEdit(), page->FtpProxyEdit(), page->HttpPortEdit(), page->FtpPortEdit()})
         EXPECT_TRUE(edit->isReadOnly());
@@ -136,8 +137,9 @@ TEST_F(WizardProgramTest, APortThatIsNoIntegerKeepsThePageOpenAndNextStoresTheCh
 
 TEST_F(WizardProgramTest, LanguageFileBesideTheProgramReplacesTexts) {
     ASSERT_EQ(RegistrySetString(HKEY_CURRENT_USER, kLanguageKey, "Language", "ger"), 1);
-    WriteFile(work + "/zelupdate.ger",
-              "# test\n130.1002=&Standard\n130.0=Aktualisierung\n132.1023=Zelscan &starten\n123=Nichts Neues.\\nBis bald.\n");
+    WriteFile(
+        work + "/zelupdate.ger",
+        "# test\n130.1002=&Standard\n130.0=Aktualisierung\n132.1023=Zelscan &starten\n123=Nichts Neues.\\nBis bald.\n");
     app.LoadLanguage(work + "/zelupdate");
     SetMirrors({});
     Open();

@@ -23,11 +23,10 @@ TEST_F(WizardRunTest, WholeRunShowsRowsIconsAndBarsThenFinishStartsTheScanner) {
     WriteFile(mirror + "/bad.bin", bad);
     WriteFile(work + "/current.txt", "kept");  // newer than its line
     std::string total = std::to_string(program.size() + bad.size());
-    WriteFile(mirror + "/zelbase.lst", "s<" + total + ">\r\n" +
-                                           CheckedLine("zelscan.exe", base + "/_zelscan.exe", program, "program", "1.2") +
-                                           CheckedLine("current.txt", base + "/current.txt", current) +
-                                           CheckedLine("bad.bin", base + "/bad.bin", bad + "!") +
-                                           "f<All done.\nSee you.>\r\n");
+    WriteFile(mirror + "/zelbase.lst",
+              "s<" + total + ">\r\n" + CheckedLine("zelscan.exe", base + "/_zelscan.exe", program, "program", "1.2") +
+                  CheckedLine("current.txt", base + "/current.txt", current) +
+                  CheckedLine("bad.bin", base + "/bad.bin", bad + "!") + "f<All done.\nSee you.>\r\n");
     SetMirrors({{"Nowhere", base + "/nowhere"}, {"Local", base}});
     app.m_settings.URL = base;  // the stored choice is preselected
     Open();

@@ -69,9 +69,9 @@ TEST(ZelupdateOnX11Test, ClosesTheMonitorAtStartAndRestartsItWhenCancelled) {
     WriteFile(work + "/zelmon.exe", "#!/bin/sh\necho started > monitor-started\n");
     std::filesystem::permissions(work + "/zelmon.exe", std::filesystem::perms::owner_all);
 
-    std::vector<std::string> env{"DISPLAY=" + server.display(), "QT_QPA_PLATFORM=xcb",
-                                 "ZEL_SYSTEM_ROOT=" + dir / "root", "HOME=" + dir.path().string(), "PATH=/usr/bin:/bin",
-                                 "XDG_RUNTIME_DIR=" + dir.path().string()};
+    std::vector<std::string> env{
+        "DISPLAY=" + server.display(), "QT_QPA_PLATFORM=xcb", "ZEL_SYSTEM_ROOT=" + dir / "root",
+        "HOME=" + dir.path().string(), "PATH=/usr/bin:/bin",  "XDG_RUNTIME_DIR=" + dir.path().string()};
     // Sanitizer builds: the same options as the test, and Qt's own D-Bus leaks suppressed.
     // libxkbcommon-x11 hands strndup a buffer without a terminator, which strict string checks
     // take for an overflow; the length it passes is right.

@@ -55,8 +55,8 @@ Extracted Inspect(const std::string& path) {
     Extracted facts;
     std::vector<std::uint8_t> head;
     if (!platform::ReadFileHead(path, kScanWindowBytes, head, &facts.size)) return facts;
-    facts.zip_header = std::search(head.begin(), head.end(), std::begin(kZipLocalHeader),
-                                   std::end(kZipLocalHeader)) != head.end();
+    facts.zip_header =
+        std::search(head.begin(), head.end(), std::begin(kZipLocalHeader), std::end(kZipLocalHeader)) != head.end();
     return facts;
 }
 
@@ -123,8 +123,8 @@ void ArchiveScan::LookInto(const std::string& path, const std::string& shown, in
     for (size_t i = 0; i < readers.size(); ++i) ReadWith(*readers[i], path, shown, depth, i == 0, shown_names);
 }
 
-void ArchiveScan::ReadWith(CQVArchive& reader, const std::string& path, const std::string& shown, int depth,
-                           bool first, std::set<std::string>& shown_names) {
+void ArchiveScan::ReadWith(CQVArchive& reader, const std::string& path, const std::string& shown, int depth, bool first,
+                           std::set<std::string>& shown_names) {
     std::string type = reader.GetType();
     if (!reader.Open(path.c_str())) {
         m_report(shown, Error("cannot open the " + type + " archive (damaged)"));
@@ -203,7 +203,8 @@ void ArchiveScan::FirstPass(Reading& reading, Deferred& deferred) {
         // The file scan has read all it reads; only an archive needs more of the entry.
         if (!facts.zip_header && !IsArchive(current)) return m_report(shown, verdict);
         if (reading.depth >= kMaxArchiveDepth) return m_report(shown, Unless(verdict, Verdict::limit, kNestingLimit));
-        if (m_limits.max_filesize <= kScanWindowBytes) return m_report(shown, Unless(verdict, Verdict::limit, kTooLarge));
+        if (m_limits.max_filesize <= kScanWindowBytes)
+            return m_report(shown, Unless(verdict, Verdict::limit, kTooLarge));
         deferred.entries.push_back({index, outcome.name, shown, verdict});
     };
     std::string error;

@@ -26,10 +26,10 @@ std::string DisplayEntryName(const std::string& entry_name);
 
 // One step of an extraction pass.
 struct EntryOutcome {
-    std::string name;         // as the archive gives it
-    std::string destination;  // where it was to be written; "" when it was passed over
-    bool failed = false;      // the back-end reported a failure for this entry
-    bool truncated = false;   // written only up to the reader's extraction limit
+    std::string name;           // as the archive gives it
+    std::string destination;    // where it was to be written; "" when it was passed over
+    bool failed = false;        // the back-end reported a failure for this entry
+    bool truncated = false;     // written only up to the reader's extraction limit
     std::uint64_t decoded = 0;  // what the reader decoded for it (see GetExtractDecodedBytes)
 };
 

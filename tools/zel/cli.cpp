@@ -111,15 +111,17 @@ long long ParseNumber(const std::string& text, const std::string& what) {
     return value;
 }
 
-
 std::uint64_t ParseSize(const std::string& text, const std::string& what) {
     std::string digits = text;
     unsigned shift = 0;
     if (!digits.empty()) {
         switch (digits.back()) {
-            case 'k': case 'K': shift = 10; break;
-            case 'm': case 'M': shift = 20; break;
-            case 'g': case 'G': shift = 30; break;
+            case 'k':
+            case 'K': shift = 10; break;
+            case 'm':
+            case 'M': shift = 20; break;
+            case 'g':
+            case 'G': shift = 30; break;
             default: break;
         }
         if (shift) digits.pop_back();

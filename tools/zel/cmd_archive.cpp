@@ -116,8 +116,10 @@ int Extract(Args& args) {
                              platform::KindOf(outcome.destination) == platform::EntryKind::missing;
         if (!outcome.failed && !missing) return;
         ++failures;
-        std::fprintf(stderr, "zel: %s: %s: cannot extract (damaged, encrypted or unsupported entry, or a "
-                     "write error)\n", TerminalText(path).c_str(), Shown(outcome.name).c_str());
+        std::fprintf(stderr,
+                     "zel: %s: %s: cannot extract (damaged, encrypted or unsupported entry, or a "
+                     "write error)\n",
+                     TerminalText(path).c_str(), Shown(outcome.name).c_str());
     };
     std::string error;
     if (!WalkExtraction(*reader, destination_for, on_entry, error)) {

@@ -74,7 +74,8 @@ std::string StoredImagePath(const std::string& path) {
     std::string stored_path = (folder / absolute.filename()).string();
     auto ansi = platform::AnsiFromFileName(stored_path);
     if (!ansi) {
-        throw Failure{"image " + stored_path + " cannot be stored: the database spells paths in Windows-1252, "
+        throw Failure{"image " + stored_path +
+                      " cannot be stored: the database spells paths in Windows-1252, "
                       "which cannot hold every character of this one"};
     }
     return *ansi;
@@ -251,12 +252,11 @@ std::string JsonRecord(const CTrojanBase2& base, int index) {
     for (int s = 0; s < record.GetSignatureCount(); ++s) {
         const CSignature& signature = record.GetSignature(s);
         out += (s ? ", " : "") + std::string("{\"image\": ") + JsonString(ToUtf8(signature.GetImagePath())) +
-               ", \"generated\": " + (signature.IsSearchable() ? "true" : "false") +
-               ", \"offsets\": [" + std::to_string(signature.GetOffset(0)) + ", " +
-               std::to_string(signature.GetOffset(1)) + ", " + std::to_string(signature.GetOffset(2)) +
-               "], \"windows\": [" + JsonString(HexWindow(signature.GetWindow(0))) + ", " +
-               JsonString(HexWindow(signature.GetWindow(1))) + ", " + JsonString(HexWindow(signature.GetWindow(2))) +
-               "]}";
+               ", \"generated\": " + (signature.IsSearchable() ? "true" : "false") + ", \"offsets\": [" +
+               std::to_string(signature.GetOffset(0)) + ", " + std::to_string(signature.GetOffset(1)) + ", " +
+               std::to_string(signature.GetOffset(2)) + "], \"windows\": [" +
+               JsonString(HexWindow(signature.GetWindow(0))) + ", " + JsonString(HexWindow(signature.GetWindow(1))) +
+               ", " + JsonString(HexWindow(signature.GetWindow(2))) + "]}";
     }
     return out + "]}";
 }

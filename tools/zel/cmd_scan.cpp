@@ -82,7 +82,8 @@ void CheckStandardInputUse(const ScanOptions& options) {
     if (dashes + (list_from_input ? 1 : 0) > 1) {
         throw Failure{"standard input can be read only once: as one PATH - or as --file-list -"};
     }
-    if (options.paths.empty() && !options.file_list) throw Failure{"scan needs at least one PATH (try zel scan --help)"};
+    if (options.paths.empty() && !options.file_list)
+        throw Failure{"scan needs at least one PATH (try zel scan --help)"};
 }
 
 int ExitStatus(const ScanTotals& totals, const Disinfection& disinfection) {

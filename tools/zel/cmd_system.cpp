@@ -76,18 +76,19 @@ void PrintJson(const RootInfo& info) {
     auto boolean = [](bool value) { return std::string(value ? "true" : "false"); };
     std::string files;
     for (const auto& [path, state] : info.registry_files) {
-        files += std::string(files.empty() ? "" : ", ") + "{\"path\": " + JsonString(path) + ", \"state\": " +
-                 JsonString(state) + "}";
+        files += std::string(files.empty() ? "" : ", ") + "{\"path\": " + JsonString(path) +
+                 ", \"state\": " + JsonString(state) + "}";
     }
-    std::printf("{\"kind\": %s, \"folder\": %s, \"exists\": %s, \"windows_folder\": %s, \"windows_folder_on_disk\": %s, "
-                "\"startup_folder\": %s, \"startup_folder_on_disk\": %s, \"startup_from_registry\": %s, "
-                "\"startup_exists\": %s, \"registry_files\": [%s], \"wine_running\": %s, \"disinfection\": %s%s}\n",
-                JsonString(info.kind).c_str(), JsonString(info.folder).c_str(), boolean(info.exists).c_str(),
-                JsonString(info.windows_folder).c_str(), JsonString(info.windows_on_disk).c_str(),
-                JsonString(info.startup).c_str(), JsonString(info.startup_on_disk).c_str(),
-                boolean(info.startup_named).c_str(), boolean(info.startup_exists).c_str(), files.c_str(),
-                boolean(info.wine_running).c_str(), info.refusal.empty() ? "\"allowed\"" : "\"refused\"",
-                info.refusal.empty() ? "" : (", \"refusal\": " + JsonString(info.refusal)).c_str());
+    std::printf(
+        "{\"kind\": %s, \"folder\": %s, \"exists\": %s, \"windows_folder\": %s, \"windows_folder_on_disk\": %s, "
+        "\"startup_folder\": %s, \"startup_folder_on_disk\": %s, \"startup_from_registry\": %s, "
+        "\"startup_exists\": %s, \"registry_files\": [%s], \"wine_running\": %s, \"disinfection\": %s%s}\n",
+        JsonString(info.kind).c_str(), JsonString(info.folder).c_str(), boolean(info.exists).c_str(),
+        JsonString(info.windows_folder).c_str(), JsonString(info.windows_on_disk).c_str(),
+        JsonString(info.startup).c_str(), JsonString(info.startup_on_disk).c_str(), boolean(info.startup_named).c_str(),
+        boolean(info.startup_exists).c_str(), files.c_str(), boolean(info.wine_running).c_str(),
+        info.refusal.empty() ? "\"allowed\"" : "\"refused\"",
+        info.refusal.empty() ? "" : (", \"refusal\": " + JsonString(info.refusal)).c_str());
 }
 
 int Info(std::unique_ptr<platform::SystemRoot> root, bool json) {

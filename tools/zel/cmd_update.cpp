@@ -70,8 +70,7 @@ int BarFill(const CPageDisplay& display) {
         return static_cast<int>(static_cast<double>(pos) / static_cast<double>(range) * kBarWidth);
     };
     if (TotalHolds(display.totalPos, display.totalRange)) return share(display.totalPos, display.totalRange);
-    if (TotalHolds(display.currentPos, display.currentRange))
-        return share(display.currentPos, display.currentRange);
+    if (TotalHolds(display.currentPos, display.currentRange)) return share(display.currentPos, display.currentRange);
     return 0;
 }
 
@@ -275,8 +274,7 @@ int RunUpdate(Args args) {
     if (save && !app.SaveSettings()) {
         platform::Registry* registry = platform::CurrentServices().registry;
         std::string reason = registry ? registry->WriteRefusal() : std::string();
-        std::fprintf(stderr, "zel: the settings could not be stored%s%s\n", reason.empty() ? "" : ": ",
-                     reason.c_str());
+        std::fprintf(stderr, "zel: the settings could not be stored%s%s\n", reason.empty() ? "" : ": ", reason.c_str());
         status = kError;
     }
     return status;

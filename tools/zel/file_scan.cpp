@@ -4,10 +4,7 @@ namespace zel::cli {
 
 FileScan::FileScan(CTrojanBase2& base, const ScanOptions& options, ScanReport& report, Disinfection* disinfection,
                    VolumeSets& volumes, std::function<bool()> interrupted)
-    : m_report(report),
-      m_disinfection(disinfection),
-      m_volumes(volumes),
-      m_scanner(base, options.mode),
+    : m_report(report), m_disinfection(disinfection), m_volumes(volumes), m_scanner(base, options.mode),
       // Entries are reported, never disinfected: what is scanned is a temporary copy.
       m_archives(
           m_scanner, options.limits,

@@ -24,8 +24,9 @@ constexpr Command kCommands[] = {
 };
 
 void PrintUsage(FILE* out) {
-    std::fprintf(out, "usage: zel COMMAND [ARGS...]   (zel COMMAND --help for details)\n"
-                      "       zel --version\n\ncommands:\n");
+    std::fprintf(out,
+                 "usage: zel COMMAND [ARGS...]   (zel COMMAND --help for details)\n"
+                 "       zel --version\n\ncommands:\n");
     for (const auto& command : kCommands) std::fprintf(out, "  %-8s %s\n", command.name, command.summary);
 }
 

@@ -43,7 +43,8 @@ ScanOptions TakeScanOptions(Args& args) {
     for (const auto& expression : args.TakeAll("--exclude")) options.filter.ExcludeFiles(expression);
     for (const auto& expression : args.TakeAll("--exclude-dir")) options.filter.ExcludeFolders(expression);
     options.file_list = args.TakeOption("--file-list");
-    if (options.file_list && options.file_list->empty()) throw Failure{"--file-list needs a file (or - for standard input)"};
+    if (options.file_list && options.file_list->empty())
+        throw Failure{"--file-list needs a file (or - for standard input)"};
     return options;
 }
 

@@ -22,8 +22,8 @@ void ScanReport::Report(const std::string& path, const Verdict& verdict, const C
                         const std::string& volume_of) {
     bool error = verdict.status == Verdict::error;
     bool failed_cure = cure && (!cure->deleted || !cure->failed_steps.empty());
-    bool shown = error || failed_cure ||
-                 (verdict.status == Verdict::clean ? m_options.ShowsClean() : m_options.ShowsFindings());
+    bool shown =
+        error || failed_cure || (verdict.status == Verdict::clean ? m_options.ShowsClean() : m_options.ShowsFindings());
     std::string text;
     if (shown) {
         text = m_options.json ? JsonLine(path, verdict, cure, volume_of) : TextLines(path, verdict, cure, volume_of);

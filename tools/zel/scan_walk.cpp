@@ -25,8 +25,7 @@ void ScanWalk::Named(const std::string& path, bool dash_is_input) {
         case platform::EntryKind::file:
             if (!m_options.filter.ExcludesFile(path)) Submit(path, true);
             return;
-        case platform::EntryKind::missing:
-            return m_report.Report(path, {Verdict::error, -1, "no such file or folder"});
+        case platform::EntryKind::missing: return m_report.Report(path, {Verdict::error, -1, "no such file or folder"});
         default:
             // A FIFO would block the read and a device may never end: reported, never opened.
             return m_report.Report(path, {Verdict::error, -1, "not a regular file"});

@@ -10,11 +10,9 @@ namespace zel::cli {
 static_assert(kScanWindowBytes >= CQVArchiveEngine::kSniffHeadSize);
 
 Scanner::Scanner(CTrojanBase2& base, int mode)
-    : m_base(base),
-      m_mode(mode),
+    : m_base(base), m_mode(mode),
       // Left uninitialised: only what a read fills is ever looked at.
-      m_head(new std::uint8_t[kScanWindowBytes]),
-      m_tail(new std::uint8_t[CQVArchiveEngine::kSniffTailSize]) {}
+      m_head(new std::uint8_t[kScanWindowBytes]), m_tail(new std::uint8_t[CQVArchiveEngine::kSniffTailSize]) {}
 
 Verdict Scanner::ScanFile(const std::string& path, bool follow_link) {
     Verdict verdict;

@@ -19,7 +19,7 @@ struct Verdict {
     // `limit`: a limit cut the scan short (a nesting level or a size not looked into).
     enum Status { clean, infected, error, limit };
     Status status = clean;
-    int index = -1;     // the record found, when infected
+    int index = -1;       // the record found, when infected
     std::string message;  // what went wrong, or which limit was reached
 };
 

@@ -11,7 +11,8 @@ constexpr std::size_t kQueuedPerWorker = 4;
 WorkerPool::WorkerPool(std::size_t workers) : m_workers(workers == 0 ? 1 : workers) {
     if (m_workers == 1) return;
     try {
-        for (std::size_t worker = 0; worker < m_workers; ++worker) m_threads.emplace_back(&WorkerPool::Work, this, worker);
+        for (std::size_t worker = 0; worker < m_workers; ++worker)
+            m_threads.emplace_back(&WorkerPool::Work, this, worker);
     } catch (...) {
         // Threads that did start are ended before the failure goes on.
         {

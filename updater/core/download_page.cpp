@@ -38,18 +38,10 @@ CString MalformedLineName(std::string_view line, const CStringArray& fields) {
 
 }  // namespace
 
-CDownloadPage::CDownloadPage(CUpdateApp& app, CDownloadWorker& worker, CMessageQueue& window,
-                             CDownloadPageView& view, platform::Clock& clock, platform::FileSystem& files,
-                             platform::Desktop& desktop)
-    : m_app(app),
-      m_settings(app.m_settings),
-      m_worker(worker),
-      m_window(window),
-      m_view(view),
-      m_clock(clock),
-      m_files(files),
-      m_desktop(desktop),
-      m_statusText(LoadUpdateString(IDS_CONNECTING)) {}
+CDownloadPage::CDownloadPage(CUpdateApp& app, CDownloadWorker& worker, CMessageQueue& window, CDownloadPageView& view,
+                             platform::Clock& clock, platform::FileSystem& files, platform::Desktop& desktop)
+    : m_app(app), m_settings(app.m_settings), m_worker(worker), m_window(window), m_view(view), m_clock(clock),
+      m_files(files), m_desktop(desktop), m_statusText(LoadUpdateString(IDS_CONNECTING)) {}
 
 void CDownloadPage::OnSetActive() {
     m_view.SetWizardButtons(0);

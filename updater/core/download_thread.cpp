@@ -112,8 +112,10 @@ void CQVDownloadThread::Download() {
     InstallFailed = false;
     std::string error;
     std::unique_ptr<platform::InternetFile> resource;
-    if (m_session) resource = m_session->OpenUrl(URL, error);
-    else error = "No connection to the server";
+    if (m_session)
+        resource = m_session->OpenUrl(URL, error);
+    else
+        error = "No connection to the server";
     if (!resource) {
         if (StopRequested()) return;  // abort: no notification, the stop is handled next
         SetErrorText(error);

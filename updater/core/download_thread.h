@@ -66,5 +66,4 @@ private:
     std::thread m_thread;
 };
 
-
 }  // namespace zel::updater

@@ -20,7 +20,8 @@ public:
     virtual void Post(UINT message) = 0;
 
     // The error text of the last failure (for every code: the transport's message, or why a file
-    // could not be stored, failed its check or could not be installed), copied under the 1024-byte limit (terminator included).
+    // could not be stored, failed its check or could not be installed), copied under the 1024-byte limit (terminator
+    // included).
     CString GetErrorText() const;
     void SetErrorText(const CString& text);
 

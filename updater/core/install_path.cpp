@@ -42,8 +42,10 @@ PathRefusal ResolveInstallPath(platform::FileSystem& files, std::string_view scr
     PathRefusal refusal = NormaliseScriptPath(scriptPath, relative);
     if (refusal != PathRefusal::none) return refusal;
     platform::PathTarget target = files.Locate(relative);
-    if (target == platform::PathTarget::outside) refusal = PathRefusal::leadsOutside;
-    else if (mustBeFile && target != platform::PathTarget::file) refusal = PathRefusal::notAFile;
+    if (target == platform::PathTarget::outside)
+        refusal = PathRefusal::leadsOutside;
+    else if (mustBeFile && target != platform::PathTarget::file)
+        refusal = PathRefusal::notAFile;
     if (refusal != PathRefusal::none) relative.clear();
     return refusal;
 }

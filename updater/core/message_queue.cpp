@@ -22,8 +22,7 @@ void CMessageQueue::Send(const CMessage& message) {
     m_handled.wait(lock, [&] { return *handled || m_closed; });
 }
 
-bool CMessageQueue::Dispatch(const std::function<void(const CMessage&)>& handler,
-                             std::chrono::milliseconds timeout) {
+bool CMessageQueue::Dispatch(const std::function<void(const CMessage&)>& handler, std::chrono::milliseconds timeout) {
     Entry entry;
     {
         std::unique_lock lock(m_mutex);

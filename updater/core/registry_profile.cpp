@@ -27,8 +27,7 @@ int CRegistryProfile::ReadInt(const CString& section, const CString& entry, int 
     return static_cast<int>(number);
 }
 
-CString CRegistryProfile::ReadString(const CString& section, const CString& entry,
-                                           const CString& defaultValue) {
+CString CRegistryProfile::ReadString(const CString& section, const CString& entry, const CString& defaultValue) {
     return RegistryReadString(HKEY_CURRENT_USER, SectionKey(section), entry, defaultValue);
 }
 

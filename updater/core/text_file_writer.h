@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "framework/framework_types.h"
 #include "fileio/file.h"
+#include "framework/framework_types.h"
 
 class CTextFileWriter {
 public:

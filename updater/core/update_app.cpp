@@ -9,9 +9,7 @@ void CUpdateApp::LoadSettings() {
     m_settingsLoaded = true;
 }
 
-bool CUpdateApp::SaveSettings() {
-    return !m_settingsLoaded || zel::updater::SaveSettings(m_profile, m_settings);
-}
+bool CUpdateApp::SaveSettings() { return !m_settingsLoaded || zel::updater::SaveSettings(m_profile, m_settings); }
 
 void CUpdateApp::CloseRunningPrograms() {
     m_bMonitorWasRunning = 0;

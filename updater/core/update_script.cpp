@@ -55,8 +55,8 @@ bool ParseScriptNumber(std::string_view text, int& value) {
     return true;
 }
 
-bool IsOutOfDate(platform::FileSystem& files, platform::Clock& clock, const CString& destination,
-                 const CString& date, const CString& time) {
+bool IsOutOfDate(platform::FileSystem& files, platform::Clock& clock, const CString& destination, const CString& date,
+                 const CString& time) {
     CString path = destination;
     std::size_t nameStart = path.find_last_of("/\\");
     nameStart = nameStart == CString::npos ? 0 : nameStart + 1;

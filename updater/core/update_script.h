@@ -24,7 +24,7 @@ bool ParseScriptNumber(std::string_view text, int& value);
 // date (F3, "dd.mm.yyyy") and time (F4, "hh:mm:ss"). A file whose name starts with '~' is judged by
 // the file of the same name without it. An invalid date or time leaves an existing file up to date.
 // `clock` turns the local date and time into the file system's time.
-bool IsOutOfDate(platform::FileSystem& files, platform::Clock& clock, const CString& destination,
-                 const CString& date, const CString& time);
+bool IsOutOfDate(platform::FileSystem& files, platform::Clock& clock, const CString& destination, const CString& date,
+                 const CString& time);
 
 }  // namespace zel::updater

@@ -83,9 +83,12 @@ void DrawShield(QPainter& p, const QRectF& box) {
 }  // namespace
 
 std::vector<QIcon> RowIcons() {
-    return {QIcon(BusyIcon(0)),  QIcon(BusyIcon(1)),
-            QIcon(DiscIcon(QColor(20, 150, 70), false)), QIcon(CompleteIcon()),
-            QIcon(DiscIcon(QColor(210, 40, 40), true)), QIcon(Blank(kRowIconSize))};
+    return {QIcon(BusyIcon(0)),
+            QIcon(BusyIcon(1)),
+            QIcon(DiscIcon(QColor(20, 150, 70), false)),
+            QIcon(CompleteIcon()),
+            QIcon(DiscIcon(QColor(210, 40, 40), true)),
+            QIcon(Blank(kRowIconSize))};
 }
 
 QIcon ProgramIcon() {
@@ -98,8 +101,8 @@ QIcon ProgramIcon() {
         p.setBrush(QColor(30, 110, 220));
         DrawShield(p, QRectF(size * 0.1, size * 0.05, size * 0.8, size * 0.9));
         p.setPen(QPen(Qt::white, size / 8.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.drawPolyline(QPolygonF({QPointF(size * 0.32, size * 0.5), QPointF(size * 0.46, size * 0.64),
-                                  QPointF(size * 0.7, size * 0.34)}));
+        p.drawPolyline(QPolygonF(
+            {QPointF(size * 0.32, size * 0.5), QPointF(size * 0.46, size * 0.64), QPointF(size * 0.7, size * 0.34)}));
         icon.addPixmap(pixmap);
     }
     return icon;

@@ -23,10 +23,8 @@ const std::map<std::pair<int, int>, const char*>& BuiltInHelp() {
          "the "
          "proxy servers of the system's settings."},
         {{kDialogSettings, kUseProxy}, "Connect through the proxy servers entered below."},
-        {{kDialogSettings, kHttpProxy},
-         "The name or address of the proxy server for HTTP downloads."},
-        {{kDialogSettings, kFtpProxy},
-         "The name or address of the proxy server for FTP downloads."},
+        {{kDialogSettings, kHttpProxy}, "The name or address of the proxy server for HTTP downloads."},
+        {{kDialogSettings, kFtpProxy}, "The name or address of the proxy server for FTP downloads."},
         {{kDialogSettings, kHttpPort}, "The port of the HTTP proxy server, a whole number."},
         {{kDialogSettings, kFtpPort}, "The port of the FTP proxy server, a whole number."},
         {{kDialogSettings, kDefaultButton}, "Fills in the proxy servers of the system's settings."},
@@ -40,24 +38,20 @@ const std::map<std::pair<int, int>, const char*>& BuiltInHelp() {
         {{kDialogDownload, kCurrentBar}, "How much of the current file has arrived."},
         {{kDialogDownload, kTotalBar}, "How much of the whole update has arrived."},
         {{kDialogDownload, kDownloaded}, "The bytes of the current file received so far."},
-        {{kDialogDownload, kTimeLeft},
-         "The time the download should still take, judged from its speed so far."},
+        {{kDialogDownload, kTimeLeft}, "The time the download should still take, judged from its speed so far."},
         {{kDialogCompletion, kMessage}, "What this update brought."},
         {{kDialogCompletion, kDetails},
          "Opens the update log, zelupdate.txt: every file updated or failed, and the trojans that "
          "the new "
          "database recognises."},
-        {{kDialogCompletion, kRunScanner},
-         "Starts Zelscan when you click Finish, to check this computer again."},
+        {{kDialogCompletion, kRunScanner}, "Starts Zelscan when you click Finish, to check this computer again."},
     };
     return texts;
 }
 
 }  // namespace
 
-CString HelpFilePath(const CString& programPath) {
-    return LanguageResourcePath(programPath, "hlp");
-}
+CString HelpFilePath(const CString& programPath) { return LanguageResourcePath(programPath, "hlp"); }
 
 void CContextHelp::LoadFile(const CString& programPath) {
     CLanguage loaded;

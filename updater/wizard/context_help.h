@@ -10,14 +10,14 @@
 namespace zel::updater {
 
 class CContextHelp {
-  public:
+public:
     // Reads the help file beside `programPath`; a missing or malformed file keeps the built-in
     // texts.
     void LoadFile(const CString& programPath);
     // The help of control `control` on dialog `dialog`; "" when the control has none.
     CString Text(int dialog, int control) const;
 
-  private:
+private:
     CLanguage m_file;
 };
 

@@ -1,6 +1,5 @@
 #include "updater/wizard/page1.h"
 
-
 #include "updater/core/download_page.h"
 #include "updater/wizard/page_layout.h"
 #include "updater/wizard/text_convert.h"
@@ -10,8 +9,7 @@ namespace zel::updater {
 
 using namespace settings_dialog;
 
-CPage1::CPage1(CUpdateApp& app, const CLanguage& language)
-    : m_app(app), m_language(language), m_logic(app.m_settings) {
+CPage1::CPage1(CUpdateApp& app, const CLanguage& language) : m_app(app), m_language(language), m_logic(app.m_settings) {
     auto text = [&](int control, const char* builtIn) {
         return ToQt(m_language.DialogText(kDialogSettings, control, builtIn));
     };
@@ -56,8 +54,9 @@ CPage1::CPage1(CUpdateApp& app, const CLanguage& language)
 }
 
 std::vector<CSheetPage::HelpControl> CPage1::HelpControls() const {
-    return {{kRegionList, m_regionList}, {kDefaultSettings, m_defaultRadio}, {kUseProxy, m_proxyRadio},
-            {kHttpProxy, m_httpProxy},   {kFtpProxy, m_ftpProxy},           {kHttpPort, m_httpPort},
+    return {{kRegionList, m_regionList}, {kDefaultSettings, m_defaultRadio},
+            {kUseProxy, m_proxyRadio},   {kHttpProxy, m_httpProxy},
+            {kFtpProxy, m_ftpProxy},     {kHttpPort, m_httpPort},
             {kFtpPort, m_ftpPort},       {kDefaultButton, m_defaultButton}};
 }
 

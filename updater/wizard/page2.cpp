@@ -18,12 +18,12 @@ constexpr int kIconRole = Qt::UserRole + 1;
 }  // namespace
 
 std::vector<CSheetPage::HelpControl> CPage2::HelpControls() const {
-    return {{kFileList, m_fileList},   {kStatus, m_status},         {kDownloaded, m_downloaded},
-            {kTimeLeft, m_timeLeft},   {kCurrentBar, m_currentBar}, {kTotalBar, m_totalBar}};
+    return {{kFileList, m_fileList}, {kStatus, m_status},         {kDownloaded, m_downloaded},
+            {kTimeLeft, m_timeLeft}, {kCurrentBar, m_currentBar}, {kTotalBar, m_totalBar}};
 }
 
-CPage2::CPage2(CUpdateApp& app, const CLanguage& language, platform::Internet& internet,
-               platform::FileSystem& files, platform::Desktop& desktop, platform::Clock& clock)
+CPage2::CPage2(CUpdateApp& app, const CLanguage& language, platform::Internet& internet, platform::FileSystem& files,
+               platform::Desktop& desktop, platform::Clock& clock)
     : m_app(app), m_language(language), m_icons(RowIcons()) {
     auto text = [&](int control, const char* builtIn) {
         return ToQt(m_language.DialogText(kDialogDownload, control, builtIn));
@@ -143,15 +143,14 @@ void CPage2::Show(const CPageDisplay& display) {
     m_totalBar->setRange(0, totalMax);
     m_totalBar->setValue(totalValue);
     // The status without a text of its own is string 119, which only a language may give one.
-    CString status = display.status.empty() ? m_language.String(IDS_ENTRY_STATUS) : m_language.Translate(display.status);
+    CString status =
+        display.status.empty() ? m_language.String(IDS_ENTRY_STATUS) : m_language.Translate(display.status);
     m_status->setText(ToQt(status));
     m_downloaded->setText(ToQt(display.downloaded));
     m_timeLeft->setText(ToQt(display.timeLeft));
 }
 
-void CPage2::ShowModalMessage(const CString& text) {
-    ShowMessageBox(this, ToQt(m_language.Translate(text)));
-}
+void CPage2::ShowModalMessage(const CString& text) { ShowMessageBox(this, ToQt(m_language.Translate(text))); }
 
 void CPage2::SetActivePage(int index) {
     if (CUpdateSheet* sheet = Sheet()) sheet->SetActivePage(index);

@@ -23,8 +23,7 @@ QWidget* MakeDialogArea(QWizardPage* page, const CDialogUnits& units) {
     return area;
 }
 
-QLabel* MakeLabel(QWidget* area, const CDialogUnits& units, const QString& text, int x, int y, int width,
-                  int height) {
+QLabel* MakeLabel(QWidget* area, const CDialogUnits& units, const QString& text, int x, int y, int width, int height) {
     auto* label = new QLabel(text, area);
     units.Place(label, x, y, width, height);
     return label;

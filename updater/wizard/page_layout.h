@@ -19,8 +19,7 @@ constexpr int kPictureHeight = 141;
 QWidget* MakeDialogArea(QWizardPage* page, const CDialogUnits& units);
 
 // A label with `text`, placed at the given dialog units.
-QLabel* MakeLabel(QWidget* area, const CDialogUnits& units, const QString& text, int x, int y, int width,
-                  int height);
+QLabel* MakeLabel(QWidget* area, const CDialogUnits& units, const QString& text, int x, int y, int width, int height);
 
 // A modal message with an OK button, the text shown as plain text.
 void ShowMessageBox(QWidget* parent, const QString& text);

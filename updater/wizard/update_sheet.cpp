@@ -24,8 +24,8 @@ CUpdateSheet::CUpdateSheet(const QString& caption, QWidget* parent) : QWizard(pa
     setWizardStyle(QWizard::ClassicStyle);
     // Back, Next, Finish and Cancel are always shown; the pages only enable them.
     setOptions(QWizard::HaveNextButtonOnLastPage | QWizard::HaveFinishButtonOnEarlyPages);
-    setButtonLayout({QWizard::Stretch, QWizard::BackButton, QWizard::NextButton, QWizard::FinishButton,
-                     QWizard::CancelButton});
+    setButtonLayout(
+        {QWizard::Stretch, QWizard::BackButton, QWizard::NextButton, QWizard::FinishButton, QWizard::CancelButton});
     setWindowFlag(Qt::WindowContextHelpButtonHint, true);
     connect(this, &QWizard::currentIdChanged, this, &CUpdateSheet::OnCurrentIdChanged);
     auto* help = new QShortcut(QKeySequence::HelpContents, this);

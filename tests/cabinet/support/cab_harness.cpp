@@ -143,17 +143,14 @@ CabHandle Notify(ECabNotification type, CabNotification* note) {
             if (run.memory) MemClose(note->handle);
             return run.options->closeResult;
         }
-        case cabNotifyPartialFile:
-            result.partial.push_back(note->first);
-            return 0;
+        case cabNotifyPartialFile: result.partial.push_back(note->first); return 0;
         case cabNotifyNextCabinet:
             // Accept once per cabinet; a retry after a failed open is refused.
             ++result.nextCabinetCalls;
             result.nextCabinetErrors.push_back(note->lastError);
             if (!run.options->followNextCabinet || note->lastError != cabErrNone) return -1;
             return 0;
-        default:
-            return 0;
+        default: return 0;
     }
 }
 
@@ -170,7 +167,8 @@ RunResult Run(const CabCallbacks& callbacks, const std::string& directory, const
     }
     // Outputs the decompressor closed itself after a failure still hold their bytes.
     if (memory) {
-        for (auto& [h, index] : state.outputs) result.files[index].data = t_files->files["out:" + std::to_string(index)];
+        for (auto& [h, index] : state.outputs)
+            result.files[index].data = t_files->files["out:" + std::to_string(index)];
     }
     t_run = saved;
     return result;
@@ -189,11 +187,13 @@ MemoryFiles::~MemoryFiles() {
     t_files = m_previousFiles;
 }
 
-CabCallbacks MemoryFiles::Callbacks() { return CabCallbacks{MemAlloc, MemRelease, MemOpen, MemRead, MemWrite, MemClose, MemSeek}; }
+CabCallbacks MemoryFiles::Callbacks() {
+    return CabCallbacks{MemAlloc, MemRelease, MemOpen, MemRead, MemWrite, MemClose, MemSeek};
+}
 
 CabCallbacks PosixCallbacks() {
-    return CabCallbacks{HeapAlloc, HeapRelease, platform::LowOpen, platform::LowRead, platform::LowWrite,
-                        platform::LowClose, platform::LowSeek};
+    return CabCallbacks{HeapAlloc,          HeapRelease,        platform::LowOpen, platform::LowRead,
+                        platform::LowWrite, platform::LowClose, platform::LowSeek};
 }
 
 RunResult ExtractMemory(MemoryFiles& files, const std::string& directory, const std::string& name,

@@ -56,20 +56,20 @@ struct ExtractedFile {
 };
 
 struct RunOptions {
-    std::set<std::string> skip;          // names to skip
-    std::set<std::string> only;          // when not empty: extract only these, skip the rest
-    bool followNextCabinet = false;      // accept cabNotifyNextCabinet (otherwise refuse with -1)
-    int abortAtCopy = -1;                // return -1 at this cabNotifyCopyFile (0-based)
-    int closeResult = 1;                 // result of cabNotifyCloseFileInfo
+    std::set<std::string> skip;      // names to skip
+    std::set<std::string> only;      // when not empty: extract only these, skip the rest
+    bool followNextCabinet = false;  // accept cabNotifyNextCabinet (otherwise refuse with -1)
+    int abortAtCopy = -1;            // return -1 at this cabNotifyCopyFile (0-based)
+    int closeResult = 1;             // result of cabNotifyCloseFileInfo
 };
 
 struct RunResult {
     bool ok = false;
     CabErrorRecord error;
-    std::vector<ExtractedFile> files;      // extracted, in order
-    std::vector<std::string> offered;      // every cabNotifyCopyFile name
-    std::vector<std::string> partial;      // every cabNotifyPartialFile name
-    std::vector<int> notifications;        // the sequence of notification types
+    std::vector<ExtractedFile> files;  // extracted, in order
+    std::vector<std::string> offered;  // every cabNotifyCopyFile name
+    std::vector<std::string> partial;  // every cabNotifyPartialFile name
+    std::vector<int> notifications;    // the sequence of notification types
     int nextCabinetCalls = 0;
     std::vector<std::int32_t> nextCabinetErrors;  // lastError of each cabNotifyNextCabinet
     std::vector<CabNotification> closeNotes;      // each cabNotifyCloseFileInfo as received

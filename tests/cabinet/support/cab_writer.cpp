@@ -159,8 +159,8 @@ Bytes WriteCabinet(const std::vector<WriterFolder>& folders, const WriterOptions
         cab.folders.push_back(Encode(folders[f], &all));
         std::uint32_t offset = 0;
         for (const auto& file : folders[f].files) {
-            cab.files.push_back(EntryOut{file.name, std::uint32_t(file.data.size()), offset, std::uint16_t(f),
-                                         file.attributes});
+            cab.files.push_back(
+                EntryOut{file.name, std::uint32_t(file.data.size()), offset, std::uint16_t(f), file.attributes});
             offset += std::uint32_t(file.data.size());
         }
     }
@@ -184,7 +184,8 @@ std::vector<Bytes> WriteCabinetSet(const WriterFolder& folder, const std::vector
         cabs[p].next = p + 1 < parts ? names[p + 1] : "";
         FolderOut part;
         part.type = whole.type;
-        std::size_t take = p + 1 < parts ? std::max<std::size_t>(1, whole.blocks.size() / parts) : whole.blocks.size() - next;
+        std::size_t take =
+            p + 1 < parts ? std::max<std::size_t>(1, whole.blocks.size() / parts) : whole.blocks.size() - next;
         rangeStart[p] = produced;
         for (std::size_t i = 0; i < take && next < whole.blocks.size(); ++i, ++next) {
             Block block = whole.blocks[next];
@@ -214,7 +215,8 @@ std::vector<Bytes> WriteCabinetSet(const WriterFolder& folder, const std::vector
             bool fromPrevious = begin < lo;
             bool toNext = end > hi;
             std::uint16_t index = fromPrevious && toNext ? 0xFFFF : fromPrevious ? 0xFFFD : toNext ? 0xFFFE : 0;
-            cabs[p].files.push_back(EntryOut{file.name, std::uint32_t(file.data.size()), begin, index, file.attributes});
+            cabs[p].files.push_back(
+                EntryOut{file.name, std::uint32_t(file.data.size()), begin, index, file.attributes});
         }
     }
     std::vector<Bytes> out;

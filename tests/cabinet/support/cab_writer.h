@@ -41,8 +41,8 @@ Bytes WriteCabinet(const std::vector<WriterFolder>& folders, const WriterOptions
 
 // A set: one folder (`folder`) cut into `parts` cabinets named names[i]; with `splitBlocks`, the
 // cut falls in the middle of a data block. Returns the cabinets' bytes.
-std::vector<Bytes> WriteCabinetSet(const WriterFolder& folder, const std::vector<std::string>& names,
-                                   bool splitBlocks, const WriterOptions& options = {});
+std::vector<Bytes> WriteCabinetSet(const WriterFolder& folder, const std::vector<std::string>& names, bool splitBlocks,
+                                   const WriterOptions& options = {});
 
 std::uint16_t CompressionType(int method, int windowBits = 0);
 

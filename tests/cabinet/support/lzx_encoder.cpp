@@ -42,7 +42,7 @@ private:
 };
 
 struct Token {
-    std::uint16_t mainSymbol;  // literal or 256 + slot * 8 + length header
+    std::uint16_t mainSymbol;    // literal or 256 + slot * 8 + length header
     std::uint16_t lengthSymbol;  // 0xFFFF: none
     std::uint32_t verbatim;      // the offset's extra bits
     std::uint8_t extraBits;
@@ -132,8 +132,10 @@ private:
             std::int32_t rel;
             std::memcpy(&rel, data + i + 1, 4);
             std::int32_t value = rel;
-            if (rel >= -pos && rel < size - pos) value = rel + pos;
-            else if (rel >= size - pos && rel < size) value = rel - size;
+            if (rel >= -pos && rel < size - pos)
+                value = rel + pos;
+            else if (rel >= size - pos && rel < size)
+                value = rel - size;
             std::memcpy(data + i + 1, &value, 4);
             i += 5;
         }
@@ -326,6 +328,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CFrameEncoder> MakeLzxEncoder(const LzxOptions& options) { return std::make_unique<CLzxEncoder>(options); }
+std::unique_ptr<CFrameEncoder> MakeLzxEncoder(const LzxOptions& options) {
+    return std::make_unique<CLzxEncoder>(options);
+}
 
 }  // namespace zel::cabinet::test

@@ -85,11 +85,11 @@ void SysCopy(void* src, void* dst, size_t bytes) { std::memmove(dst, src, bytes)
 
 OracleResult MspackExtract(const Bytes& cabinet, std::size_t outputLimit) {
     OracleResult result;
-    MemSystem system{{SysOpen, SysClose, SysRead, SysWrite, SysSeek, SysTell, SysMessage, SysAlloc, SysFree,
-                      SysCopy, nullptr},
-                     &cabinet,
-                     {},
-                     outputLimit};
+    MemSystem system{
+        {SysOpen, SysClose, SysRead, SysWrite, SysSeek, SysTell, SysMessage, SysAlloc, SysFree, SysCopy, nullptr},
+        &cabinet,
+        {},
+        outputLimit};
     t_system = &system;
     mscab_decompressor* cabd = mspack_create_cab_decompressor(&system.sys);
     if (cabd == nullptr) {
@@ -145,7 +145,8 @@ Differential DecodeBoth(const Bytes& cabinet, std::size_t outputLimit) {
         const bool theirsOk = theirs != nullptr && theirs->ok;
         if (file.complete && theirsOk) {
             ++result.agree;
-            if (theirs->data != file.data && result.mismatch.empty()) result.mismatch = "file " + file.name + " differs";
+            if (theirs->data != file.data && result.mismatch.empty())
+                result.mismatch = "file " + file.name + " differs";
         } else if (file.complete) {
             ++result.oursOnly;
         } else if (theirsOk) {

@@ -16,10 +16,11 @@ struct OracleFile {
 };
 
 struct OracleResult {
-    bool opened = false;          // libmspack accepted the cabinet's headers
+    bool opened = false;            // libmspack accepted the cabinet's headers
     std::vector<OracleFile> files;  // every file it lists, each extracted on its own
     bool AllOk() const {
-        for (const auto& f : files) if (!f.ok) return false;
+        for (const auto& f : files)
+            if (!f.ok) return false;
         return opened;
     }
 };

@@ -14,8 +14,8 @@ inline Bytes MakeTestData(std::size_t size, std::uint32_t seed, std::size_t farD
     std::mt19937 rng(seed);
     Bytes out;
     out.reserve(size);
-    static const char* words[] = {"cabinet ", "folder ", "block ", "the ", "window ", "Huffman ", "match ",
-                                  "literal ", "\r\n", "offset ", "frame "};
+    static const char* words[] = {"cabinet ", "folder ",  "block ", "the ",    "window ", "Huffman ",
+                                  "match ",   "literal ", "\r\n",   "offset ", "frame "};
     while (out.size() < size) {
         switch (rng() % 6) {
             case 0: {  // words

@@ -23,9 +23,9 @@ enum class ELzxBlocks { verbatim, aligned, uncompressed, mixed };
 struct LzxOptions {
     int windowBits = 16;
     ELzxBlocks blocks = ELzxBlocks::mixed;
-    int framesPerBlock = 1;            // a block may span several frames
+    int framesPerBlock = 1;             // a block may span several frames
     std::uint32_t translationSize = 0;  // nonzero: apply the 0xE8 call translation
-    int maxChain = 32;                 // match search effort
+    int maxChain = 32;                  // match search effort
 };
 
 struct QuantumOptions {
