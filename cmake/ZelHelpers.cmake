@@ -109,7 +109,15 @@ function(zel_add_shared_library name)
     # The file name begins with the SONAME (libNAME.so.1.0.1.0: ABI 1, release 0.1.0), as ldconfig
     # and Debian's tools expect of a library's real file.
     set_target_properties(${name} PROPERTIES VERSION ${ZEL_SOVERSION}.${PROJECT_VERSION} SOVERSION ${ZEL_SOVERSION})
-    if(NOT WIN32 AND NOT APPLE)
+    if(WIN32)
+        # zelbase.dll beside its import library libzelbase.dll.a. A DLL exports what its export macros
+        # mark (dllexport) and nothing else, so no list is needed to make it; the test reads the
+        # export table.
+        set_target_properties(${name} PROPERTIES PREFIX "")
+        add_test(NAME exports.${name}
+            COMMAND ${CMAKE_COMMAND} -E env OBJDUMP=${CMAKE_OBJDUMP}
+                    ${CMAKE_SOURCE_DIR}/scripts/check-exports.sh $<TARGET_FILE:${name}> ${ARG_EXPORTS})
+    elseif(NOT APPLE)
         set(script "/* Made by zel_add_shared_library from the EXPORTS of ${name}. */\n{\n  global:\n")
         foreach(export ${ARG_EXPORTS})
             string(APPEND script "    ${export};\n    extern \"C++\" {\n      ${export}::*;\n"

@@ -269,7 +269,7 @@ int CSignature::AcceptAnotherSignature(const CSignature& other) const {
 void CSignature::Show(CString& text) const {
     text = Format("From \"%s\" file:\r\n", m_imagePath.c_str());
     for (int slot = 0; slot < kSlots; ++slot) {
-        text += Format(" %08X: ", m_offsets[slot]);
+        text += Format(" %08X: ", static_cast<unsigned>(m_offsets[slot]));
         for (int i = 0; i < kWindowSize; ++i) text += Format(" %02X", m_bytes[slot][i]);
         text += "\r\n";
     }
@@ -283,7 +283,7 @@ void CSignature::Show(CString& text) const {
 void CSignature::Show() const {
     std::printf("From \"%s\" file:\r\n", m_imagePath.c_str());
     for (int slot = 0; slot < kSlots; ++slot) {
-        std::printf(" %08X: ", m_offsets[slot]);
+        std::printf(" %08X: ", static_cast<unsigned>(m_offsets[slot]));
         for (int i = 0; i < kWindowSize; ++i) std::printf(" %02X", m_bytes[slot][i]);
         std::printf("\r\n");
     }

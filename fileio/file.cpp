@@ -36,6 +36,16 @@ zel::platform::FileCreation CreationFor(unsigned flags) {
                                          : zel::platform::FileCreation::createOrTruncate;
 }
 
+// Without a sharing mode others may do anything, as on POSIX systems, which have none.
+zel::platform::FileShare ShareFor(unsigned flags) {
+    switch (flags & 0x0070) {
+        case CFile::shareExclusive: return zel::platform::FileShare::exclusive;
+        case CFile::shareDenyWrite: return zel::platform::FileShare::denyWrite;
+        case CFile::shareDenyRead: return zel::platform::FileShare::denyRead;
+        default: return zel::platform::FileShare::denyNone;
+    }
+}
+
 zel::platform::FileSeekOrigin OriginOf(CFile::SeekPosition from) {
     if (from == CFile::begin) return zel::platform::FileSeekOrigin::begin;
     if (from == CFile::current) return zel::platform::FileSeekOrigin::current;
@@ -53,7 +63,7 @@ bool CFile::Open(const CString& path, unsigned flags, CFileException* error) {
     if (IsOpen()) Close();
     FileError failure;
     zel::platform::FileHandle handle =
-        zel::platform::OpenFileHandle(path, AccessFor(flags), CreationFor(flags), failure);
+        zel::platform::OpenFileHandle(path, AccessFor(flags), CreationFor(flags), ShareFor(flags), failure);
     if (handle == zel::platform::kNoFileHandle) {
         if (error) {
             *error = failure.failure == FileFailure::isFolder

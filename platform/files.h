@@ -22,9 +22,22 @@ namespace zel::platform {
 
 // ---- Paths -----------------------------------------------------------------------------------
 
+// The characters that separate folders in a path of this system (Windows takes either slash).
+#ifdef _WIN32
+inline constexpr char kPathSeparators[] = "/\\";
+#else
+inline constexpr char kPathSeparators[] = "/";
+#endif
+
 // The longest path, terminator included, that the system's file calls accept (PATH_MAX on Linux).
 // Buffers that hold a path take this size, so that no path the system can open is refused early.
 inline constexpr std::size_t kMaxPathLength = 4096;
+
+#ifdef _WIN32
+// The UTF-16 form of a path, for the libraries that open files themselves and take Windows' wide
+// names (minizip, the UnRAR library): their narrow names would be read in the ANSI code page.
+std::wstring WidePath(std::string_view path);
+#endif
 
 // `path` made absolute against the current folder, with "." and ".." levels removed (symbolic
 // links are not followed).
@@ -251,11 +264,20 @@ struct FileError {
     std::string text;  // the system's description of it
 };
 
+// What others may do with a file while we hold it open, where the system enforces it (Windows);
+// POSIX systems have no such modes and ignore it.
+enum class FileShare { denyNone, denyWrite, denyRead, exclusive };
+
 // Opens the file at `path`. Only a regular file (or a new one) is opened: a folder is refused
 // (isFolder), and a FIFO, device or socket (notRegular, the text saying which) is refused without
 // being waited on, even when it was swapped in after a look at the path. kNoFileHandle, with
 // `error`, on failure.
-FileHandle OpenFileHandle(const std::string& path, FileAccess access, FileCreation creation, FileError& error);
+// `share` says what others may do with the file meanwhile.
+FileHandle OpenFileHandle(const std::string& path, FileAccess access, FileCreation creation, FileShare share,
+                          FileError& error);
+inline FileHandle OpenFileHandle(const std::string& path, FileAccess access, FileCreation creation, FileError& error) {
+    return OpenFileHandle(path, access, creation, FileShare::denyNone, error);
+}
 // Reads up to `count` bytes into `buffer` and sets `done` to how many were read (fewer only at the
 // end of the file). False, with `error`, on a read error (`done` then holds what was read before it).
 bool ReadFileHandle(FileHandle handle, void* buffer, std::size_t count, std::size_t& done, FileError& error);

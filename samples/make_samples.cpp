@@ -47,7 +47,7 @@ void Write(const std::filesystem::path& path, const std::vector<unsigned char>& 
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out) {
-        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        std::fprintf(stderr, "cannot write %s\n", path.string().c_str());
         std::exit(2);
     }
 }

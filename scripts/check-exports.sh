@@ -1,17 +1,29 @@
 #!/usr/bin/env bash
-# Checks what a shared library exports: every symbol it defines for others (nm -D --defined-only)
-# must belong to one of the NAMEs given, a class (its members, vtable and type information) or a C
-# function, and every NAME must be there. The library must carry a versioned SONAME.
+# Checks what a shared library exports: every symbol it defines for others (nm -D --defined-only;
+# a DLL's export table) must belong to one of the NAMEs given, a class (its members, vtable and type
+# information) or a C function, and every NAME must be there. An ELF library must carry a versioned
+# SONAME. A DLL is read with the objdump of its tool chain, named by $OBJDUMP.
 # Usage: check-exports.sh LIBRARY NAME...
 set -euo pipefail
 library=$1
 shift
 status=0
 
-soname=$(objdump -p "$library" | awk '$1 == "SONAME" { print $2 }')
-if [[ ! $soname =~ \.so\.[0-9]+$ ]]; then
-    echo "$library: no versioned SONAME (found '${soname}')" >&2
-    status=1
+exports() { # the demangled names that the library exports
+    if [[ $library == *.dll ]]; then
+        "${OBJDUMP:?the objdump of the tool chain that made the DLL}" -p "$library" |
+            sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[ *[0-9]*\] //p' | c++filt
+    else
+        nm -D --defined-only -C "$library" | cut -d' ' -f3-
+    fi
+}
+
+if [[ $library != *.dll ]]; then
+    soname=$(objdump -p "$library" | awk '$1 == "SONAME" { print $2 }')
+    if [[ ! $soname =~ \.so\.[0-9]+$ ]]; then
+        echo "$library: no versioned SONAME (found '${soname}')" >&2
+        status=1
+    fi
 fi
 
 declare -A seen=()
@@ -36,7 +48,7 @@ while IFS= read -r symbol; do
     else
         seen[$match]=1
     fi
-done < <(nm -D --defined-only -C "$library" | cut -d' ' -f3-)
+done < <(exports)
 
 for name in "$@"; do
     if [[ -z ${seen[$name]:-} ]]; then

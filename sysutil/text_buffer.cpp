@@ -114,9 +114,9 @@ int CTextBuffer::FindOneOf(const char* set, int from, int to, int ignoreCase) co
     if (!set || !Resolve(from) || !Resolve(to)) return -1;
     int step = from <= to ? 1 : -1;
     for (int pos = from;; pos += step) {
-        auto byte = static_cast<BYTE>(m_data[static_cast<std::size_t>(pos)]);
+        auto here = static_cast<BYTE>(m_data[static_cast<std::size_t>(pos)]);
         for (const char* s = set; *s; ++s) {
-            if (CharsEqual(byte, static_cast<BYTE>(*s), ignoreCase)) return pos;
+            if (CharsEqual(here, static_cast<BYTE>(*s), ignoreCase)) return pos;
         }
         if (pos == to) return -1;
     }

@@ -9,15 +9,21 @@
 #include <string_view>
 #include <vector>
 
-// The library's header expects the platform macro and defines CALLBACK, HANDLE, LONG, UINT and
-// PASCAL; keep it last so that those macros cannot reach our own headers.
+// The library's header expects the platform macro and, on POSIX, defines CALLBACK, HANDLE, LONG,
+// UINT and PASCAL itself; on Windows it takes them from <windows.h>, with the stdcall convention of
+// the DLL's exports (_UNIX there would change both the types and the calling convention). Keep it
+// last so that those macros cannot reach our own headers.
 #include "archive/backends.h"
 #include "archive/entry_output.h"
 #include "archive/reader_support.h"
 #include "framework/codepage.h"
 #include "framework/codepage_oem.h"
 #include "platform/files.h"
+#ifdef _WIN32
+#include <windows.h>
+#else
 #define _UNIX
+#endif
 #include <unrar/dll.hpp>
 
 using zel::arcopen::ThrowEnd;
@@ -49,8 +55,17 @@ constexpr unsigned kRedirectFileCopy = 5;
 // How many hard links or file copies in a row the reader follows to reach content.
 constexpr int kMaxRedirectDepth = 4;
 
-char32_t CodePointOf(wchar_t unit) {
-    auto code_point = static_cast<char32_t>(unit);
+// The code point that starts at wide[i], moving i past it. A wchar_t is a UTF-16 unit on Windows,
+// where a character beyond the BMP takes a surrogate pair, and a whole code point elsewhere.
+char32_t NextCodePoint(std::wstring_view wide, std::size_t& i) {
+    auto code_point = static_cast<char32_t>(wide[i++]);
+    if (sizeof(wchar_t) == 2 && code_point >= 0xD800 && code_point < 0xDC00 && i < wide.size()) {
+        auto low = static_cast<char32_t>(wide[i]);
+        if (low >= 0xDC00 && low < 0xE000) {
+            ++i;
+            return 0x10000 + ((code_point - 0xD800) << 10) + (low - 0xDC00);
+        }
+    }
     if (code_point > 0x10FFFF || (code_point >= 0xD800 && code_point < 0xE000)) return U'\uFFFD';
     return code_point;
 }
@@ -63,18 +78,22 @@ std::string EntryName(const RARHeaderDataEx& header) {
     std::string name;
     std::string raw;  // the 8-bit name's bytes, for a Unix host
     bool mapped = false;
-    for (wchar_t unit : wide) {
+    for (std::size_t i = 0; i < wide.size();) {
+        wchar_t unit = wide[i];
         if (unit == kMappedNameMark) {
             mapped = true;
+            ++i;
             continue;
         }
         if (unit >= kMappedByteFirst && unit <= kMappedByteLast) {
             auto byte = static_cast<unsigned char>(unit - 0xE000);
             raw += static_cast<char>(byte);
             zel::codepage::AppendUtf8(name, zel::codepage::Cp437ToCodePoint(byte));
+            ++i;
         } else {
-            zel::codepage::AppendUtf8(raw, CodePointOf(unit));
-            zel::codepage::AppendUtf8(name, CodePointOf(unit));
+            char32_t code_point = NextCodePoint(wide, i);
+            zel::codepage::AppendUtf8(raw, code_point);
+            zel::codepage::AppendUtf8(name, code_point);
         }
     }
     if (wide.empty()) {
@@ -93,12 +112,13 @@ std::string EntryName(const RARHeaderDataEx& header) {
 // the bytes it could not decode (see EntryName) turned back into themselves.
 std::string PathFromLibrary(std::wstring_view wide) {
     std::string path;
-    for (wchar_t unit : wide) {
-        if (unit == kMappedNameMark) continue;
-        if (unit >= kMappedByteFirst && unit <= kMappedByteLast) {
-            path += static_cast<char>(unit - 0xE000);
+    for (std::size_t i = 0; i < wide.size();) {
+        wchar_t unit = wide[i];
+        if (unit == kMappedNameMark || (unit >= kMappedByteFirst && unit <= kMappedByteLast)) {
+            if (unit != kMappedNameMark) path += static_cast<char>(unit - 0xE000);
+            ++i;
         } else {
-            zel::codepage::AppendUtf8(path, CodePointOf(unit));
+            zel::codepage::AppendUtf8(path, NextCodePoint(wide, i));
         }
     }
     return path;
@@ -120,7 +140,7 @@ struct DataSink {
 // library opens each next volume without a look at what it is, and opening a FIFO waits for a
 // writer for ever; so a set beside such a thing is not read at all.
 bool SpecialFileAmongVolumes(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
+    std::size_t slash = path.find_last_of(zel::platform::kPathSeparators);
     std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     std::string stem = name.substr(0, name.find('.'));
@@ -200,7 +220,12 @@ struct CQVRarArchive::State {
     // Opens the archive in `mode`; false (and no handle) when the library refuses it.
     bool OpenArchive(unsigned mode) {
         RAROpenArchiveDataEx request{};
+#ifdef _WIN32
+        std::wstring wide_path = zel::platform::WidePath(path);
+        request.ArcNameW = wide_path.data();
+#else
         request.ArcName = path.data();
+#endif
         request.OpenMode = mode;
         request.CmtBuf = comments.data();
         request.CmtBufSize = kCommentSize;

@@ -1,6 +1,9 @@
 #include "archive/zip/zip_archive.h"
 
 #include <unzip.h>
+#ifdef _WIN32
+#include <iowin32.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -105,7 +108,15 @@ int CQVZipArchive::Open(const char* path) {
     Close();
     // The library would open a FIFO and wait for a writer.
     if (path == nullptr || zel::platform::KindOfTarget(path) != zel::platform::EntryKind::file) return 0;
+#ifdef _WIN32
+    // minizip's own fopen would read the name in the ANSI code page; its Win32 functions take it wide.
+    zlib_filefunc64_def functions{};
+    fill_win32_filefunc64W(&functions);
+    std::wstring wide = zel::platform::WidePath(path);
+    m_handle = unzOpen2_64(wide.c_str(), &functions);
+#else
     m_handle = unzOpen64(path);
+#endif
     if (m_handle == nullptr && IsBareEmptyZip(path)) m_empty = true;
     return m_handle != nullptr || m_empty ? 1 : 0;
 }

@@ -647,7 +647,8 @@ bool CopyFileReplacing(const std::string& source, const std::string& target, std
 
 // ---- Open files by handle --------------------------------------------------------------------------
 
-FileHandle OpenFileHandle(const std::string& path, FileAccess access, FileCreation creation, FileError& error) {
+FileHandle OpenFileHandle(const std::string& path, FileAccess access, FileCreation creation, FileShare /*share*/,
+                          FileError& error) {
     // Refused before it is opened: opening a FIFO waits for its other end, opening a device may act
     // on it. The open itself does not wait either, in case such a file is swapped in meanwhile; the
     // handle blocks as usual once it is known to be a regular file's.

@@ -7,20 +7,23 @@
 
 namespace zel::test {
 
+using zel::testing::Utf8Path;
+using zel::testing::Utf8String;
+
 std::string Fixture(const std::string& name) { return std::string(ZEL_ARCHIVE_FIXTURES) + "/" + name; }
 std::string Reference(const std::string& name) { return std::string(ZEL_ARCHIVE_FIXTURES) + "/ref/" + name; }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    std::ofstream(Utf8Path(path), std::ios::binary | std::ios::trunc) << bytes;
 }
 
-bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool FileExists(const std::string& path) { return std::filesystem::exists(Utf8Path(path)); }
 
 std::map<std::string, std::string> ReadTree(const std::string& folder) {
     std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(Utf8Path(folder))) {
         if (!entry.is_regular_file()) continue;
-        files[std::filesystem::relative(entry.path(), folder).string()] = ReadBytes(entry.path().string());
+        files[Utf8String(std::filesystem::relative(entry.path(), Utf8Path(folder)))] = ReadBytes(entry.path());
     }
     return files;
 }
@@ -36,9 +39,9 @@ std::vector<std::string> ExtractAll(CQVArchive& reader, const std::string& folde
             for (char& c : relative) {
                 if (c == '\\') c = '/';
             }
-            std::filesystem::path destination = std::filesystem::path(folder) / relative;
+            std::filesystem::path destination = Utf8Path(folder) / Utf8Path(relative);
             std::filesystem::create_directories(destination.parent_path());
-            reader.Extract(destination.string(), 0);
+            reader.Extract(Utf8String(destination), 0);
             reader.ExtractNext();
         }
     } catch (const CQVArchiveException& failure) {

@@ -163,6 +163,11 @@ TEST_F(RarTest, LinksGiveTheContentTheyStandForAndSymbolicLinksAreNeverMade) {
 }
 
 TEST_F(RarTest, Rar4NamesFromUnixHostsAreUtf8WhenTheyAreValid) {
+#ifdef _WIN32
+    // The Windows build of the library turns an 8-bit name from the DOS code page into the ANSI one
+    // with a best-fit mapping before we see it: the bytes of a Unix name are lost there.
+    GTEST_SKIP() << "8-bit RAR 4 names reach us through the ANSI code page on Windows";
+#endif
     OpenFixture("rar4_unix.rar");
     // A Unix name that is no UTF-8 falls back to the DOS code page ("\xE9" is "Θ" there).
     EXPECT_EQ(ListNames(m_rar),

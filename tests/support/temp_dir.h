@@ -39,7 +39,9 @@ public:
 
     const std::filesystem::path& path() const { return m_path; }
     // The path of `name` inside the folder, as a narrow string.
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
+    // Names are UTF-8, as everywhere in our code (a narrow path's own conversion on Windows would take
+    // the ANSI code page).
+    std::string File(const std::string& name) const { return Utf8String(m_path / Utf8Path(name)); }
     std::string operator/(const std::string& name) const { return File(name); }
 
 private:
