@@ -138,18 +138,20 @@ function(zel_add_shared_library name)
     endif()
 endfunction()
 
-# zel_add_gtest(NAME SOURCES a.cpp ... LIBS lib ...)
-# One GoogleTest executable, every test case registered with CTest. Tests find the shared fixtures
-# (the folder beside the checkout) through ZEL_SHARED_DIR and their own data through ZEL_SOURCE_DIR.
+# zel_add_gtest(NAME SOURCES a.cpp ... LIBS lib ... [PROPERTIES name value ...])
+# One GoogleTest executable, every test case registered with CTest (with PROPERTIES besides the
+# timeout). Tests find the shared fixtures (the folder beside the checkout) through ZEL_SHARED_DIR and
+# their own data through ZEL_SOURCE_DIR.
 function(zel_add_gtest name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
     target_compile_definitions(${name} PRIVATE
         ZEL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
         ZEL_SHARED_DIR="${ZEL_SHARED_DIR}"
         ZEL_BINARY_DIR="${CMAKE_BINARY_DIR}")
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+    # Listing a program under Wine may wait for a busy wineserver.
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 600 ${ARG_PROPERTIES})
 endfunction()
 
 # zel_add_fuzzer(NAME SOURCES a.cpp ... LIBS lib ...)

@@ -63,5 +63,10 @@ public:
 
 // The libcurl transport. Thread-safe: sessions may be opened from any thread.
 Internet& CurlInternet();
+// The WinInet transport of Windows (platform/win32). Thread-safe. A named proxy carries FTP as a
+// CERN proxy does (the URL in an HTTP request), not through a tunnel as libcurl does.
+Internet& WinInetInternet();
+// The system's transport: WinInet on Windows, libcurl elsewhere.
+Internet& SystemInternet();
 
 }  // namespace zel::platform

@@ -34,4 +34,9 @@ public:
 // The processes of this machine.
 ProcessTable& SystemProcessTable();
 
+// Whether the system is of the Windows NT family, which decides the process interface on Windows:
+// true exactly when the version query succeeds and names the NT platform. Elsewhere the tables
+// serve what the NT family's would, so the answer is true.
+bool IsWindowsNtFamily();
+
 }  // namespace zel::platform

@@ -3,7 +3,6 @@
 #include <cstdint>
 
 #include "framework/codepage.h"
-#include "platform/files.h"
 
 namespace zel::platform {
 namespace {
@@ -28,8 +27,6 @@ constexpr std::size_t kLinkInfoMinimumHeader = 0x1C;
 constexpr std::size_t kLinkInfoUnicodeHeader = 0x24;
 constexpr std::uint32_t kVolumeIdAndLocalBasePath = 0x01;
 constexpr std::uint32_t kCommonNetworkRelativeLink = 0x02;
-// Shortcut files are small; anything larger is not one.
-constexpr std::size_t kMaxFileSize = 1 << 20;
 
 // A bounded view: every read checks the remaining length first.
 class Reader {
@@ -172,15 +169,6 @@ std::optional<ShellLink> ParseShellLink(std::string_view bytes) {
         if ((flags & flag) && !ParseCountedString(file, pos, unicode, *out)) break;
     }
     return link;
-}
-
-std::string ReadShortcutTarget(const std::string& path, std::string* unreadable) {
-    std::string bytes, reason;
-    ReadOutcome outcome = ReadRegularFile(path, bytes, reason, kMaxFileSize);
-    if (unreadable) *unreadable = outcome == ReadOutcome::kFailed ? reason : "";
-    if (outcome != ReadOutcome::kOk) return "";
-    auto link = ParseShellLink(bytes);
-    return link ? link->target : "";
 }
 
 }  // namespace zel::platform

@@ -22,6 +22,8 @@ std::optional<ShellLink> ParseShellLink(std::string_view bytes);
 // The target of the shortcut file at `path` (a path on disk), or "" when the file cannot be read
 // or the shortcut is damaged or names no target. Anything but a regular file is refused unopened;
 // `unreadable`, when given, then says why (it stays "" for a damaged shortcut or a missing file).
+// On Windows the system's shell-link object reads it (and may derive a target from an item list
+// that names no LinkInfo); a target that the ANSI code page cannot spell is unreadable there.
 std::string ReadShortcutTarget(const std::string& path, std::string* unreadable = nullptr);
 
 }  // namespace zel::platform

@@ -1,7 +1,7 @@
 // The system root: the Windows installation on disk that disinfection works on. Its kind decides
 // how Windows paths reach the disk and where the registry lives; the cure code sees only this
-// interface. The one kind so far is a Wine prefix (platform/wine/wine_prefix_root.h); a mounted
-// Windows partition would be a second implementation.
+// interface. On POSIX systems it is a Wine prefix (platform/wine/wine_prefix_root.h; a mounted
+// Windows partition would be a second kind); on Windows it is the running machine itself.
 #pragma once
 
 #include <memory>
@@ -51,10 +51,12 @@ public:
 };
 
 // The root folder to use when none is named: $ZEL_SYSTEM_ROOT, else $XDG_DATA_HOME/zel/system,
-// else ~/.local/share/zel/system.
+// else ~/.local/share/zel/system. On Windows: $ZEL_SYSTEM_ROOT, else "" (the running machine).
 std::string DefaultSystemRootFolder();
 
-// The system root that a folder holds; a Wine prefix for now.
+// The system root that a folder holds: a Wine prefix on POSIX systems. On Windows "" gives the
+// running machine (kind "running-machine"); any folder gives the running machine with every change
+// refused and Refusal saying why.
 std::unique_ptr<SystemRoot> OpenSystemRoot(const std::string& folder);
 
 }  // namespace zel::platform

@@ -1,5 +1,5 @@
-// The platform family: whether the system is of the NT family. Zel's platform serves the NT-family
-// interfaces everywhere, so the answer is always true.
+// The platform family: whether the system is of the NT family (the platform's version query). Off
+// Windows, Zel's platform serves the NT-family interfaces, so the answer is true there.
 #pragma once
 
 bool IsWindowsNT();

@@ -200,4 +200,6 @@ Internet& CurlInternet() {
     return transport;
 }
 
+Internet& SystemInternet() { return CurlInternet(); }
+
 }  // namespace zel::platform

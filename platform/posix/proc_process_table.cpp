@@ -145,6 +145,8 @@ void ProcProcessTable::Sleep(std::uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+bool IsWindowsNtFamily() { return true; }
+
 ProcessTable& SystemProcessTable() {
     static ProcProcessTable table;
     return table;

@@ -1,6 +1,6 @@
 // The system's millisecond counter (GetTickCount, which wraps after 49.7 days exactly as the
 // interface allows) and the local time by the time zone rules Windows holds for each date.
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include "platform/clock.h"
 

@@ -1,7 +1,7 @@
 // Files on Win32: every path is UTF-8 here and UTF-16 at the W call. A reparse point (a symbolic link
 // or a junction) plays the part of a POSIX symbolic link; anything CreateFileW opens that is not a
 // disk file (a console, a pipe, a device) is what POSIX calls not a regular file.
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <algorithm>
 #include <functional>
@@ -11,13 +11,15 @@
 #include "framework/codepage.h"
 #include "framework/path_parts.h"
 #include "platform/files.h"
-#include "platform/win32/wide.h"
+#include "platform/win32/wide_text.h"
 
 namespace zel::platform {
 namespace {
 
-using win32::Narrow;
-using win32::Wide;
+// A path that is no UTF-8 (or holds a zero character) becomes "", which names no file, rather than a
+// shorter or changed name that might name another one.
+std::wstring Wide(std::string_view utf8) { return win32::WideFromUtf8(utf8).value_or(std::wstring()); }
+std::string Narrow(std::wstring_view utf16) { return win32::Utf8FromWide(utf16); }
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -42,10 +44,10 @@ FileError FileErrorFrom(DWORD code) {
         case ERROR_DIRECTORY: failure = FileFailure::isFolder; break;
         default: break;
     }
-    return FileError{failure, static_cast<int>(code), win32::ErrorText(code)};
+    return FileError{failure, static_cast<int>(code), win32::SystemErrorText(code)};
 }
 
-std::string LastErrorText() { return win32::ErrorText(::GetLastError()); }
+std::string LastErrorText() { return win32::SystemErrorText(::GetLastError()); }
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
@@ -186,7 +188,7 @@ Handle OpenRegularForReading(const std::string& path, bool follow, std::string& 
     if (!handle.valid()) {
         DWORD code = ::GetLastError();
         missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-        reason = win32::ErrorText(code);
+        reason = win32::SystemErrorText(code);
         return handle;
     }
     if (std::string kind = NonRegularKindOf(KindOfHandle(handle.get())); !kind.empty()) {

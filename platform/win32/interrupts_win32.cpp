@@ -1,6 +1,6 @@
 // Ctrl-C, Ctrl-Break, a closed console window, a log-off or a shut-down reach a console program
 // through its control handler, which runs on a thread of its own.
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <atomic>
 

@@ -1,9 +1,9 @@
 // The cabinet decompressor's low-level calls on Win32 handles, shared with other readers and writers
 // as the runtime's own _open would share them.
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include "platform/low_io.h"
-#include "platform/win32/wide.h"
+#include "platform/win32/wide_text.h"
 
 namespace zel::platform {
 
@@ -26,8 +26,8 @@ std::intptr_t LowOpen(const char* path, int flags, int mode) {
     DWORD attributes =
         (flags & kLowCreate) && !(mode & kLowModeWrite) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
     if (flags & kLowSequential) attributes |= FILE_FLAG_SEQUENTIAL_SCAN;
-    HANDLE handle = ::CreateFileW(win32::Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  disposition, attributes, nullptr);
+    HANDLE handle = ::CreateFileW(win32::WideFromUtf8(path).value_or(std::wstring()).c_str(), access,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition, attributes, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return -1;
     // As OpenFileHandle: nothing but a disk file (a folder cannot be opened this way at all).
     if (::GetFileType(handle) != FILE_TYPE_DISK) {

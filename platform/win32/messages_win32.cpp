@@ -1,12 +1,12 @@
 // A console program (zel.exe) writes its messages to standard error; a program without a console (a
 // GUI program, or one started without a window) has nobody reading standard error and shows a
 // message box instead.
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <cstdio>
 
 #include "platform/messages.h"
-#include "platform/win32/wide.h"
+#include "platform/win32/wide_text.h"
 
 namespace zel::platform {
 namespace {
@@ -24,7 +24,9 @@ public:
             std::fflush(stderr);
             return;
         }
-        ::MessageBoxW(nullptr, win32::Wide(text).c_str(), L"Zel", MB_OK | MB_ICONEXCLAMATION | MB_TASKMODAL);
+        // Text that is no UTF-8 is shown as the ANSI code page reads it rather than not at all.
+        std::wstring wide = win32::WideFromUtf8(text).value_or(win32::WideFromAnsi(text));
+        ::MessageBoxW(nullptr, wide.c_str(), L"Zel", MB_OK | MB_ICONEXCLAMATION | MB_TASKMODAL);
     }
 };
 

@@ -1,6 +1,7 @@
 // A console's width is the width of its window, not of its (usually far wider) screen buffer.
+#include "platform/win32/windows_api.h"
+
 #include <io.h>
-#include <windows.h>
 
 #include "platform/terminal.h"
 

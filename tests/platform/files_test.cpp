@@ -16,7 +16,7 @@ using zel::testing::TempDir;
 
 // Cyrillic and Japanese: no single code page holds both, so only UTF-8 end to end keeps them.
 const std::string kFolderName = "\xD0\x9F\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0";  // Папка
-const std::string kFileName = "\xE8\xA9\xA6\xE9\xA8\x93-\xD0\xA4.ini";        // 試験-Ф.ini
+const std::string kFileName = "\xE8\xA9\xA6\xE9\xA8\x93-\xD0\xA4.ini";       // 試験-Ф.ini
 
 TEST(Files, NonAsciiNamesWorkThroughEveryCall) {
     TempDir dir;
@@ -64,8 +64,9 @@ TEST(Files, FoldersAndReadOnlyFilesAreHandledAsTheSystemAllows) {
     const std::string locked = dir / "locked.txt";
     ASSERT_TRUE(WriteFileAtomically(locked, "x", reason)) << reason;
     namespace fs = std::filesystem;
-    fs::permissions(zel::testing::Utf8Path(locked), fs::perms::owner_write | fs::perms::group_write |
-                                                        fs::perms::others_write, fs::perm_options::remove);
+    fs::permissions(zel::testing::Utf8Path(locked),
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
     ASSERT_TRUE(ClearReadOnly(locked));
     EXPECT_NE(fs::status(zel::testing::Utf8Path(locked)).permissions() & fs::perms::owner_write, fs::perms::none);
     fs::permissions(zel::testing::Utf8Path(locked), fs::perms::owner_write, fs::perm_options::remove);

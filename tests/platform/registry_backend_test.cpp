@@ -1,44 +1,13 @@
-// One suite for every registry backend, so that the in-memory double cannot drift from the Wine
-// registry files.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <functional>
-#include <memory>
+// The registry suite's cases, and its run on the in-memory double (the other backends' test files
+// run it on theirs).
+#include "tests/platform/registry_backend_suite.h"
 
 #include "platform/memory_registry.h"
-#include "platform/wine/wine_registry.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
 using namespace zel::platform;
-
-struct Backend {
-    const char* name;
-    std::function<std::unique_ptr<Registry>(const std::filesystem::path& dir, bool* refuse)> make;
-};
-
-class RegistryBackend : public ::testing::TestWithParam<Backend> {
-protected:
-    void SetUp() override { m_registry = GetParam().make(m_dir, &m_refuse); }
-
-    RegistryValue Sz(const std::string& name, const std::string& text) {
-        return RegistryValue{name, kRegSz, text + std::string(1, '\0')};
-    }
-    std::vector<std::string> Names(RegistryRoot root, const std::string& key) {
-        std::vector<std::string> names;
-        RegistryValue value;
-        while (m_registry->EnumValue(root, key, names.size(), value) == RegistryStatus::kOk)
-            names.push_back(value.name);
-        return names;
-    }
-
-    zel::testing::TempDir m_temp;
-    std::filesystem::path m_dir = m_temp.path();
-    bool m_refuse = false;
-    std::unique_ptr<Registry> m_registry;
-};
+using zel::testing::RegistryBackend;
 
 TEST_P(RegistryBackend, KeysAreCreatedLevelByLevelAndFoundInAnyCase) {
     auto& r = *m_registry;
@@ -123,8 +92,7 @@ TEST_P(RegistryBackend, RefusedWritesChangeNothing) {
     auto& r = *m_registry;
     ASSERT_EQ(r.CreateKey(RegistryRoot::kLocalMachine, "K"), RegistryStatus::kOk);
     ASSERT_EQ(r.SetValue(RegistryRoot::kLocalMachine, "K", Sz("v", "1")), RegistryStatus::kOk);
-    m_refuse = true;
-    if (auto* memory = dynamic_cast<MemoryRegistry*>(m_registry.get())) memory->RefuseWrites("running");
+    RefuseWrites();
     EXPECT_NE(r.WriteRefusal(), "");
     EXPECT_EQ(r.CreateKey(RegistryRoot::kLocalMachine, "K2"), RegistryStatus::kLocked);
     EXPECT_EQ(r.CreateKey(RegistryRoot::kLocalMachine, "K"), RegistryStatus::kOk);  // exists: nothing to write
@@ -135,19 +103,12 @@ TEST_P(RegistryBackend, RefusedWritesChangeNothing) {
     EXPECT_EQ(value, Sz("v", "1"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Backends, RegistryBackend,
-    ::testing::Values(Backend{"memory",
-                              [](const std::filesystem::path&, bool*) -> std::unique_ptr<Registry> {
-                                  return std::make_unique<MemoryRegistry>();
-                              }},
-                      Backend{"wine",
-                              [](const std::filesystem::path& dir, bool* refuse) -> std::unique_ptr<Registry> {
-                                  WineRegistry::Hooks hooks;
-                                  hooks.now = [] { return 0x1dd860bb398a340ull; };
-                                  hooks.wine_running = [refuse] { return *refuse; };
-                                  return std::make_unique<WineRegistry>(dir.string(), hooks);
-                              }}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Memory, RegistryBackend,
+                         ::testing::Values(zel::testing::RegistryBackendParam{
+                             "memory", [](const auto&, bool*) { return std::make_unique<MemoryRegistry>(); },
+                             [](Registry& registry) {
+                                 static_cast<MemoryRegistry&>(registry).RefuseWrites("running");
+                             }}),
+                         zel::testing::RegistryBackendName);
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "platform/wine/wine_registry_file.h"
 #include "platform/wine/wine_server.h"
+#include "tests/platform/registry_backend_suite.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -316,5 +317,19 @@ TEST_F(WinePrefix, ServerOfThePrefixOwnerIsFoundByAnotherUser) {
     EXPECT_TRUE(IsWineServerRunning(m_dir.string(), temp_root.string()));
     Release(server);
 }
+
+// The registry suite on the files of an empty prefix, refused while Wine is said to run on it.
+using zel::testing::RegistryBackend;
+INSTANTIATE_TEST_SUITE_P(Wine, RegistryBackend,
+                         ::testing::Values(zel::testing::RegistryBackendParam{
+                             "wine",
+                             [](const fs::path& dir, bool* refuse) -> std::unique_ptr<Registry> {
+                                 WineRegistry::Hooks hooks;
+                                 hooks.now = [] { return 0x1dd860bb398a340ull; };
+                                 hooks.wine_running = [refuse] { return *refuse; };
+                                 return std::make_unique<WineRegistry>(dir.string(), hooks);
+                             },
+                             nullptr}),
+                         zel::testing::RegistryBackendName);
 
 }  // namespace

@@ -253,7 +253,7 @@ int RunUpdate(Args args) {
     {
         // Watched until the worker has ended, so that a second interrupt cannot cut its clean-up.
         platform::ScopedInterruptWatch interrupts;
-        CQVDownloadThread worker(platform::CurlInternet(), platform::SystemFileSystem());
+        CQVDownloadThread worker(platform::SystemInternet(), platform::SystemFileSystem());
         CDownloadPage page(app, worker, window, view, platform::SystemClock(), platform::SystemFileSystem(),
                            platform::SystemDesktop());
         bool finished = RunDownloadPage(page, window, view, interrupts);
