@@ -2,7 +2,9 @@
 # Builds everything and runs every test: first a check that no #include crosses a layer upwards
 # and that every source is laid out as .clang-format says, then a normal build, then the same
 # suite under AddressSanitizer and UndefinedBehaviorSanitizer (built with clang, which also builds
-# the fuzz targets as libFuzzer binaries and runs each for a short while). Any compiler warning, failure or sanitizer report fails the run.
+# the fuzz targets as libFuzzer binaries and runs each for a short while), then the Windows build
+# and its tests under Wine (scripts/test-windows.sh; ZEL_SKIP_WINDOWS=1 leaves it out). Any compiler
+# warning, failure or sanitizer report fails the run.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -25,4 +27,8 @@ if [ "${ZEL_SKIP_SANITIZERS:-0}" != 1 ]; then
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
     "$top/scripts/run-fuzzers.sh" build-asan "${ZEL_FUZZ_SECONDS:-20}"
+fi
+
+if [ "${ZEL_SKIP_WINDOWS:-0}" != 1 ]; then
+    "$top/scripts/test-windows.sh"
 fi

@@ -16,6 +16,7 @@
 #include "framework/codepage.h"
 #include "framework/path_parts.h"
 #include "platform/files.h"
+#include "platform/system_file_system.h"
 
 namespace zel::platform {
 namespace {
@@ -222,7 +223,7 @@ std::optional<std::string> RealPath(const std::string& path) {
     return result;
 }
 
-class PosixFileSystem final : public FileSystem {
+class PosixFileSystem final : public SystemFileSystemBase {
 public:
     std::optional<std::int64_t> ModificationTime(const std::string& path) override {
         struct stat info {};
@@ -232,18 +233,6 @@ public:
     bool RemoveFile(const std::string& path) override { return !path.empty() && ::unlink(path.c_str()) == 0; }
     bool MakeFolder(const std::string& path) override { return !path.empty() && ::mkdir(path.c_str(), 0777) == 0; }
     PathTarget Locate(const std::string& relativePath) override;
-    std::optional<std::string> ReadContent(const std::string& path, std::uint64_t limit) override {
-        std::string bytes, reason;
-        if (ReadRegularFile(path, bytes, reason, limit) != ReadOutcome::kOk) return std::nullopt;
-        return bytes;
-    }
-    std::string TempFileFolder() override { return SystemTempFolder(); }
-    std::string CreateTempFile(const std::string& prefix) override {
-        return CreateTempFileIn(SystemTempFolder(), prefix);
-    }
-    bool InstallFile(const std::string& source, const std::string& target, std::string& error) override {
-        return CopyFileReplacing(source, target, error);
-    }
 };
 
 // Only the part of the path that exists can hold symbolic links, so only that part is resolved; the
@@ -441,11 +430,6 @@ std::string MakeTempFolder(const std::string& prefix) {
 
 // ---- Files ---------------------------------------------------------------------------------------
 
-bool RemoveFile(const std::string& path) {
-    std::string ignored;
-    return RemoveFile(path, ignored);
-}
-
 bool RemoveFile(const std::string& path, std::string& reason) {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0) {
@@ -616,11 +600,6 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
     if (WriteBesideAndReplace(path, write, step, reason)) return true;
     if (step == ReplaceStep::makeBeside) reason = "cannot make a file beside it: " + reason;
     return false;
-}
-
-bool CopyFileReplacing(const std::string& source, const std::string& target) {
-    std::string ignored;
-    return CopyFileReplacing(source, target, ignored);
 }
 
 bool CopyFileReplacing(const std::string& source, const std::string& target, std::string& error) {

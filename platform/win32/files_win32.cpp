@@ -11,6 +11,7 @@
 #include "framework/codepage.h"
 #include "framework/path_parts.h"
 #include "platform/files.h"
+#include "platform/system_file_system.h"
 #include "platform/win32/wide_text.h"
 
 namespace zel::platform {
@@ -274,7 +275,7 @@ std::int64_t UnixTime(const FILETIME& time) {
     return static_cast<std::int64_t>(value.QuadPart / 10000000ULL) - kEpochDifference;
 }
 
-class Win32FileSystem final : public FileSystem {
+class Win32FileSystem final : public SystemFileSystemBase {
 public:
     std::optional<std::int64_t> ModificationTime(const std::string& path) override {
         WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -287,18 +288,6 @@ public:
         return !path.empty() && ::CreateDirectoryW(Wide(path).c_str(), nullptr);
     }
     PathTarget Locate(const std::string& relativePath) override;
-    std::optional<std::string> ReadContent(const std::string& path, std::uint64_t limit) override {
-        std::string bytes, reason;
-        if (ReadRegularFile(path, bytes, reason, limit) != ReadOutcome::kOk) return std::nullopt;
-        return bytes;
-    }
-    std::string TempFileFolder() override { return SystemTempFolder(); }
-    std::string CreateTempFile(const std::string& prefix) override {
-        return CreateTempFileIn(SystemTempFolder(), prefix);
-    }
-    bool InstallFile(const std::string& source, const std::string& target, std::string& error) override {
-        return CopyFileReplacing(source, target, error);
-    }
 };
 
 // Only the part of the path that exists can hold reparse points, so only that part is resolved; the
@@ -555,11 +544,6 @@ std::string MakeTempFolder(const std::string& prefix) {
 
 // ---- Files ---------------------------------------------------------------------------------------
 
-bool RemoveFile(const std::string& path) {
-    std::string ignored;
-    return RemoveFile(path, ignored);
-}
-
 bool RemoveFile(const std::string& path, std::string& reason) {
     std::optional<DWORD> attributes = AttributesOf(path);
     if (!attributes) {
@@ -686,11 +670,6 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
     if (WriteBesideAndReplace(path, write, step, reason)) return true;
     if (step == ReplaceStep::makeBeside) reason = "cannot make a file beside it: " + reason;
     return false;
-}
-
-bool CopyFileReplacing(const std::string& source, const std::string& target) {
-    std::string ignored;
-    return CopyFileReplacing(source, target, ignored);
 }
 
 bool CopyFileReplacing(const std::string& source, const std::string& target, std::string& error) {

@@ -20,7 +20,9 @@ constexpr const char* kSystemUsage =
     "and whether Wine is running on it, and whether `zel scan --disinfect` would work on it (exit\n"
     "status 2, with the reason, when it would refuse). The root is --system-root DIR, else\n"
     "$ZEL_SYSTEM_ROOT, else the private tree under $XDG_DATA_HOME/zel/system\n"
-    "(~/.local/share/zel/system); one that does not exist yet is made by the first disinfection.\n";
+    "(~/.local/share/zel/system); one that does not exist yet is made by the first disinfection.\n"
+    "On Windows the root is always the running machine (its live registry and processes), and\n"
+    "--system-root is refused.\n";
 
 constexpr const char* kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
@@ -108,6 +110,11 @@ int Info(std::unique_ptr<platform::SystemRoot> root, bool json) {
 
 std::unique_ptr<platform::SystemRoot> TakeSystemRoot(Args& args) {
     auto directory = args.TakeOption("--system-root");
+#ifdef _WIN32
+    // A folder would name another installation's files while the registry and processes stayed the
+    // running machine's: disinfection would clean one system's start-up places for another's files.
+    if (directory) throw Failure{"--system-root is not available on Windows: the root is the running machine"};
+#endif
     if (directory && directory->empty()) throw Failure{"--system-root needs a folder"};
     return platform::OpenSystemRoot(directory ? *directory : platform::DefaultSystemRootFolder());
 }

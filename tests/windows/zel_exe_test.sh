@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# zel.exe under Wine finds in the bundled sample exactly what the Linux zel finds: the same verdict
-# lines (paths taken relative to the scanned folder, in either spelling of the separator) and the
-# same exit status.
-# Usage: sample_scan_test.sh LINUX_ZEL SAMPLE_DIR WINDOWS_COMMAND...
+# zel.exe under Wine: it finds in the bundled sample exactly what the Linux zel finds (the same
+# verdict lines, paths taken relative to the scanned folder in either spelling of the separator, and
+# the same exit status), and its system root is the running machine, never a folder.
+# Usage: zel_exe_test.sh LINUX_ZEL SAMPLE_DIR WINDOWS_COMMAND...
 #        (WINDOWS_COMMAND: the build's Wine runner, its prefix and zel.exe)
 set -uo pipefail
 linux_zel=${1:?Linux zel} sample=${2:?sample folder}
@@ -34,6 +34,18 @@ fi
 # An empty comparison would prove nothing: the sample holds trojans.
 if ! verdicts <<<"$linux" | grep -q .; then
     echo "the Linux scan printed no verdict for $scan" >&2
+    status=1
+fi
+info=$("$@" system info | tr -d '\r')
+if ! grep -qx 'kind: *running-machine' <<<"$info"; then
+    echo "zel system info does not name the running machine:" >&2
+    echo "$info" >&2
+    status=1
+fi
+refusal=$("$@" system info --system-root C:/elsewhere 2>&1)
+refused_status=$?
+if [ $refused_status -ne 2 ] || ! grep -q 'not available on Windows' <<<"$refusal"; then
+    echo "--system-root was not refused (status $refused_status): $refusal" >&2
     status=1
 fi
 [ $status -eq 0 ] && echo "same $(verdicts <<<"$linux" | wc -l) verdict lines, exit status $linux_status"
