@@ -293,12 +293,12 @@ public:
         }
         // A stalled server is given up by the caller at once; these bound how long the thread that
         // works the transfer may stay behind.
-        const DWORD receive = static_cast<DWORD>(std::clamp(access.lowSpeedSeconds, 1L, 3600L) * 1000);
-        InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, const_cast<DWORD*>(&kConnectTimeoutMs),
-                           sizeof(DWORD));
+        DWORD connect = kConnectTimeoutMs;
+        DWORD receive = static_cast<DWORD>(std::clamp(access.lowSpeedSeconds, 1L, 3600L) * 1000);
+        InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
         for (DWORD option : {INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                              INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT}) {
-            InternetSetOptionW(handle, option, const_cast<DWORD*>(&receive), sizeof(DWORD));
+            InternetSetOptionW(handle, option, &receive, sizeof receive);
         }
         return std::make_unique<WinInetSession>(Share(handle), access);
     }
