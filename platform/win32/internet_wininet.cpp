@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <cwctype>
 #include <mutex>
 #include <thread>
@@ -183,7 +182,7 @@ public:
             std::string& pending = m_transfer->pending;
             if (!pending.empty()) {
                 const std::size_t n = std::min({count, pending.size(), std::size_t{0x7FFFFFFF}});
-                std::memcpy(buffer, pending.data(), n);
+                pending.copy(static_cast<char*>(buffer), n);
                 pending.erase(0, n);
                 m_transfer->changed.notify_all();
                 return static_cast<long>(n);
