@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <cwctype>
 #include <mutex>
 #include <thread>
@@ -183,7 +182,7 @@ public:
             std::string& pending = m_transfer->pending;
             if (!pending.empty()) {
                 const std::size_t n = std::min({count, pending.size(), std::size_t{0x7FFFFFFF}});
-                std::memcpy(buffer, pending.data(), n);
+                pending.copy(static_cast<char*>(buffer), n);
                 pending.erase(0, n);
                 m_transfer->changed.notify_all();
                 return static_cast<long>(n);
@@ -293,12 +292,12 @@ public:
         }
         // A stalled server is given up by the caller at once; these bound how long the thread that
         // works the transfer may stay behind.
-        const DWORD receive = static_cast<DWORD>(std::clamp(access.lowSpeedSeconds, 1L, 3600L) * 1000);
-        InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, const_cast<DWORD*>(&kConnectTimeoutMs),
-                           sizeof(DWORD));
+        DWORD connect = kConnectTimeoutMs;
+        DWORD receive = static_cast<DWORD>(std::clamp(access.lowSpeedSeconds, 1L, 3600L) * 1000);
+        InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
         for (DWORD option : {INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                              INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT}) {
-            InternetSetOptionW(handle, option, const_cast<DWORD*>(&receive), sizeof(DWORD));
+            InternetSetOptionW(handle, option, &receive, sizeof receive);
         }
         return std::make_unique<WinInetSession>(Share(handle), access);
     }
