@@ -11,8 +11,9 @@ namespace zel::testing {
 
 class TestProgram {
 public:
-    // Copies the program (ZEL_TEST_PROGRAM) into `folder` as "программа-プログラム.exe".
-    explicit TestProgram(const std::filesystem::path& folder);
+    // Copies the program (ZEL_TEST_PROGRAM) into `folder` as `name`, by default
+    // "программа-プログラム.exe".
+    explicit TestProgram(const std::filesystem::path& folder, const std::wstring& name = kDefaultName);
     ~TestProgram();
     TestProgram(const TestProgram&) = delete;
     TestProgram& operator=(const TestProgram&) = delete;
@@ -26,6 +27,8 @@ public:
     DWORD id() const { return m_info.dwProcessId; }
 
 private:
+    static constexpr const wchar_t* kDefaultName =
+        L"\u043f\u0440\u043e\u0433\u0440\u0430\u043c\u043c\u0430-\u30d7\u30ed\u30b0\u30e9\u30e0.exe";
     std::filesystem::path m_path;
     PROCESS_INFORMATION m_info{};
 };

@@ -4,8 +4,7 @@
 
 namespace zel::testing {
 
-TestProgram::TestProgram(const std::filesystem::path& folder)
-    : m_path(folder / L"\u043f\u0440\u043e\u0433\u0440\u0430\u043c\u043c\u0430-\u30d7\u30ed\u30b0\u30e9\u30e0.exe") {
+TestProgram::TestProgram(const std::filesystem::path& folder, const std::wstring& name) : m_path(folder / name) {
     const char* program = std::getenv("ZEL_TEST_PROGRAM");
     std::filesystem::copy_file(program ? program : "", m_path);
 }
