@@ -27,8 +27,10 @@ header_exceptions=(
     tests/updater/test_support.h
 )
 name_exceptions=(
-    # Includes <windows.h> itself: the Windows tool chain's own test.
+    # Include <windows.h> themselves: the Windows tool chain's own test, and the disinfection test,
+    # which infects the running machine through the registry and shell-link object.
     tests/windows/chain_test.cpp
+    tests/windows/disinfection_test.cpp
     # The UnRAR interface's own names (CALLBACK, LPARAM, ...), which on Windows are the system's.
     archive/rar/rar_archive.cpp
     # POSIX sockets and processes (AF_INET, SOCK_STREAM, ...) for the test servers.
