@@ -643,10 +643,22 @@ bool ReplaceFileAtomically(const std::string& temp, const std::string& target, s
     std::wstring wide_temp = Wide(temp);
     if (existing) {
         // ReplaceFileW keeps what the replaced file had beyond its content (its attributes, its
-        // access list, its creation time), as a POSIX replacement keeps owner, group and mode.
-        if (!::ReplaceFileW(wide_target.c_str(), wide_temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                            nullptr))
+        // access list, its creation time), as a POSIX replacement keeps owner, group and mode. It
+        // refuses a read-only file, which POSIX replaces all the same (the folder decides there): the
+        // attribute is lifted for the replacement and put back on the new file.
+        const DWORD read_only = *existing & FILE_ATTRIBUTE_READONLY;
+        if (read_only && !::SetFileAttributesW(wide_target.c_str(), *existing & ~read_only))
             return fail(LastErrorText());
+        if (!::ReplaceFileW(wide_target.c_str(), wide_temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                            nullptr)) {
+            std::string why = LastErrorText();
+            if (read_only) ::SetFileAttributesW(wide_target.c_str(), *existing);
+            return fail(why);
+        }
+        if (read_only) {
+            DWORD now = ::GetFileAttributesW(wide_target.c_str());
+            if (now != INVALID_FILE_ATTRIBUTES) ::SetFileAttributesW(wide_target.c_str(), now | read_only);
+        }
         return true;
     }
     if (!::MoveFileExW(wide_temp.c_str(), wide_target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

@@ -60,13 +60,17 @@ TEST(Files, FoldersAndReadOnlyFilesAreHandledAsTheSystemAllows) {
     EXPECT_FALSE(RemoveFile(dir.File(""), reason));
     EXPECT_EQ(ReadRegularFile(dir / "missing", bytes, reason), ReadOutcome::kMissing);
 
-    // A read-only file is read, deleted, and made writable on request.
+    // A read-only file is replaced, deleted, and made writable on request.
     const std::string locked = dir / "locked.txt";
     ASSERT_TRUE(WriteFileAtomically(locked, "x", reason)) << reason;
     namespace fs = std::filesystem;
     fs::permissions(zel::testing::Utf8Path(locked),
                     fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
+    // Replaced, it keeps its content's new bytes and its read-only state, as an edit by its owner would.
+    ASSERT_TRUE(WriteFileAtomically(locked, "y", reason)) << reason;
+    EXPECT_EQ(zel::testing::ReadBytes(locked), "y");
+    EXPECT_EQ(fs::status(zel::testing::Utf8Path(locked)).permissions() & fs::perms::owner_write, fs::perms::none);
     ASSERT_TRUE(ClearReadOnly(locked));
     EXPECT_NE(fs::status(zel::testing::Utf8Path(locked)).permissions() & fs::perms::owner_write, fs::perms::none);
     fs::permissions(zel::testing::Utf8Path(locked), fs::perms::owner_write, fs::perm_options::remove);
