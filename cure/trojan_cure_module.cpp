@@ -30,7 +30,7 @@ std::set<DWORD> OwnLine(zel::platform::ProcessTable& table) {
 // it: files on disk are named in UTF-8, while initialisation files and the registry name them in
 // the ANSI code page. A name that code page cannot hold stays as it is.
 CString FileNameOf(const CString& path) {
-    auto slash = path.find_last_of('/');
+    auto slash = path.find_last_of(zel::platform::kPathSeparators);
     CString name = slash == CString::npos ? path : path.substr(slash + 1);
     auto ansi = zel::codepage::Utf8ToWindows1252(name);
     return ansi ? *ansi : name;

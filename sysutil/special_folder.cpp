@@ -1,5 +1,7 @@
 #include "sysutil/special_folder.h"
 
+#include <string_view>
+
 #include "platform/files.h"
 #include "platform/services.h"
 #include "sysutil/registry_functions.h"
@@ -30,5 +32,7 @@ int CSpecialFolder::Open(int folderNumber) {
 
 CString CSpecialFolder::GetPath() const {
     if (m_path.empty()) return "";
-    return m_path.back() == '/' ? m_path : m_path + "/";
+    // Either slash ends a folder name on Windows; a separator is added only when none ends it.
+    const std::string_view separators = zel::platform::kPathSeparators;
+    return separators.find(m_path.back()) != std::string_view::npos ? m_path : m_path + separators.front();
 }

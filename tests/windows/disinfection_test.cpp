@@ -124,7 +124,8 @@ TEST_F(Disinfection, EndsTheTrojanCleansEveryPlaceAndLeavesTheRest) {
     ASSERT_TRUE(MakeShortcut(StartupFolder() / "zel-trojan.lnk", trojan.path()));
     ASSERT_TRUE(MakeShortcut(StartupFolder() / "zel-keep.lnk", notepad));
     const std::string win_ini = m_saved[0].second, system_ini = m_saved[1].second;
-    WriteText(WindowsFolder() / "win.ini", win_ini + "[windows]\r\nload=" + trojan_path + "\r\nrun=\r\n");
+    // win.ini names the program alone, as such lines usually do; system.ini by its whole path.
+    WriteText(WindowsFolder() / "win.ini", win_ini + "[windows]\r\nload=zeltrojan.exe\r\nrun=\r\n");
     WriteText(WindowsFolder() / "system.ini", system_ini + "[boot]\r\nshell=explorer.exe " + trojan_path + "\r\n");
 
     EXPECT_EQ(RunZel(L"scan --disinfect --db " + db + L" " + Quoted(trojan.path())), 1);
