@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "updater/core/update_strings.h"
-#include "updater/wizard/language_file.h"
-#include "updater/wizard/wizard_strings.h"
+#include "updater/core/language_file.h"
+#include "updater/core/wizard_strings.h"
 
 namespace zel::updater {
 namespace {

@@ -10,8 +10,8 @@
 #include <QRadioButton>
 
 #include "updater/core/update_app.h"
-#include "updater/wizard/language_file.h"
-#include "updater/wizard/settings_page_logic.h"
+#include "updater/core/language_file.h"
+#include "updater/core/settings_page_logic.h"
 #include "updater/wizard/update_sheet.h"
 
 namespace zel::updater {

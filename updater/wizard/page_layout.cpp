@@ -4,7 +4,7 @@
 #include <QVBoxLayout>
 
 #include "updater/wizard/artwork.h"
-#include "updater/wizard/wizard_strings.h"
+#include "updater/core/wizard_strings.h"
 
 namespace zel::updater {
 
