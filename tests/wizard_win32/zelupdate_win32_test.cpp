@@ -111,7 +111,8 @@ protected:
     }
 
     std::string Base() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/" + m_folder; }
-    std::string StallBase() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/stall/" + m_folder; }
+    // A mirror that sends 1 KiB every 20 ms.
+    std::string SlowBase() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/throttle/" + m_folder; }
 
     // Stores the mirrors (and the chosen URL) as the settings hold them.
     static void StoreMirrors(const std::vector<std::pair<std::string, std::string>>& mirrors,
@@ -356,9 +357,9 @@ TEST_F(ZelupdateWin32, AMirrorWithoutScriptSendsTheUserBackAndNothingNewFinishes
 }
 
 TEST_F(ZelupdateWin32, StartUpClosesTheProgramsAndCancelDuringATransferRestartsThemAndLeavesNoTemporaryFile) {
-    const std::string big = Pattern(300000, 4);
+    const std::string big = Pattern(3000000, 4);  // a minute at the mirror's pace
     Write(m_mirror / "big.bin", big);
-    Write(m_mirror / "zelbase.lst", CheckedLine("big.bin", StallBase() + "/big.bin", big));
+    Write(m_mirror / "zelbase.lst", CheckedLine("big.bin", SlowBase() + "/big.bin", big));
     StoreMirrors({{"Local", Base()}});
     StartStandIns();
     Run([&] {
@@ -366,7 +367,9 @@ TEST_F(ZelupdateWin32, StartUpClosesTheProgramsAndCancelDuringATransferRestartsT
         EXPECT_TRUE(WaitFor([] { return !FindWindowA(nullptr, kScannerTitle) && !FindWindowA(nullptr, kMonitorTitle); }));
         Press(PSBTN_NEXT);
         using namespace download_dialog;
-        ASSERT_TRUE(WaitFor([&] { return Rows() == 1 && Bar(kCurrentBar).first == 300000 && Bar(kCurrentBar).second > 0; }));
+        ASSERT_TRUE(WaitFor([&] { return Rows() == 1 && Bar(kCurrentBar).first == 3000000 && Bar(kCurrentBar).second > 0; }, 20000))
+            << Rows() << " rows, current bar " << Bar(kCurrentBar).first << "/" << Bar(kCurrentBar).second << ", status "
+            << Text(1, kStatus) << ", page " << CurrentPage() << ", boxes " << m_boxes.size();
         EXPECT_TRUE(RowIcon(0) == kIconBusy0 || RowIcon(0) == kIconBusy1);
         EXPECT_EQ(Text(1, kStatus), "Downloading data...");
         EXPECT_EQ(Buttons(), 0u);

@@ -142,7 +142,7 @@ def row_icons():
 def bmp(canvas):
     """A 24-bit bottom-up Windows bitmap."""
     stride = (canvas.width * 3 + 3) & ~3
-    rows = b"".join(bytes(c for px in reversed(row) for c in (px[2], px[1], px[0])).ljust(stride, b"\0")
+    rows = b"".join(bytes(c for px in row for c in (px[2], px[1], px[0])).ljust(stride, b"\0")
                     for row in reversed(canvas.pixels))
     header = struct.pack("<IiiHHIIiiII", 40, canvas.width, canvas.height, 1, 24, 0, len(rows), 2835, 2835, 0, 0)
     return b"BM" + struct.pack("<IHHI", 14 + len(header) + len(rows), 0, 0, 14 + len(header)) + header + rows

@@ -12,8 +12,12 @@ using namespace download_dialog;
 CPage2::CPage2(CWizardContext& context, CUpdateApp& app, platform::Internet& internet, platform::FileSystem& files,
                platform::Clock& clock)
     : CWizardPage(context, kDialogDownload) {
-    m_icons = ImageList_LoadImageW(context.resources, MAKEINTRESOURCEW(kRowIconsBitmap), 16, 0, RGB(255, 255, 255),
-                                   IMAGE_BITMAP, LR_CREATEDIBSECTION);
+    // Six 16x16 images side by side; white is transparent.
+    m_icons = ImageList_Create(kRowIconSize, kRowIconSize, ILC_COLOR24 | ILC_MASK, 6, 0);
+    if (HANDLE strip = LoadImageW(context.resources, MAKEINTRESOURCEW(kRowIconsBitmap), IMAGE_BITMAP, 0, 0, 0)) {
+        ImageList_AddMasked(m_icons, static_cast<HBITMAP>(strip), RGB(255, 255, 255));
+        DeleteObject(strip);
+    }
     m_worker = std::make_unique<CQVDownloadThread>(internet, files);
     m_logic = std::make_unique<CDownloadPage>(app, *m_worker, m_queue, *this, clock, files, app.Desktop());
 }

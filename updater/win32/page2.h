@@ -18,6 +18,7 @@
 namespace zel::updater {
 
 constexpr int kRowIconsBitmap = 133;
+constexpr int kRowIconSize = 16;
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRefreshTimerMs = 1000;
 // How often the page looks for the worker's notifications.
