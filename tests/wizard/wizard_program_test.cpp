@@ -6,8 +6,8 @@
 #include "platform/registry.h"
 #include "sysutil/registry_functions.h"
 #include "updater/core/registry_profile.h"
-#include "updater/core/update_strings.h"
 #include "updater/core/settings_page_logic.h"
+#include "updater/core/update_strings.h"
 #include "updater/core/wizard_strings.h"
 #include "wizard_fixture.h"
 

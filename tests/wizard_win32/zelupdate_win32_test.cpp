@@ -106,6 +106,7 @@ protected:
         for (const auto& [name, value] : m_temporaryFolder)
             SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
         RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Quorvane");
+        for (const wchar_t* key : {L".txt", L"ZelTestViewer"}) RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
         std::error_code ignored;
         fs::remove_all(m_mirror, ignored);
     }
@@ -119,7 +120,8 @@ protected:
                              const std::string& url = "") {
         CRegistryProfile profile;
         for (std::size_t i = 0; i < mirrors.size(); ++i)
-            profile.WriteString("Settings", "Mirror " + std::to_string(i), mirrors[i].first + "\\n" + mirrors[i].second);
+            profile.WriteString("Settings", "Mirror " + std::to_string(i),
+                                mirrors[i].first + "\\n" + mirrors[i].second);
         if (!url.empty()) profile.WriteString("Settings", "URL", url);
     }
 
@@ -243,7 +245,8 @@ protected:
         SetForegroundWindow(Sheet());
         RedrawWindow(Sheet(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         Sleep(500);
-        EXPECT_TRUE(test::CaptureWindow(Sheet(), fs::path(ZEL_SCREENSHOT_DIR) / (std::string("windows-") + name + ".png")));
+        EXPECT_TRUE(
+            test::CaptureWindow(Sheet(), fs::path(ZEL_SCREENSHOT_DIR) / (std::string("windows-") + name + ".png")));
     }
 
     static constexpr int kFileListControl = download_dialog::kFileList;
@@ -276,6 +279,13 @@ TEST_F(ZelupdateWin32, WholeRunShowsRowsIconsBarsAndTheLogThenFinishStartsTheSca
               CheckedLine("current.txt", Base() + "/current.txt", "current") +
               CheckedLine("bad.bin", Base() + "/bad.bin", bad + "!") + "f<All done.\nSee you.>\r\n");
     StoreMirrors({{"Nowhere", Base() + "/nowhere"}, {"Local", Base()}}, Base());
+    // Text files open with a viewer of ours (the monitor's stand-in), wherever the system would
+    // have sent them.
+    const std::wstring viewer = L"\"" + (m_work / "zelmon.exe").wstring() + L"\" \"%1\"";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, L".txt", nullptr, REG_SZ, L"ZelTestViewer", 28), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, L"ZelTestViewer\\shell\\open\\command", nullptr, REG_SZ,
+                              viewer.c_str(), static_cast<DWORD>((viewer.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
 
     Run([&] {
         using namespace settings_dialog;
@@ -317,6 +327,11 @@ TEST_F(ZelupdateWin32, WholeRunShowsRowsIconsBarsAndTheLogThenFinishStartsTheSca
         EXPECT_EQ(ReadBytes(m_work / "zelupdate.txt"),
                   "Zelupdate log file.\r\n\r\nUpdated program zelscan.exe to version 1.2\r\nFailed update bad.bin\r\n");
         Capture("completion");
+        // Details opens the log with the program the system associates with text files.
+        Click(2, kDetails);
+        EXPECT_TRUE(WaitFor([] { return FindWindowA(nullptr, kMonitorTitle); }, 20000));
+        if (HWND shown = FindWindowA(nullptr, kMonitorTitle)) PostMessageW(shown, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(WaitFor([] { return !FindWindowA(nullptr, kMonitorTitle); }));
         EXPECT_FALSE(FindWindowA(nullptr, kScannerTitle));
         Press(PSBTN_FINISH);
     });
@@ -364,12 +379,14 @@ TEST_F(ZelupdateWin32, StartUpClosesTheProgramsAndCancelDuringATransferRestartsT
     StartStandIns();
     Run([&] {
         // The monitor was asked to close and quit, the scanner to quit.
-        EXPECT_TRUE(WaitFor([] { return !FindWindowA(nullptr, kScannerTitle) && !FindWindowA(nullptr, kMonitorTitle); }));
+        EXPECT_TRUE(
+            WaitFor([] { return !FindWindowA(nullptr, kScannerTitle) && !FindWindowA(nullptr, kMonitorTitle); }));
         Press(PSBTN_NEXT);
         using namespace download_dialog;
-        ASSERT_TRUE(WaitFor([&] { return Rows() == 1 && Bar(kCurrentBar).first == 3000000 && Bar(kCurrentBar).second > 0; }, 20000))
-            << Rows() << " rows, current bar " << Bar(kCurrentBar).first << "/" << Bar(kCurrentBar).second << ", status "
-            << Text(1, kStatus) << ", page " << CurrentPage() << ", boxes " << m_boxes.size();
+        ASSERT_TRUE(WaitFor(
+            [&] { return Rows() == 1 && Bar(kCurrentBar).first == 3000000 && Bar(kCurrentBar).second > 0; }, 20000))
+            << Rows() << " rows, current bar " << Bar(kCurrentBar).first << "/" << Bar(kCurrentBar).second
+            << ", status " << Text(1, kStatus) << ", page " << CurrentPage() << ", boxes " << m_boxes.size();
         EXPECT_TRUE(RowIcon(0) == kIconBusy0 || RowIcon(0) == kIconBusy1);
         EXPECT_EQ(Text(1, kStatus), "Downloading data...");
         EXPECT_EQ(Buttons(), 0u);

@@ -6,9 +6,12 @@ namespace zel::updater {
 
 using namespace completion_dialog;
 
-CPage3::CPage3(CWizardContext& context, CUpdateApp& app) : CWizardPage(context, kDialogCompletion), m_logic(app, *this) {}
+CPage3::CPage3(CWizardContext& context, CUpdateApp& app)
+    : CWizardPage(context, kDialogCompletion), m_logic(app, *this) {}
 
-void CPage3::OnInitDialog() { CheckDlgButton(Window(), kRunScanner, m_logic.m_bRunScanner ? BST_CHECKED : BST_UNCHECKED); }
+void CPage3::OnInitDialog() {
+    CheckDlgButton(Window(), kRunScanner, m_logic.m_bRunScanner ? BST_CHECKED : BST_UNCHECKED);
+}
 
 void CPage3::ShowMessage(const CString& message) {
     SetText(kMessage, Language().Translate(message));

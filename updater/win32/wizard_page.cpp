@@ -55,63 +55,51 @@ INT_PTR CALLBACK CWizardPage::DialogProcedure(HWND window, UINT message, WPARAM 
 
 INT_PTR CWizardPage::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-    case WM_INITDIALOG:
-        m_context.sheet = GetParent(m_window);
-        ApplyLanguage();
-        OnInitDialog();
-        return TRUE;
-    case WM_COMMAND:
-        OnCommand(LOWORD(wparam), HIWORD(wparam));
-        return TRUE;
-    case WM_TIMER:
-        if (wparam == kHelpTimer) {
-            HideHelp();
-        } else {
-            OnTimer(wparam);
+        case WM_INITDIALOG:
+            m_context.sheet = GetParent(m_window);
+            ApplyLanguage();
+            OnInitDialog();
+            return TRUE;
+        case WM_COMMAND: OnCommand(LOWORD(wparam), HIWORD(wparam)); return TRUE;
+        case WM_TIMER:
+            if (wparam == kHelpTimer) {
+                HideHelp();
+            } else {
+                OnTimer(wparam);
+            }
+            return TRUE;
+        case WM_HELP: ShowHelp(*reinterpret_cast<const HELPINFO*>(lparam)); return TRUE;
+        case WM_LBUTTONDOWN:
+        case WM_KEYDOWN: HideHelp(); return FALSE;
+        case WM_NOTIFY: {
+            auto& header = *reinterpret_cast<NMHDR*>(lparam);
+            LRESULT result = 0;
+            if (!HandleSheetNotification(header, result) && !OnNotify(header, result)) return FALSE;
+            SetWindowLongPtrW(m_window, DWLP_MSGRESULT, result);
+            return TRUE;
         }
-        return TRUE;
-    case WM_HELP:
-        ShowHelp(*reinterpret_cast<const HELPINFO*>(lparam));
-        return TRUE;
-    case WM_LBUTTONDOWN:
-    case WM_KEYDOWN:
-        HideHelp();
-        return FALSE;
-    case WM_NOTIFY: {
-        auto& header = *reinterpret_cast<NMHDR*>(lparam);
-        LRESULT result = 0;
-        if (!HandleSheetNotification(header, result) && !OnNotify(header, result)) return FALSE;
-        SetWindowLongPtrW(m_window, DWLP_MSGRESULT, result);
-        return TRUE;
-    }
-    default:
-        return FALSE;
+        default: return FALSE;
     }
 }
 
 bool CWizardPage::HandleSheetNotification(const NMHDR& header, LRESULT& result) {
     switch (header.code) {
-    case PSN_SETACTIVE:
-        OnSetActive();
-        result = 0;
-        return true;
-    case PSN_KILLACTIVE:
-        HideHelp();
-        result = FALSE;
-        return true;
-    case PSN_WIZNEXT:
-        result = OnWizardNext() ? 0 : -1;
-        return true;
-    case PSN_WIZFINISH:
-        result = OnWizardFinish() ? FALSE : TRUE;
-        return true;
-    case PSN_QUERYCANCEL:
-        // Only the current page hears this (the sheet tells every page of a reset afterwards).
-        OnCancel();
-        result = FALSE;
-        return true;
-    default:
-        return false;
+        case PSN_SETACTIVE:
+            OnSetActive();
+            result = 0;
+            return true;
+        case PSN_KILLACTIVE:
+            HideHelp();
+            result = FALSE;
+            return true;
+        case PSN_WIZNEXT: result = OnWizardNext() ? 0 : -1; return true;
+        case PSN_WIZFINISH: result = OnWizardFinish() ? FALSE : TRUE; return true;
+        case PSN_QUERYCANCEL:
+            // Only the current page hears this (the sheet tells every page of a reset afterwards).
+            OnCancel();
+            result = FALSE;
+            return true;
+        default: return false;
     }
 }
 

@@ -3,8 +3,8 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
-#include "updater/wizard/artwork.h"
 #include "updater/core/wizard_strings.h"
+#include "updater/wizard/artwork.h"
 
 namespace zel::updater {
 

@@ -4,12 +4,12 @@
 
 #include "updater/core/registry_profile.h"
 #include "updater/core/update_strings.h"
+#include "updater/core/wizard_strings.h"
 #include "updater/wizard/page1.h"
 #include "updater/wizard/page2.h"
 #include "updater/wizard/page3.h"
 #include "updater/wizard/page_layout.h"
 #include "updater/wizard/text_convert.h"
-#include "updater/core/wizard_strings.h"
 
 namespace zel::updater {
 

@@ -9,10 +9,10 @@
 #include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/internet.h"
-#include "updater/core/download_page.h"
-#include "updater/core/update_app.h"
 #include "updater/core/context_help.h"
+#include "updater/core/download_page.h"
 #include "updater/core/language_file.h"
+#include "updater/core/update_app.h"
 #include "updater/wizard/update_sheet.h"
 
 namespace zel::updater {
