@@ -18,6 +18,8 @@ cd "$top"
 # Folders never built for Windows: the POSIX backends, and code over libraries that do not exist
 # for Windows (the Qt wizard and its tests over Qt and X11; libcurl is used only in platform/posix).
 posix_only='^(platform/posix|platform/wine|platform/x11|updater/wizard|tests/wizard)/'
+# Folders of code written for Windows alone, which includes <windows.h> itself and means its names.
+windows_only='^(platform/win32|tests/platform/win32|updater/win32|tests/wizard_win32)/'
 # Single files in the same position, each with its reason.
 header_exceptions=(
     # POSIX processes, descriptors and sockets drive the test servers.
@@ -86,6 +88,7 @@ comm -23 "$work/windows.macros" "$work/standard.macros" | grep -Ev "$allowed_nam
 clashes=""
 for file in $(sources -name '*.h' -o -name '*.cpp'); do
     is_listed "$file" "${name_exceptions[@]}" && continue
+    [[ $file =~ $windows_only ]] && continue
     # Comments and string literals removed; directives kept, since a macro name there counts too.
     names=$(g++ -fpreprocessed -dD -E -P -x c++ "$file" 2>/dev/null |
         sed -E 's/"([^"\\]|\\.)*"//g'";s/'([^'\\\\]|\\\\.)*'//g" | grep -oE '\b[A-Za-z_][A-Za-z0-9_]*\b' | sort -u |
