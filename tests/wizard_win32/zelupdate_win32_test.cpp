@@ -374,7 +374,7 @@ TEST_F(ZelupdateWin32, AMirrorWithoutScriptSendsTheUserBackAndNothingNewFinishes
 TEST_F(ZelupdateWin32, StartUpClosesTheProgramsAndCancelDuringATransferRestartsThemAndLeavesNoTemporaryFile) {
     const std::string big = Pattern(3000000, 4);  // a minute at the mirror's pace
     Write(m_mirror / "big.bin", big);
-    Write(m_mirror / "zelbase.lst", CheckedLine("big.bin", SlowBase() + "/big.bin", big));
+    Write(m_mirror / "zelbase.lst", "s<3000000>\r\n" + CheckedLine("big.bin", SlowBase() + "/big.bin", big));
     StoreMirrors({{"Local", Base()}});
     StartStandIns();
     Run([&] {
