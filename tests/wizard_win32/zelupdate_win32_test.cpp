@@ -213,19 +213,24 @@ protected:
                 static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0))};
     }
 
+    // The visible top-level windows of the wizard's thread of class `type`.
+    std::vector<HWND> VisibleWindows(const wchar_t* type) const {
+        std::pair<const wchar_t*, std::vector<HWND>> search{type, {}};
+        EnumThreadWindows(m_uiThread, &CollectWindow, reinterpret_cast<LPARAM>(&search));
+        return search.second;
+    }
+    static BOOL CALLBACK CollectWindow(HWND window, LPARAM data) {
+        auto& search = *reinterpret_cast<std::pair<const wchar_t*, std::vector<HWND>>*>(data);
+        wchar_t type[64] = L"";
+        GetClassNameW(window, type, 64);
+        if (std::wstring(type) == search.first && IsWindowVisible(window)) search.second.push_back(window);
+        return TRUE;
+    }
+
     // Answers every message box of the wizard's thread with OK and keeps its text.
     void AnswerBoxes() {
-        std::vector<HWND> boxes;
-        EnumThreadWindows(
-            m_uiThread,
-            [](HWND window, LPARAM found) {
-                wchar_t type[16] = L"";
-                GetClassNameW(window, type, 16);
-                if (std::wstring(type) == L"#32770" && GetDlgItem(window, kMessageBoxText) && IsWindowVisible(window))
-                    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&boxes));
+        std::vector<HWND> boxes = VisibleWindows(L"#32770");
+        std::erase_if(boxes, [](HWND box) { return !GetDlgItem(box, kMessageBoxText); });
         for (HWND box : boxes) {
             m_boxes.push_back(WindowText(GetDlgItem(box, kMessageBoxText)));
             PostMessageW(box, WM_COMMAND, IDOK, 0);
@@ -426,17 +431,7 @@ TEST_F(ZelupdateWin32, ALanguageFileRenamesThePagesAndContextHelpAnswersOnNumber
                                       std::pair{kDefaultButton, true}, std::pair{kRegionLabel, false}}) {
             HELPINFO help{sizeof(HELPINFO), HELPINFO_WINDOW, control, Control(0, control), 0, {0, 0}};
             SendMessageW(Control(0, control), WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
-            bool visible = false;
-            EnumThreadWindows(
-                m_uiThread,
-                [](HWND window, LPARAM found) {
-                    wchar_t type[32] = L"";
-                    GetClassNameW(window, type, 32);
-                    if (std::wstring(type) == TOOLTIPS_CLASSW && IsWindowVisible(window))
-                        *reinterpret_cast<bool*>(found) = true;
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&visible));
+            const bool visible = !VisibleWindows(TOOLTIPS_CLASSW).empty();
             EXPECT_EQ(visible, shown) << control;
         }
         Capture("settings-german");
