@@ -23,7 +23,7 @@ LAYERS = [
     ["database", "sysutil", "archive/cabinet", "archive/acelib"],
     ["cure", "zelbase", "archive"],
     ["updater/core"],
-    ["updater/wizard"],
+    ["updater/wizard", "updater/win32"],
     ["tools", "samples"],
 ]
 
@@ -36,6 +36,7 @@ TEST_MODULES = {
     "support": "platform",     # helpers shared by tests of every layer
     "updater": "updater/core",
     "wizard": "updater/wizard",
+    "wizard_win32": "updater/win32",
     "windows": "tools",        # the Windows build end to end: zel.exe on the running machine
     "corpus": "framework",
     "install": "tools",        # a program of someone else's over the installed libraries

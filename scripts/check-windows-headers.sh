@@ -18,9 +18,8 @@ cd "$top"
 # Folders never built for Windows: the POSIX backends, and code over libraries that do not exist
 # for Windows (the Qt wizard and its tests over Qt and X11; libcurl is used only in platform/posix).
 posix_only='^(platform/posix|platform/wine|platform/x11|updater/wizard|tests/wizard)/'
-# The Win32 backends and their tests: they include <windows.h> themselves and use its names on
-# purpose, so only the first check applies to them.
-windows_only='^(platform/win32|tests/platform/win32)/'
+# Folders of code written for Windows alone, which includes <windows.h> itself and means its names.
+windows_only='^(platform/win32|tests/platform/win32|updater/win32|tests/wizard_win32)/'
 # Single files in the same position, each with its reason.
 header_exceptions=(
     # POSIX processes, descriptors and sockets drive the test servers.

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "updater/wizard/language_file.h"
-#include "updater/wizard/settings_page_logic.h"
+#include "updater/core/language_file.h"
+#include "updater/core/settings_page_logic.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);

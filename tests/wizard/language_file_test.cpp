@@ -1,9 +1,9 @@
 // Language files: what they replace, what they keep, and which files are refused whole.
 #include <gtest/gtest.h>
 
+#include "updater/core/language_file.h"
 #include "updater/core/update_strings.h"
-#include "updater/wizard/language_file.h"
-#include "updater/wizard/wizard_strings.h"
+#include "updater/core/wizard_strings.h"
 
 namespace zel::updater {
 namespace {

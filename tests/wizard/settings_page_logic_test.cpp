@@ -2,7 +2,7 @@
 // settings, the region preselection and what Next stores.
 #include <gtest/gtest.h>
 
-#include "updater/wizard/settings_page_logic.h"
+#include "updater/core/settings_page_logic.h"
 
 namespace zel::updater {
 namespace {

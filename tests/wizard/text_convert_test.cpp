@@ -1,6 +1,7 @@
 // Texts and progress values on their way into widgets.
 #include <gtest/gtest.h>
 
+#include "updater/core/download_page.h"
 #include "updater/wizard/text_convert.h"
 
 namespace zel::updater {

@@ -6,9 +6,9 @@
 #include "platform/registry.h"
 #include "sysutil/registry_functions.h"
 #include "updater/core/registry_profile.h"
+#include "updater/core/settings_page_logic.h"
 #include "updater/core/update_strings.h"
-#include "updater/wizard/settings_page_logic.h"
-#include "updater/wizard/wizard_strings.h"
+#include "updater/core/wizard_strings.h"
 #include "wizard_fixture.h"
 
 namespace zel::updater::test {

@@ -1,5 +1,6 @@
 #include "updater/core/download_page.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -9,6 +10,17 @@
 #include "updater/core/update_strings.h"
 
 namespace zel::updater {
+
+std::pair<int, int> ScaleBar(std::uint32_t range, std::uint32_t position) {
+    if (range == 0) return {1, 0};
+    position = std::min(position, range);
+    constexpr std::uint32_t kLimit = 1u << 30;
+    while (range >= kLimit) {
+        range >>= 1;
+        position >>= 1;
+    }
+    return {static_cast<int>(range), static_cast<int>(position)};
+}
 namespace {
 
 // 32-bit counters wrap like the worker's own instead of overflowing.

@@ -3,6 +3,8 @@
 // counters and the log lines, and tells a view what to show. No widgets: the view draws.
 #pragma once
 
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "platform/clock.h"
@@ -40,6 +42,11 @@ struct CPageDisplay {
     CString downloaded;
     CString timeLeft;
 };
+
+// A progress bar holds int values: a 32-bit unsigned range and position are scaled down together
+// until the range fits. A zero range shows an empty bar (a toolkit might animate a busy bar
+// instead). Returns {maximum, value}.
+std::pair<int, int> ScaleBar(std::uint32_t range, std::uint32_t position);
 
 class CDownloadPageView {
 public:

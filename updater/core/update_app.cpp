@@ -1,6 +1,7 @@
 #include "updater/core/update_app.h"
 
 #include "updater/core/message_queue.h"
+#include "updater/core/registry_profile.h"
 
 namespace zel::updater {
 
@@ -23,6 +24,14 @@ void CUpdateApp::CloseRunningPrograms() {
         m_bScannerWasRunning = 1;
         m_desktop.PostWindowMessage(scanner, kQuitMessage);
     }
+}
+
+void CUpdateApp::LoadLanguage(const CString& programPath) {
+    CString language = ReadLanguage();
+    if (language.empty()) return;
+    CLanguage loaded;
+    std::string error;
+    if (loaded.LoadFile(LanguageResourcePath(programPath, language), error)) m_language = std::move(loaded);
 }
 
 void CUpdateApp::RestartPrograms() {

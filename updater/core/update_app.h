@@ -3,6 +3,8 @@
 #pragma once
 
 #include "platform/desktop.h"
+#include "updater/core/context_help.h"
+#include "updater/core/language_file.h"
 #include "updater/core/update_settings.h"
 
 namespace zel::updater {
@@ -30,6 +32,14 @@ public:
 
     platform::Desktop& Desktop() { return m_desktop; }
 
+    // The language's texts, or the built-in ones. Loads the language named in the registry from the
+    // file beside `programPath`; a missing or unreadable file keeps the built-in texts.
+    void LoadLanguage(const CString& programPath);
+    const CLanguage& Language() const { return m_language; }
+    // The controls' help texts: the built-in ones, or those of the help file beside `programPath`.
+    void LoadContextHelp(const CString& programPath) { m_help.LoadFile(programPath); }
+    const CContextHelp& ContextHelp() const { return m_help; }
+
     CUpdateSettings m_settings;
     int m_bMonitorWasRunning = 0;
     int m_bScannerWasRunning = 0;
@@ -38,6 +48,8 @@ private:
     platform::Desktop& m_desktop;
     CProfileStore& m_profile;
     bool m_settingsLoaded = false;
+    CLanguage m_language;
+    CContextHelp m_help;
 };
 
 }  // namespace zel::updater

@@ -1,9 +1,9 @@
 #include "updater/wizard/page1.h"
 
 #include "updater/core/download_page.h"
+#include "updater/core/wizard_strings.h"
 #include "updater/wizard/page_layout.h"
 #include "updater/wizard/text_convert.h"
-#include "updater/wizard/wizard_strings.h"
 
 namespace zel::updater {
 

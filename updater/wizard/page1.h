@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "updater/core/language_file.h"
+#include "updater/core/settings_page_logic.h"
 #include "updater/core/update_app.h"
-#include "updater/wizard/language_file.h"
-#include "updater/wizard/settings_page_logic.h"
 #include "updater/wizard/update_sheet.h"
 
 namespace zel::updater {

@@ -4,10 +4,10 @@
 #include <QHeaderView>
 
 #include "updater/core/update_strings.h"
+#include "updater/core/wizard_strings.h"
 #include "updater/wizard/artwork.h"
 #include "updater/wizard/page_layout.h"
 #include "updater/wizard/text_convert.h"
-#include "updater/wizard/wizard_strings.h"
 
 namespace zel::updater {
 

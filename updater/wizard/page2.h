@@ -15,7 +15,7 @@
 #include "platform/internet.h"
 #include "updater/core/download_page.h"
 #include "updater/core/download_thread.h"
-#include "updater/wizard/language_file.h"
+#include "updater/core/language_file.h"
 #include "updater/wizard/update_sheet.h"
 
 namespace zel::updater {

@@ -1,8 +1,8 @@
 #include "updater/wizard/page3.h"
 
+#include "updater/core/wizard_strings.h"
 #include "updater/wizard/page_layout.h"
 #include "updater/wizard/text_convert.h"
-#include "updater/wizard/wizard_strings.h"
 
 namespace zel::updater {
 

@@ -7,7 +7,7 @@
 #include <QPushButton>
 
 #include "updater/core/completion_page.h"
-#include "updater/wizard/language_file.h"
+#include "updater/core/language_file.h"
 #include "updater/wizard/update_sheet.h"
 
 namespace zel::updater {

@@ -3,8 +3,8 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
+#include "updater/core/wizard_strings.h"
 #include "updater/wizard/artwork.h"
-#include "updater/wizard/wizard_strings.h"
 
 namespace zel::updater {
 

@@ -1,7 +1,6 @@
 #include "updater/wizard/text_convert.h"
 
 #include <QStringDecoder>
-#include <algorithm>
 
 #include "framework/codepage.h"
 
@@ -15,16 +14,5 @@ QString ToQt(const CString& text) {
 }
 
 CString FromQt(const QString& text) { return text.toStdString(); }
-
-std::pair<int, int> ScaleBar(std::uint32_t range, std::uint32_t position) {
-    if (range == 0) return {1, 0};
-    position = std::min(position, range);
-    constexpr std::uint32_t kLimit = 1u << 30;
-    while (range >= kLimit) {
-        range >>= 1;
-        position >>= 1;
-    }
-    return {static_cast<int>(range), static_cast<int>(position)};
-}
 
 }  // namespace zel::updater

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "framework/framework_types.h"
-#include "updater/wizard/context_help.h"
+#include "updater/core/context_help.h"
 
 namespace zel::updater {
 

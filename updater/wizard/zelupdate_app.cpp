@@ -4,12 +4,12 @@
 
 #include "updater/core/registry_profile.h"
 #include "updater/core/update_strings.h"
+#include "updater/core/wizard_strings.h"
 #include "updater/wizard/page1.h"
 #include "updater/wizard/page2.h"
 #include "updater/wizard/page3.h"
 #include "updater/wizard/page_layout.h"
 #include "updater/wizard/text_convert.h"
-#include "updater/wizard/wizard_strings.h"
 
 namespace zel::updater {
 
@@ -21,7 +21,7 @@ bool CZelupdateApp::InitInstance(const CString& programPath) {
     // The Internet layer must be usable before anything else happens.
     std::string error;
     if (!m_internet.OpenSession(kAppName, {}, error)) {
-        ShowMessageBox(nullptr, ToQt(m_language.String(IDS_SOCKET_INIT_FAILED)));
+        ShowMessageBox(nullptr, ToQt(Language().String(IDS_SOCKET_INIT_FAILED)));
         return false;
     }
     QCoreApplication::setApplicationName(QString::fromUtf8(kAppName));
@@ -41,22 +41,12 @@ int CZelupdateApp::ExitInstance() {
     return 0;
 }
 
-void CZelupdateApp::LoadLanguage(const CString& programPath) {
-    CString language = ReadLanguage();
-    if (language.empty()) return;
-    CLanguage loaded;
-    std::string error;
-    if (loaded.LoadFile(LanguageResourcePath(programPath, language), error)) m_language = std::move(loaded);
-}
-
-void CZelupdateApp::LoadContextHelp(const CString& programPath) { m_help.LoadFile(programPath); }
-
 std::unique_ptr<CUpdateSheet> CZelupdateApp::CreateSheet() {
     auto sheet = std::make_unique<CUpdateSheet>(QString::fromUtf8(kSheetCaption));
-    sheet->AddPage(new CPage1(*this, m_language));
-    sheet->AddPage(new CPage2(*this, m_language, m_internet, m_files, Desktop(), m_clock));
-    sheet->AddPage(new CPage3(*this, m_language));
-    sheet->AttachContextHelp(m_help);
+    sheet->AddPage(new CPage1(*this, Language()));
+    sheet->AddPage(new CPage2(*this, Language(), m_internet, m_files, Desktop(), m_clock));
+    sheet->AddPage(new CPage3(*this, Language()));
+    sheet->AttachContextHelp(ContextHelp());
     return sheet;
 }
 

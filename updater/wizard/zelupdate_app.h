@@ -9,10 +9,10 @@
 #include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/internet.h"
+#include "updater/core/context_help.h"
 #include "updater/core/download_page.h"
+#include "updater/core/language_file.h"
 #include "updater/core/update_app.h"
-#include "updater/wizard/context_help.h"
-#include "updater/wizard/language_file.h"
 #include "updater/wizard/update_sheet.h"
 
 namespace zel::updater {
@@ -28,12 +28,6 @@ public:
     // Writes the settings back (only when they were loaded); returns the exit code.
     int ExitInstance();
 
-    // The language's texts, or the built-in ones. Loads the language named in the registry from the
-    // file beside `programPath`; a missing or unreadable file keeps the built-in texts.
-    void LoadLanguage(const CString& programPath);
-    const CLanguage& Language() const { return m_language; }
-    // The controls' help texts: the built-in ones, or those of the help file beside `programPath`.
-    void LoadContextHelp(const CString& programPath);
     // The wizard with its three pages; constructing the download page starts the download thread.
     std::unique_ptr<CUpdateSheet> CreateSheet();
 
@@ -44,8 +38,6 @@ private:
     platform::Internet& m_internet;
     platform::FileSystem& m_files;
     platform::Clock& m_clock;
-    CLanguage m_language;
-    CContextHelp m_help;
 };
 
 }  // namespace zel::updater

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "framework/framework_types.h"
-#include "updater/wizard/language_file.h"
+#include "updater/core/language_file.h"
 
 namespace zel::updater {
 

@@ -1,4 +1,4 @@
-#include "updater/wizard/settings_page_logic.h"
+#include "updater/core/settings_page_logic.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,10 +1,10 @@
-#include "updater/wizard/context_help.h"
+#include "updater/core/context_help.h"
 
 #include <map>
 #include <utility>
 
 #include "updater/core/registry_profile.h"
-#include "updater/wizard/wizard_strings.h"
+#include "updater/core/wizard_strings.h"
 
 namespace zel::updater {
 namespace {

@@ -1,10 +1,10 @@
-#include "updater/wizard/language_file.h"
+#include "updater/core/language_file.h"
 
 #include <charconv>
 
 #include "fileio/file.h"
 #include "updater/core/update_strings.h"
-#include "updater/wizard/wizard_strings.h"
+#include "updater/core/wizard_strings.h"
 
 namespace zel::updater {
 namespace {
